@@ -1,0 +1,25 @@
+# Sourced by ./run and ./test: installs the Debian packages a build needs when any is missing,
+# then configures the given CMake preset.
+
+# Packages for building and starting the program.
+ZENTARO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev)
+# Extra packages for the tests (fonts for offscreen text) and the benchmarks' anchors.
+ZENTARO_TEST_PACKAGES=(fonts-dejavu-core zlib1g-dev liblz4-dev libbenchmark-dev)
+
+zentaro_install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+zentaro_configure() {
+    cmake --preset "$1" >/dev/null
+}
