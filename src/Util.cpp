@@ -136,7 +136,7 @@ int TFastCompress::CompressBlock(int count) {
 }
 
 int TFastCompress::DecompressBlock(int length) {
-    if (length < 0 || length > MaxBlockLength) throw ECompressError("Block length out of range");
+    if (length < 0 || length > MaxBlockLength) [[unlikely]] throw ECompressError("Block length out of range");
     const std::uint8_t *in = InBuffer;
     std::uint8_t *out = OutBuffer;
     if (length == 0) return 0;
@@ -146,36 +146,37 @@ int TFastCompress::DecompressBlock(int length) {
     }
     if (length <= 3) return 0;
 
-    unsigned control = (unsigned(in[1]) << 8) | in[2];
-    int itemsLeft = 16;
+    // The control word sits in the top 16 bits with a marker bit after its last item: the
+    // group is used up when only the marker is left.
+    constexpr std::uint32_t GroupDone = 0x80000000u;
+    std::uint32_t control = (std::uint32_t(in[1]) << 24) | (std::uint32_t(in[2]) << 16) | 0x8000u;
     int q = 3;
     int o = 0;
-    // Copies below move fixed 16 or 24 bytes where fewer are due; the surplus lands past the
-    // decoded bytes (o stays at most 4096, so inside the 8193-byte buffers) and is overwritten
-    // or ignored.
+    // Each step copies a group's leading literals (possibly none) and then one coded item, so
+    // literal and match need no branch between them. Copies move fixed 16 or 24 bytes where
+    // fewer are due: the surplus lands past the decoded bytes (o stays at most 4096, so inside
+    // the 8193-byte buffers) and is overwritten or ignored.
     while (q < length) {
-        if (itemsLeft == 0) {
-            if (length - q < 2) throw ECompressError("Control word cut off by the end of its block");
-            control = (unsigned(in[q]) << 8) | in[q + 1];
+        if (control == GroupDone) {
+            if (length - q < 2) [[unlikely]]
+                throw ECompressError("Control word cut off by the end of its block");
+            control = (std::uint32_t(in[q]) << 24) | (std::uint32_t(in[q + 1]) << 16) | 0x8000u;
             q += 2;
-            itemsLeft = 16;
             continue;
         }
-        if ((control & 0x8000) == 0) {
-            // A group's leading literals are copied at once.
-            const int literals = std::min({itemsLeft, std::countl_zero(std::uint16_t(control)),
-                                           length - q});
-            if (literals > BlockSize - o) throw ECompressError("Block decodes to more than 4096 bytes");
-            std::memcpy(out + o, in + q, 16);
-            o += literals;
-            q += literals;
-            control <<= literals;
-            itemsLeft -= literals;
-            continue;
-        }
-        if (length - q < 2) throw ECompressError("Item cut off by the end of its block");
+        const int literals = std::min(std::countl_zero(control), length - q);
+        if (literals > BlockSize - o) [[unlikely]]
+            throw ECompressError("Block decodes to more than 4096 bytes");
+        std::memcpy(out + o, in + q, 16);
+        o += literals;
+        q += literals;
+        control <<= literals;
+        if (control == GroupDone || q >= length) continue;
+
+        if (length - q < 2) [[unlikely]]
+            throw ECompressError("Item cut off by the end of its block");
         const int distance = (in[q] << 4) | (in[q + 1] >> 4);
-        if (distance == 0) {
+        if (distance == 0) [[unlikely]] {
             if (length - q < 4) throw ECompressError("Run cut off by the end of its block");
             const int count = ((in[q + 1] << 8) | in[q + 2]) + MinRunLength;
             if (count > BlockSize - o) throw ECompressError("Block decodes to more than 4096 bytes");
@@ -184,11 +185,13 @@ int TFastCompress::DecompressBlock(int length) {
             q += 4;
         } else {
             const int matchLength = (in[q + 1] & 0x0F) + 3;
-            if (distance > o) throw ECompressError("Match reaches before the start of its block");
-            if (matchLength > BlockSize - o) throw ECompressError("Block decodes to more than 4096 bytes");
+            if (distance > o) [[unlikely]]
+                throw ECompressError("Match reaches before the start of its block");
+            if (matchLength > BlockSize - o) [[unlikely]]
+                throw ECompressError("Block decodes to more than 4096 bytes");
             std::uint8_t *target = out + o;
             const std::uint8_t *source = target - distance;
-            if (distance >= 8) {
+            if (distance >= 8) [[likely]] {
                 // Each 8-byte step reads only bytes that are already final.
                 std::memcpy(target, source, 8);
                 std::memcpy(target + 8, source + 8, 8);
@@ -200,7 +203,6 @@ int TFastCompress::DecompressBlock(int length) {
             q += 2;
         }
         control <<= 1;
-        --itemsLeft;
     }
     return o;
 }
