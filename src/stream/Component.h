@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Persistent.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TOperation { opInsert, opRemove };
+
+// A named object with an owner. The owner keeps its owned components in order, destroys them
+// with itself, and tells all of them (and itself) about a component that is inserted or about to
+// be removed, so that references between components can be dropped in time.
+class TComponent : public TPersistent {
+public:
+    explicit TComponent(TComponent *owner);
+    ~TComponent() override;
+    TComponent(const TComponent &) = delete;
+    TComponent &operator=(const TComponent &) = delete;
+    ZENTARO_CLASS_INFO()
+
+    const std::string &Name() const { return FName; }
+    virtual void SetName(const std::string &name) { FName = name; }
+    std::int32_t Tag() const { return FTag; }
+    void SetTag(std::int32_t tag) { FTag = tag; }
+
+    TComponent *Owner() const { return FOwner; }
+    const std::vector<TComponent *> &Components() const { return FComponents; }
+    int ComponentCount() const { return int(FComponents.size()); }
+    // The owned component of that name, without regard to case; empty names are never found.
+    TComponent *FindComponent(std::string_view name) const;
+
+    void InsertComponent(TComponent *component);
+    // Sends the removal notice, unbinds the owner's named part, then lets go of the component.
+    void RemoveComponent(TComponent *component);
+    // Destroys the owned components, the last first.
+    void DestroyComponents();
+
+    // Called on the owner and on every component it owns when a component is inserted or is
+    // about to be removed; overrides must call this to keep the notice going.
+    virtual void Notification(TComponent *component, TOperation operation);
+
+    // True from creation by a stream reader until the reading has finished.
+    bool Loading() const { return FLoading; }
+    void SetLoading(bool loading) { FLoading = loading; }
+    // Called when a stream reader has finished reading the component and all others.
+    virtual void Loaded() { FLoading = false; }
+
+    // How the class library arranges components in a stream: the components written as children
+    // of this one (root is the component being written), the parent a reader gives a component
+    // read as a child of another, and a child's position among its siblings.
+    virtual void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root);
+    virtual void SetParentComponent(TComponent *parent);
+    virtual void SetChildOrder(TComponent *child, int order);
+
+private:
+    // Unbinds the named part that points at an owned component and lets go of it.
+    void Release(TComponent *component);
+
+    std::string FName;
+    std::int32_t FTag = 0;
+    TComponent *FOwner = nullptr;
+    std::vector<TComponent *> FComponents;
+    bool FLoading = false;
+};

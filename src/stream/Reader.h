@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TMemoryStream;
+class TComponent;
+class TPersistent;
+class TValueReader;
+class TClassInfo;
+struct TPropInfo;
+
+// Reads a component stream into an existing root component: the root takes the stream's
+// properties and a unique name, and every child record becomes a new component owned by the
+// root. Any violation of the reading rules raises EReadError; the component whose record failed
+// is destroyed, the ones read completely before it stay with the root.
+class TReader {
+public:
+    // nameTaken tells whether a root name is already used (by an open window); without it only
+    // the root's own current name counts as taken.
+    explicit TReader(TMemoryStream &stream, std::function<bool(std::string_view)> nameTaken = {});
+    void ReadRootComponent(TComponent &root);
+
+private:
+    struct Fixup {
+        TPersistent *Object;
+        const TPropInfo *Property;
+        std::string Name;
+    };
+    struct Prefix {
+        int Flags = 0;
+        int Position = -1;
+    };
+
+    Prefix ReadPrefix(TValueReader &values);
+    std::string UniqueRootName(const std::string &name) const;
+    const TClassInfo *FindClass(std::string_view name) const;
+    void ReadComponent(TValueReader &values, TComponent &parent, int depth);
+    void ReadProperties(TValueReader &values, TComponent &component);
+    void ReadProperty(TValueReader &values, TComponent &component);
+    void ReadValue(TValueReader &values, TPersistent &object, const TPropInfo &property);
+    void BindFields();
+
+    TMemoryStream &FStream;
+    std::function<bool(std::string_view)> FNameTaken;
+    TComponent *FRoot = nullptr;
+    std::vector<TComponent *> FLoaded;
+    std::vector<Fixup> FFixups;
+};
