@@ -32,11 +32,10 @@ void TComponent::InsertComponent(TComponent *component) {
     if (component->FOwner) component->FOwner->RemoveComponent(component);
     FComponents.push_back(component);
     component->FOwner = this;
-    Notification(component, TOperation::opInsert);
 }
 
 void TComponent::RemoveComponent(TComponent *component) {
-    Notification(component, TOperation::opRemove);
+    RemovalNotice(component);
     Release(component);
     std::erase(FComponents, component);
 }
@@ -58,10 +57,10 @@ void TComponent::Release(TComponent *component) {
     component->FOwner = nullptr;
 }
 
-void TComponent::Notification(TComponent *component, TOperation operation) {
+void TComponent::RemovalNotice(TComponent *component) {
     // Last to first, re-checking the bound: a handler may remove components of this owner.
     for (std::size_t i = FComponents.size(); i-- > 0;)
-        if (i < FComponents.size()) FComponents[i]->Notification(component, operation);
+        if (i < FComponents.size()) FComponents[i]->RemovalNotice(component);
 }
 
 void TComponent::GetChildren(const std::function<void(TComponent *)> &, TComponent *) {}

@@ -8,11 +8,9 @@
 #include <string_view>
 #include <vector>
 
-enum class TOperation { opInsert, opRemove };
-
 // A named object with an owner. The owner keeps its owned components in order, destroys them
-// with itself, and tells all of them (and itself) about a component that is inserted or about to
-// be removed, so that references between components can be dropped in time.
+// with itself, and tells all of them (and itself) about a component that is about to be removed,
+// so that references between components can be dropped in time.
 class TComponent : public TPersistent {
 public:
     explicit TComponent(TComponent *owner);
@@ -38,9 +36,9 @@ public:
     // Destroys the owned components, the last first.
     void DestroyComponents();
 
-    // Called on the owner and on every component it owns when a component is inserted or is
-    // about to be removed; overrides must call this to keep the notice going.
-    virtual void Notification(TComponent *component, TOperation operation);
+    // Called on the owner and on every component it owns when a component is about to be
+    // removed; overrides must call this to keep the notice going.
+    virtual void RemovalNotice(TComponent *component);
 
     // True from creation by a stream reader until the reading has finished.
     bool Loading() const { return FLoading; }

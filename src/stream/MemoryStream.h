@@ -10,6 +10,8 @@ class TMemoryStream {
 public:
     TMemoryStream() = default;
     TMemoryStream(const void *data, std::int64_t size);
+    TMemoryStream(TMemoryStream &&) = default;
+    TMemoryStream &operator=(TMemoryStream &&) = default;
     TMemoryStream(const TMemoryStream &) = delete;
     TMemoryStream &operator=(const TMemoryStream &) = delete;
 

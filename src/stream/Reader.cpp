@@ -68,6 +68,9 @@ void TReader::ReadRootComponent(TComponent &root) {
     FRoot = &root;
     FLoaded.clear();
     FFixups.clear();
+    FOwned.clear();
+    for (TComponent *component : root.Components())
+        if (!component->Name().empty()) FOwned.emplace(LowerCase(component->Name()), component);
     root.SetLoading(true);
     try {
         TValueReader values(FStream);
@@ -80,7 +83,7 @@ void TReader::ReadRootComponent(TComponent &root) {
         values.ReadByte();
 
         for (const Fixup &fixup : FFixups)
-            fixup.Property->SetComponent(*fixup.Object, root.FindComponent(fixup.Name));
+            fixup.Property->SetComponent(*fixup.Object, FindOwned(fixup.Name));
         BindFields();
     } catch (...) {
         root.SetLoading(false);
@@ -91,9 +94,14 @@ void TReader::ReadRootComponent(TComponent &root) {
     for (TComponent *component : FLoaded) component->Loaded();
 }
 
+TComponent *TReader::FindOwned(std::string_view name) const {
+    const auto it = FOwned.find(LowerCase(name));
+    return it == FOwned.end() ? nullptr : it->second;
+}
+
 void TReader::BindFields() {
     for (const TFieldInfo &field : FRoot->ClassInfo().Fields()) {
-        TComponent *component = FRoot->FindComponent(field.Name);
+        TComponent *component = FindOwned(field.Name);
         if (component && !field.Set(*FRoot, component))
             throw EReadError("Component " + field.Name + " is not of class " +
                              std::string(field.FieldClass->Name()));
@@ -109,14 +117,15 @@ void TReader::ReadComponent(TValueReader &values, TComponent &parent, int depth)
     TComponent *component;
     std::unique_ptr<TComponent> created;
     if (prefix.Flags & ffInherited) {
-        component = FRoot->FindComponent(name);
+        component = FindOwned(name);
         if (!component) values.Fail("Inherited component " + name + " not found");
     } else {
         const TClassInfo *info = FindClass(className);
         if (!info || !info->Creatable()) values.Fail("Class " + className + " not found");
-        if (FRoot->FindComponent(name)) values.Fail("A component named " + name + " already exists");
+        if (FindOwned(name)) values.Fail("A component named " + name + " already exists");
         created.reset(info->Create(FRoot));
         component = created.get();
+        if (!name.empty()) FOwned.emplace(LowerCase(name), component);
         component->SetLoading(true);
         component->SetName(name);
         component->SetParentComponent(&parent);

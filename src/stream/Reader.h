@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TMemoryStream;
@@ -42,10 +43,14 @@ private:
     void ReadProperty(TValueReader &values, TComponent &component);
     void ReadValue(TValueReader &values, TPersistent &object, const TPropInfo &property);
     void BindFields();
+    TComponent *FindOwned(std::string_view name) const;
 
     TMemoryStream &FStream;
     std::function<bool(std::string_view)> FNameTaken;
     TComponent *FRoot = nullptr;
     std::vector<TComponent *> FLoaded;
     std::vector<Fixup> FFixups;
+    // The root's components by lower-case name, the first of a name winning, so that large
+    // streams need no linear searches.
+    std::unordered_map<std::string, TComponent *> FOwned;
 };

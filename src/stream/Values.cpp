@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <limits>
 
 namespace {
+
+// Names compare without regard to ASCII case only, the same on every machine and locale.
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
 
 void PutLittleEndian(std::uint8_t *out, std::uint64_t value, int size) {
     for (int i = 0; i < size; ++i) out[i] = std::uint8_t(value >> (8 * i));
@@ -18,11 +20,16 @@ void PutLittleEndian(std::uint8_t *out, std::uint64_t value, int size) {
 } // namespace
 
 bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+}
+
+std::string LowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char &c : lower) c = AsciiLower(c);
+    return lower;
 }
 
 // ---- writing

@@ -122,8 +122,10 @@ private:
 // Whether a tag is a valid value type at all.
 inline bool IsValueType(std::uint8_t tag) { return tag < ValueTypeCount; }
 
-// Case-insensitive comparison of 8-bit names, as identifiers and property names are matched.
+// Case-insensitive comparison of 8-bit names, as identifiers and property names are matched,
+// and the key under which such a name is looked up.
 bool SameText(std::string_view a, std::string_view b);
+std::string LowerCase(std::string_view text);
 
 // Nesting limit of lists, collections and component records, so hostile input cannot exhaust
 // the stack.

@@ -97,9 +97,9 @@ const TClassInfo &TTestGate::StaticClassInfo() {
     return info;
 }
 
-void TTestGate::Notification(TComponent *component, TOperation operation) {
-    TTestControl::Notification(component, operation);
-    if (operation == TOperation::opRemove && component == Source) Source = nullptr;
+void TTestGate::RemovalNotice(TComponent *component) {
+    TTestControl::RemovalNotice(component);
+    if (component == Source) Source = nullptr;
 }
 
 

@@ -75,7 +75,7 @@ public:
     TTestFont Font;
 
     void SetSource(TTestGate *source) { Source = source; }
-    void Notification(TComponent *component, TOperation operation) override;
+    void RemovalNotice(TComponent *component) override;
 };
 
 // A non-visual component with a designer position written as extra properties.
