@@ -30,13 +30,14 @@ const TClassInfo &TTestControl::StaticClassInfo() {
 }
 
 TTestControl::~TTestControl() {
-    if (auto *container = dynamic_cast<TTestControl *>(FParent)) std::erase(container->Children, this);
+    if (FParent) std::erase(FParent->Children, this);
     for (TTestControl *child : Children) child->FParent = nullptr;
 }
 
 void TTestControl::SetParentComponent(TComponent *parent) {
-    FParent = parent;
-    if (auto *container = dynamic_cast<TTestControl *>(parent)) container->Children.push_back(this);
+    // Only controls hold controls; a control read under anything else has no parent.
+    FParent = dynamic_cast<TTestControl *>(parent);
+    if (FParent) FParent->Children.push_back(this);
 }
 
 void TTestControl::SetChildOrder(TComponent *child, int order) {

@@ -22,7 +22,7 @@ public:
     void SetLeft(int value) { FLeft = value; }
     int Top() const { return FTop; }
     void SetTop(int value) { FTop = value; }
-    TComponent *Parent() const { return FParent; }
+    TTestControl *Parent() const { return FParent; }
 
     void SetParentComponent(TComponent *parent) override;
     void SetChildOrder(TComponent *child, int order) override;
@@ -35,7 +35,7 @@ public:
 private:
     int FLeft = 0;
     int FTop = 0;
-    TComponent *FParent = nullptr;
+    TTestControl *FParent = nullptr;
 };
 
 class TTestFont : public TPersistent {
