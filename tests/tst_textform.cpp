@@ -375,7 +375,7 @@ void TestTextForm::parseErrors() {
         ObjectTextToBinary(text.toStdString(), output);
         QFAIL("no error raised");
     } catch (const ETextFormError &error) {
-        QCOMPARE(QPair(error.Line, error.Column), QPair(line, column));
+        QCOMPARE((QPair<int, int>(error.Line, error.Column)), (QPair<int, int>(line, column)));
         const QString what = QString::fromUtf8(error.what());
         QVERIFY2(what.startsWith(QStringLiteral("line %1, column %2: ").arg(line).arg(column)), error.what());
         QVERIFY2(what.contains(message), error.what());
