@@ -7,13 +7,14 @@ namespace {
 struct ToolRun {
     int exitCode;
     QByteArray standardError;
+    QByteArray standardOutput;
 };
 
 ToolRun RunTool(const QStringList &arguments) {
     QProcess process;
     process.start(QStringLiteral(ZTRTOOL_PATH), arguments);
-    if (!process.waitForFinished(60000)) return {-1, "did not finish"};
-    return {process.exitCode(), process.readAllStandardError()};
+    if (!process.waitForFinished(60000)) return {-1, "did not finish", {}};
+    return {process.exitCode(), process.readAllStandardError(), process.readAllStandardOutput()};
 }
 
 } // namespace
@@ -23,6 +24,7 @@ class TestZtrtool : public QObject {
 
 private slots:
     void compressAndDecompressRoundTrip();
+    void packAndDumpRoundTrip();
     void failuresExitWithOneLine_data();
     void failuresExitWithOneLine();
 
@@ -55,25 +57,58 @@ void TestZtrtool::compressAndDecompressRoundTrip() {
     QCOMPARE(Contents(packed), QByteArray::fromHex("040080616263"));
 }
 
+void TestZtrtool::packAndDumpRoundTrip() {
+    const QByteArray text = "object Main: TMain\n"
+                            "  Caption = 'Gr\u00fc\u00dfe'#13#10'\u03a9'\n"
+                            "  Data = {\n"
+                            "    00FF}\n"
+                            "  object Lamp1: TLamp [2]\n"
+                            "    Level = True\n"
+                            "  end\n"
+                            "end\n";
+    const QString textFile = File("main.txt", text), stream = File("main.bin"), again = File("again.bin");
+    QCOMPARE(RunTool({"pack", textFile, stream}).exitCode, 0);
+    QVERIFY(Contents(stream).startsWith("TPF0\x05TMain\x04Main"));
+    const ToolRun dump = RunTool({"dump", stream});
+    QCOMPARE(dump.exitCode, 0);
+    QCOMPARE(dump.standardOutput, text);
+    QCOMPARE(RunTool({"pack", File("dumped.txt", dump.standardOutput), again}).exitCode, 0);
+    QCOMPARE(Contents(again), Contents(stream));
+}
+
 void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<bool>("writes");
 
     QTest::newRow("malformed block") << QStringList{"decompress"} << QByteArray::fromHex("0500408000" "0013")
-                                     << QByteArray("malformed block");
+                                     << QByteArray("malformed block") << true;
     QTest::newRow("length past the end") << QStringList{"decompress"} << QByteArray::fromHex("ff7f8001")
-                                         << QByteArray("exceeds the stream");
-    QTest::newRow("missing input") << QStringList{"compress"} << QByteArray() << QByteArray("Cannot open");
-    QTest::newRow("unknown command") << QStringList{"explode"} << QByteArray("x") << QByteArray("unknown command");
-    QTest::newRow("wrong argument count") << QStringList{"compress", "only"} << QByteArray() << QByteArray("usage");
+                                         << QByteArray("exceeds the stream") << true;
+    QTest::newRow("missing input") << QStringList{"compress"} << QByteArray() << QByteArray("Cannot open") << true;
+    QTest::newRow("unknown command") << QStringList{"explode"} << QByteArray("x") << QByteArray("unknown command")
+                                     << true;
+    QTest::newRow("wrong argument count") << QStringList{"compress", "only"} << QByteArray() << QByteArray("usage")
+                                          << true;
+    // The input file is named after the row, so the message names it.
+    QTest::newRow("cut stream") << QStringList{"dump"} << QByteArray("TPF0\x01T\x00\x01P\x06\x09" "abc", 11)
+                                << QByteArray("cut stream: byte 11: ") << false;
+    QTest::newRow("bad text") << QStringList{"pack"} << QByteArray("object T\n  Left 227\nend\n")
+                              << QByteArray("bad text: line 2, column 8: ") << true;
+    QTest::newRow("bad string") << QStringList{"pack"} << QByteArray("object T\n  S = 'a\n  end\n")
+                                << QByteArray("bad string: line 2, column 7: ") << true;
 }
 
 void TestZtrtool::failuresExitWithOneLine() {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, message);
-    if (arguments.size() == 1) arguments << File(QTest::currentDataTag(), input) << File("out");
+    QFETCH(bool, writes);
+    if (arguments.size() == 1) {
+        arguments << File(QTest::currentDataTag(), input);
+        if (writes) arguments << File("out");
+    }
     const ToolRun run = RunTool(arguments);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.standardError.contains(message), run.standardError.constData());

@@ -2,7 +2,9 @@
 // Each subcommand is one row of the table below; failures print one line and exit 1.
 
 #include "Util.h"
+#include "stream/Errors.h"
 #include "stream/MemoryStream.h"
+#include "stream/TextForm.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -55,9 +57,38 @@ void Decompress(Arguments arguments) {
     destination.SaveToFile(arguments[1]);
 }
 
+void Dump(Arguments arguments) {
+    TMemoryStream source;
+    source.LoadFromFile(arguments[0]);
+    std::string text;
+    try {
+        text = ObjectBinaryToText(source);
+    } catch (const EReadError &error) {
+        throw ToolError(std::string(arguments[0]) + ": byte " + std::to_string(error.Offset) + ": " + error.what());
+    }
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        throw ToolError("cannot write the text to standard output");
+}
+
+void Pack(Arguments arguments) {
+    TMemoryStream source;
+    source.LoadFromFile(arguments[0]);
+    TMemoryStream destination;
+    try {
+        ObjectTextToBinary(std::string_view(reinterpret_cast<const char *>(source.Memory()),
+                                            std::size_t(source.Size())),
+                           destination);
+    } catch (const ETextFormError &error) {
+        throw ToolError(std::string(arguments[0]) + ": " + error.what());
+    }
+    destination.SaveToFile(arguments[1]);
+}
+
 const Command Commands[] = {
     {"compress", "IN OUT", "compress raw bytes into framed blocks", 2, Compress},
     {"decompress", "IN OUT", "decompress framed blocks into raw bytes", 2, Decompress},
+    {"dump", "STREAM", "print a component stream as text", 1, Dump},
+    {"pack", "TEXT STREAM", "write the component stream of a text", 2, Pack},
 };
 
 void PrintUsage(std::FILE *to) {

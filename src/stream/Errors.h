@@ -25,3 +25,15 @@ public:
         : std::runtime_error(message), Offset(offset) {}
     std::int64_t Offset;
 };
+
+// Text of a component stream that cannot be parsed. Line and Column are 1-based; columns count
+// characters. The message starts with both.
+class ETextFormError : public std::runtime_error {
+public:
+    ETextFormError(const std::string &message, int line, int column)
+        : std::runtime_error("line " + std::to_string(line) + ", column " + std::to_string(column) + ": " +
+                             message),
+          Line(line), Column(column) {}
+    int Line;
+    int Column;
+};

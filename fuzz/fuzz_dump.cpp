@@ -1,0 +1,25 @@
+// Arbitrary bytes as a component stream: dumping fails cleanly with an offset inside the input,
+// or gives text that packs into a stream dumping to the same text.
+#include "stream/Errors.h"
+#include "stream/MemoryStream.h"
+#include "stream/TextForm.h"
+
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    TMemoryStream source(data, std::int64_t(size));
+    std::string text;
+    try {
+        text = ObjectBinaryToText(source);
+    } catch (const EReadError &error) {
+        if (error.Offset < 0 || error.Offset > std::int64_t(size)) std::abort();
+        return 0;
+    }
+    TMemoryStream packed;
+    ObjectTextToBinary(text, packed);
+    if (packed.Size() > source.Position()) std::abort();
+    packed.Seek(0);
+    if (ObjectBinaryToText(packed) != text) std::abort();
+    return 0;
+}
