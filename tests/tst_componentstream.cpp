@@ -4,6 +4,7 @@
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
 #include "stream/Reader.h"
+#include "stream/TextForm.h"
 #include "stream/Values.h"
 #include "stream/Writer.h"
 
@@ -42,6 +43,15 @@ QByteArray Write(TComponent &root) {
 void Read(const QByteArray &bytes, TComponent &root, std::function<bool(std::string_view)> taken = {}) {
     TMemoryStream stream(bytes.constData(), bytes.size());
     TReader(stream, std::move(taken)).ReadRootComponent(root);
+}
+
+// The text form of a stream, packed back to binary.
+QByteArray ThroughText(const QByteArray &bytes) {
+    TMemoryStream binary(bytes.constData(), bytes.size());
+    const std::string text = ObjectBinaryToText(binary);
+    TMemoryStream packed;
+    ObjectTextToBinary(text, packed);
+    return QByteArray(reinterpret_cast<const char *>(packed.Memory()), int(packed.Size()));
 }
 
 QStringList Names(const TComponent &owner) {
@@ -242,6 +252,7 @@ void TestComponentStream::writerOutput() {
     TTestRoot root;
     BuildSample(root);
     QCOMPARE(Write(root).toHex(' '), SampleStream().toHex(' '));
+    QCOMPARE(ThroughText(SampleStream()).toHex(' '), SampleStream().toHex(' '));
 }
 
 void TestComponentStream::readsBackWhatWasWritten() {
@@ -274,6 +285,7 @@ void TestComponentStream::randomTreesRoundTrip() {
         TTestRoot copy;
         Read(first, copy, [](std::string_view) { return false; });
         QCOMPARE(Write(copy).toHex(), first.toHex());
+        QCOMPARE(ThroughText(first).toHex(), first.toHex());
     }
 }
 
