@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+class TComponent;
+// The plain notification: the component that sends it.
+using TNotifyEvent = TEvent<TComponent *>;
+
 // A named object with an owner. The owner keeps its owned components in order, destroys them
 // with itself, and tells all of them (and itself) about a component that is about to be removed,
 // so that references between components can be dropped in time.
@@ -50,6 +54,8 @@ public:
     // of this one (root is the component being written), the parent a reader gives a component
     // read as a child of another, and a child's position among its siblings.
     virtual void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root);
+    // Whether the component is written under a parent rather than under its owner's root.
+    virtual bool HasParent() const { return false; }
     virtual void SetParentComponent(TComponent *parent);
     virtual void SetChildOrder(TComponent *child, int order);
 

@@ -1,0 +1,32 @@
+#include "Application.h"
+
+#include "Controls.h"
+
+#include <vector>
+
+TApplication &TApplication::Instance() {
+    static TApplication application;
+    return application;
+}
+
+void TApplication::SetHint(const std::string &hint) {
+    if (hint == FHint) return;
+    FHint = hint;
+    // A listener may remove listeners: call a snapshot.
+    std::vector<Listener> listeners;
+    for (const auto &[key, listener] : FHintListeners) listeners.push_back(listener);
+    for (const Listener &listener : listeners) listener();
+}
+
+void TApplication::ControlEntered(const TControl &control) { SetHint(GetLongHint(control.Hint())); }
+
+int TApplication::AddHintListener(Listener listener) {
+    FHintListeners.emplace(FNextKey, std::move(listener));
+    return FNextKey++;
+}
+
+void TApplication::RemoveHintListener(int key) { FHintListeners.erase(key); }
+
+void TApplication::HandleException(TComponent *sender, std::exception_ptr error) {
+    if (OnException) OnException(sender, error);
+}

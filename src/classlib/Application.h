@@ -1,0 +1,42 @@
+#pragma once
+
+// The program-wide state the controls report to: the hint of the control under the pointer and
+// the listeners that show it (the main window's status bar), and the handler of exceptions that
+// escape event handlers.
+
+#include <exception>
+#include <functional>
+#include <map>
+#include <string>
+
+class TComponent;
+class TControl;
+
+class TApplication {
+public:
+    static TApplication &Instance();
+
+    const std::string &Title() const { return FTitle; }
+    void SetTitle(const std::string &title) { FTitle = title; }
+
+    // The long hint of the control the pointer last entered.
+    const std::string &Hint() const { return FHint; }
+    void SetHint(const std::string &hint);
+    void ControlEntered(const TControl &control);
+
+    // Listeners are kept by key, so that the component that added one can take it away.
+    using Listener = std::function<void()>;
+    int AddHintListener(Listener listener);
+    void RemoveHintListener(int key);
+
+    // Called with every exception that escapes an event handler; sender is the object that
+    // received the event (may be null).
+    std::function<void(TComponent *sender, std::exception_ptr error)> OnException;
+    void HandleException(TComponent *sender, std::exception_ptr error);
+
+private:
+    std::string FTitle;
+    std::string FHint;
+    std::map<int, Listener> FHintListeners;
+    int FNextKey = 1;
+};

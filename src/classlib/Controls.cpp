@@ -1,0 +1,558 @@
+#include "Controls.h"
+
+#include "Application.h"
+#include "Menus.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <unordered_map>
+
+namespace {
+
+constexpr std::array<std::string_view, 6> AlignElements = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
+constexpr std::array<std::string_view, 2> DragModeElements = {"dmManual", "dmAutomatic"};
+
+std::unordered_map<const QWidget *, TControl *> &WidgetControls() {
+    static std::unordered_map<const QWidget *, TControl *> map;
+    return map;
+}
+
+// Routes every event of a control's widget to the control before the widget sees it. Filters
+// installed later (the designer's) run before this one.
+class TWidgetHook : public QObject {
+public:
+    TWidgetHook(TControl *control, QWidget *widget) : QObject(widget), FControl(control) {}
+    bool eventFilter(QObject *, QEvent *event) override { return FControl->WidgetEvent(event); }
+
+private:
+    TControl *FControl;
+};
+
+TShiftState ShiftOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+    TShiftState shift = 0;
+    if (modifiers & Qt::ShiftModifier) shift |= ssShift;
+    if (modifiers & Qt::AltModifier) shift |= ssAlt;
+    if (modifiers & Qt::ControlModifier) shift |= ssCtrl;
+    if (buttons & Qt::LeftButton) shift |= ssLeft;
+    if (buttons & Qt::RightButton) shift |= ssRight;
+    if (buttons & Qt::MiddleButton) shift |= ssMiddle;
+    return shift;
+}
+
+bool ButtonOf(Qt::MouseButton qtButton, TMouseButton &button) {
+    switch (qtButton) {
+    case Qt::LeftButton: button = TMouseButton::mbLeft; return true;
+    case Qt::RightButton: button = TMouseButton::mbRight; return true;
+    case Qt::MiddleButton: button = TMouseButton::mbMiddle; return true;
+    default: return false;
+    }
+}
+
+// Automatic drag mode without the platform's drag and drop: the pressed widget keeps the mouse
+// until the button is released, and its moves are turned into drag-over calls on the control
+// under the pointer.
+struct TDragTracking {
+    QPointer<QWidget> Source;
+    QPointer<QWidget> Target;
+    bool Accepted = false;
+    bool Active = false;
+};
+TDragTracking Drag;
+
+// The control under a global position within the source's window, and the position relative
+// to it.
+TControl *ControlAt(QWidget *source, QPoint global, QPoint &local) {
+    QWidget *window = source->window();
+    QWidget *widget = window->childAt(window->mapFromGlobal(global));
+    if (!widget) widget = window;
+    for (; widget; widget = widget->parentWidget())
+        if (TControl *control = TControl::FromWidget(widget)) {
+            local = widget->mapFromGlobal(global);
+            return control;
+        }
+    return nullptr;
+}
+
+void DragTo(QPoint global) {
+    TControl *source = Drag.Source ? TControl::FromWidget(Drag.Source) : nullptr;
+    if (!source) return;
+    QPoint local;
+    TControl *target = ControlAt(source->Widget(), global, local);
+    TControl *previous = Drag.Target ? TControl::FromWidget(Drag.Target) : nullptr;
+    if (previous && previous != target) {
+        bool ignored = false;
+        const QPoint there = previous->Widget()->mapFromGlobal(global);
+        previous->DragOver(source, there.x(), there.y(), TDragState::dsDragLeave, ignored);
+    }
+    Drag.Accepted = false;
+    if (target)
+        target->DragOver(source, local.x(), local.y(),
+                         target == previous ? TDragState::dsDragMove : TDragState::dsDragEnter, Drag.Accepted);
+    Drag.Target = target ? target->Widget() : nullptr;
+    QApplication::changeOverrideCursor(CursorToQCursor(Drag.Accepted ? crDrag : crNoDrop));
+}
+
+void BeginAutoDrag(TControl &source, QPoint global) {
+    Drag = {source.Widget(), nullptr, false, true};
+    source.OnStartDrag(&source);
+    QApplication::setOverrideCursor(CursorToQCursor(crNoDrop));
+    DragTo(global);
+}
+
+void EndAutoDrag(QPoint global) {
+    DragTo(global);
+    Drag.Active = false;
+    QApplication::restoreOverrideCursor();
+    TControl *source = Drag.Source ? TControl::FromWidget(Drag.Source) : nullptr;
+    TControl *target = Drag.Target && Drag.Accepted ? TControl::FromWidget(Drag.Target) : nullptr;
+    QPoint local;
+    if (target) {
+        local = target->Widget()->mapFromGlobal(global);
+        target->DragDrop(source, local.x(), local.y());
+    }
+    if (source) source->OnEndDrag(source, target, local.x(), local.y());
+    Drag = {};
+}
+
+} // namespace
+
+const TEnumNames AlignNames = AlignElements;
+const TEnumNames DragModeNames = DragModeElements;
+
+std::string GetShortHint(const std::string &hint) { return hint.substr(0, hint.find('|')); }
+
+std::string GetLongHint(const std::string &hint) {
+    const std::size_t bar = hint.find('|');
+    return bar == std::string::npos ? hint : hint.substr(bar + 1);
+}
+
+// ---- TControl
+
+const TClassInfo &TControl::StaticClassInfo() {
+    static const TClassInfo info = TClassBuilder<TControl, TComponent>("TControl")
+                                       .Integer("Left", &TControl::Left, &TControl::SetLeft)
+                                       .Integer("Top", &TControl::Top, &TControl::SetTop)
+                                       .Integer("Width", &TControl::Width, &TControl::SetWidth)
+                                       .Integer("Height", &TControl::Height, &TControl::SetHeight)
+                                       .Integer("Cursor", &TControl::Cursor, &TControl::SetCursor)
+                                       .Symbols(CursorNames)
+                                       .Default(crDefault)
+                                       .String("Hint", &TControl::Hint, &TControl::SetHint)
+                                       .Build();
+    return info;
+}
+
+TControl::TControl(TComponent *owner, QWidget *widget) : TComponent(owner), FWidget(widget) {
+    WidgetControls()[widget] = this;
+    widget->setMouseTracking(true);
+    FHook = new TWidgetHook(this, widget);
+    widget->installEventFilter(FHook);
+    widget->hide();
+    FFont.OnChange = [this] {
+        FParentFont = false;
+        FontChanged();
+    };
+}
+
+TControl::~TControl() {
+    if (Drag.Source == FWidget) Drag = {};
+    if (FParent) FParent->RemoveControl(this);
+    if (FWidget) {
+        WidgetControls().erase(FWidget);
+        // No event may reach the control while its widget goes.
+        delete FHook;
+        delete FWidget.data();
+    }
+}
+
+TControl *TControl::FromWidget(const QWidget *widget) {
+    const auto it = WidgetControls().find(widget);
+    return it == WidgetControls().end() ? nullptr : it->second;
+}
+
+void TControl::SetParentComponent(TComponent *parent) {
+    if (auto *container = dynamic_cast<TWinControl *>(parent)) SetParent(container);
+}
+
+void TControl::SetParent(TWinControl *parent) {
+    if (parent == FParent) return;
+    if (FParent) FParent->RemoveControl(this);
+    FParent = parent;
+    if (parent) {
+        parent->InsertControl(this);
+        if (FParentColor) ParentColorChanged();
+        if (FParentFont) ParentFontChanged();
+        if (FParentShowHint) ParentShowHintChanged();
+    } else {
+        FWidget->setParent(nullptr);
+        FWidget->hide();
+    }
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+    if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
+    FLeft = left;
+    FTop = top;
+    FWidth = std::max(width, 0);
+    FHeight = std::max(height, 0);
+    ApplyGeometry();
+    if (FParent && FAlign != TAlign::alNone) FParent->AlignControls();
+}
+
+void TControl::ApplyGeometry() {
+    const QPoint offset = FParent ? FParent->ClientOffset() : QPoint();
+    FWidget->setGeometry(FLeft + offset.x(), FTop + offset.y(), FWidth, FHeight);
+}
+
+void TControl::SetAlign(TAlign align) {
+    if (align == FAlign) return;
+    FAlign = align;
+    if (FParent) FParent->AlignControls();
+}
+
+void TControl::SetVisible(bool visible) {
+    FVisible = visible;
+    if (FParent) {
+        FWidget->setVisible(visible);
+        FParent->AlignControls();
+    }
+}
+
+void TControl::SetEnabled(bool enabled) {
+    FEnabled = enabled;
+    FWidget->setEnabled(enabled);
+}
+
+void TControl::SetCaption(const std::string &caption) {
+    if (caption == FCaption) return;
+    FCaption = caption;
+    ApplyCaption();
+    CaptionChanged();
+}
+
+void TControl::ApplyCaption() { FWidget->update(); }
+
+void TControl::SetHint(const std::string &hint) {
+    FHint = hint;
+    ApplyToolTip();
+}
+
+void TControl::SetShowHint(bool value) {
+    FShowHint = value;
+    FParentShowHint = false;
+    ApplyToolTip();
+    if (auto *container = dynamic_cast<TWinControl *>(this))
+        for (TControl *child : container->Controls()) child->ParentShowHintChanged();
+}
+
+void TControl::SetParentShowHint(bool value) {
+    FParentShowHint = value;
+    if (value) ParentShowHintChanged();
+}
+
+void TControl::ParentShowHintChanged() {
+    if (!FParentShowHint || !FParent) return;
+    FShowHint = FParent->FShowHint;
+    ApplyToolTip();
+    if (auto *container = dynamic_cast<TWinControl *>(this))
+        for (TControl *child : container->Controls()) child->ParentShowHintChanged();
+}
+
+void TControl::ApplyToolTip() { FWidget->setToolTip(FShowHint ? FromAnsi(GetShortHint(FHint)) : QString()); }
+
+void TControl::SetCursor(TCursor cursor) {
+    FCursor = cursor;
+    if (cursor == crDefault)
+        FWidget->unsetCursor();
+    else
+        FWidget->setCursor(CursorToQCursor(cursor));
+}
+
+void TControl::SetColor(TColor color) {
+    FParentColor = false;
+    if (color == FColor) return;
+    FColor = color;
+    ColorChanged();
+}
+
+void TControl::SetParentColor(bool value) {
+    FParentColor = value;
+    if (value) ParentColorChanged();
+}
+
+void TControl::ParentColorChanged() {
+    if (!FParentColor || !FParent) return;
+    FColor = FParent->FColor;
+    ColorChanged();
+}
+
+void TControl::ColorChanged() {
+    FWidget->update();
+    if (auto *container = dynamic_cast<TWinControl *>(this))
+        for (TControl *child : container->Controls()) child->ParentColorChanged();
+}
+
+void TControl::SetParentFont(bool value) {
+    FParentFont = value;
+    if (value) ParentFontChanged();
+}
+
+void TControl::ParentFontChanged() {
+    if (!FParentFont || !FParent) return;
+    // Copying the parent's font is no change of our own: ParentFont stays set.
+    auto onChange = std::move(FFont.OnChange);
+    FFont.Assign(FParent->FFont);
+    FFont.OnChange = std::move(onChange);
+    FontChanged();
+}
+
+void TControl::FontChanged() {
+    FWidget->setFont(FFont.ToQFont());
+    FWidget->update();
+    if (auto *container = dynamic_cast<TWinControl *>(this))
+        for (TControl *child : container->Controls()) child->ParentFontChanged();
+}
+
+void TControl::BringToFront() {
+    if (!FParent) return;
+    auto &group = Windowed() ? FParent->FWinControls : FParent->FGraphicControls;
+    std::erase(group, this);
+    group.push_back(this);
+    FParent->Restack();
+}
+
+void TControl::Invalidate() { FWidget->update(); }
+
+void TControl::RemovalNotice(TComponent *component) {
+    TComponent::RemovalNotice(component);
+    if (component == FPopupMenu) FPopupMenu = nullptr;
+}
+
+void TControl::Paint(QPainter &) {}
+
+void TControl::Click() { OnClick(this); }
+void TControl::DblClick() { OnDblClick(this); }
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) { OnMouseDown(this, button, shift, x, y); }
+void TControl::MouseMove(TShiftState shift, int x, int y) { OnMouseMove(this, shift, x, y); }
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) { OnMouseUp(this, button, shift, x, y); }
+
+void TControl::DragOver(TControl *source, int x, int y, TDragState state, bool &accept) {
+    accept = false;
+    if (OnDragOver) {
+        accept = true;
+        OnDragOver(this, source, x, y, state, accept);
+    }
+}
+
+void TControl::DragDrop(TControl *source, int x, int y) { OnDragDrop(this, source, x, y); }
+
+bool TControl::WidgetEvent(QEvent *event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        TMouseButton button;
+        if (!ButtonOf(mouse->button(), button)) return false;
+        if (button == TMouseButton::mbLeft && FDragMode == TDragMode::dmAutomatic) {
+            BeginAutoDrag(*this, mouse->globalPosition().toPoint());
+            return true;
+        }
+        TShiftState shift = ShiftOf(mouse->modifiers(), mouse->buttons());
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            shift |= ssDouble;
+            if (button == TMouseButton::mbLeft) DblClick();
+        } else {
+            FPressed = button == TMouseButton::mbLeft;
+        }
+        const QPoint at = mouse->position().toPoint();
+        MouseDown(button, shift, at.x(), at.y());
+        return false;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (Drag.Active && Drag.Source == FWidget) {
+            DragTo(mouse->globalPosition().toPoint());
+            return true;
+        }
+        const QPoint at = mouse->position().toPoint();
+        MouseMove(ShiftOf(mouse->modifiers(), mouse->buttons()), at.x(), at.y());
+        return false;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (Drag.Active && Drag.Source == FWidget) {
+            if (mouse->button() == Qt::LeftButton) EndAutoDrag(mouse->globalPosition().toPoint());
+            return true;
+        }
+        TMouseButton button;
+        if (!ButtonOf(mouse->button(), button)) return false;
+        const QPoint at = mouse->position().toPoint();
+        const QPointer<QWidget> alive = FWidget;
+        const bool click = FPressed && button == TMouseButton::mbLeft && FWidget->rect().contains(at);
+        FPressed = false;
+        MouseUp(button, ShiftOf(mouse->modifiers(), mouse->buttons()), at.x(), at.y());
+        if (click && alive) Click();
+        return false;
+    }
+    case QEvent::Enter:
+        TApplication::Instance().ControlEntered(*this);
+        return false;
+    case QEvent::ContextMenu: {
+        auto *menu = dynamic_cast<TPopupMenu *>(FPopupMenu);
+        if (!menu || !menu->AutoPopup()) return false;
+        menu->Popup(static_cast<QContextMenuEvent *>(event)->globalPos(), this);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// ---- TGraphicControl
+
+namespace {
+
+// A windowless control's widget: it paints nothing but what the control paints, so the parent
+// and the controls beneath show through.
+class TGraphicWidget : public QWidget {
+public:
+    TGraphicWidget() { setAttribute(Qt::WA_NoSystemBackground); }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        if (TControl *control = TControl::FromWidget(this)) {
+            QPainter painter(this);
+            control->Paint(painter);
+        }
+    }
+};
+
+} // namespace
+
+const TClassInfo &TGraphicControl::StaticClassInfo() {
+    static const TClassInfo info = TClassBuilder<TGraphicControl, TControl>("TGraphicControl").Build();
+    return info;
+}
+
+TGraphicControl::TGraphicControl(TComponent *owner) : TControl(owner, new TGraphicWidget) {}
+
+// ---- TWinControl
+
+const TClassInfo &TWinControl::StaticClassInfo() {
+    static const TClassInfo info = TClassBuilder<TWinControl, TControl>("TWinControl").Build();
+    return info;
+}
+
+TWinControl::TWinControl(TComponent *owner, QWidget *widget) : TControl(owner, widget) {
+    SetParentColor(false);
+}
+
+TWinControl::~TWinControl() {
+    // Child controls go with their parent, before the widget that shows them.
+    while (!FGraphicControls.empty() || !FWinControls.empty()) {
+        TControl *child = !FWinControls.empty() ? FWinControls.back() : FGraphicControls.back();
+        delete child;
+    }
+}
+
+std::vector<TControl *> TWinControl::Controls() const {
+    std::vector<TControl *> controls = FGraphicControls;
+    controls.insert(controls.end(), FWinControls.begin(), FWinControls.end());
+    return controls;
+}
+
+int TWinControl::ClientWidth() const { return ClientWidget()->width(); }
+int TWinControl::ClientHeight() const { return ClientWidget()->height(); }
+
+void TWinControl::InsertControl(TControl *control) {
+    (control->Windowed() ? FWinControls : FGraphicControls).push_back(control);
+    if (auto *windowed = dynamic_cast<TWinControl *>(control)) FTabList.push_back(windowed);
+    control->Widget()->setParent(ClientWidget());
+    control->ApplyGeometry();
+    control->Widget()->setVisible(control->Visible());
+    Restack();
+    AlignControls();
+}
+
+void TWinControl::RemoveControl(TControl *control) {
+    std::erase(FGraphicControls, control);
+    std::erase(FWinControls, control);
+    std::erase(FTabList, control);
+    AlignControls();
+}
+
+void TWinControl::Restack() {
+    for (TControl *control : FGraphicControls) control->Widget()->raise();
+    for (TControl *control : FWinControls) control->Widget()->raise();
+}
+
+int TWinControl::TabOrder() const {
+    if (!Parent()) return -1;
+    const auto &list = Parent()->FTabList;
+    const auto it = std::find(list.begin(), list.end(), this);
+    return it == list.end() ? -1 : int(it - list.begin());
+}
+
+void TWinControl::SetTabOrder(int order) {
+    if (!Parent()) return;
+    auto &list = Parent()->FTabList;
+    std::erase(list, this);
+    list.insert(list.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(list.size())), this);
+    for (std::size_t i = 1; i < list.size(); ++i) QWidget::setTabOrder(list[i - 1]->Widget(), list[i]->Widget());
+}
+
+void TWinControl::GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) {
+    for (TControl *control : Controls())
+        if (control->Owner() == root) proc(control);
+}
+
+void TWinControl::SetChildOrder(TComponent *child, int order) {
+    auto *control = dynamic_cast<TControl *>(child);
+    if (!control || control->Parent() != this) return;
+    auto &group = control->Windowed() ? FWinControls : FGraphicControls;
+    std::erase(group, control);
+    group.insert(group.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(group.size())), control);
+    Restack();
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+    TControl::SetBounds(left, top, width, height);
+    AlignControls();
+}
+
+void TWinControl::AlignControls() {
+    if (FAligning) return;
+    FAligning = true;
+    QRect free(0, 0, ClientWidth(), ClientHeight());
+    auto place = [&](TAlign align) {
+        for (TControl *control : Controls()) {
+            if (control->Align() != align || !control->Visible()) continue;
+            switch (align) {
+            case TAlign::alTop:
+                control->SetBounds(free.left(), free.top(), free.width(), control->Height());
+                free.setTop(free.top() + control->Height());
+                break;
+            case TAlign::alBottom:
+                control->SetBounds(free.left(), free.bottom() + 1 - control->Height(), free.width(), control->Height());
+                free.setBottom(free.bottom() - control->Height());
+                break;
+            case TAlign::alLeft:
+                control->SetBounds(free.left(), free.top(), control->Width(), free.height());
+                free.setLeft(free.left() + control->Width());
+                break;
+            case TAlign::alRight:
+                control->SetBounds(free.right() + 1 - control->Width(), free.top(), control->Width(), free.height());
+                free.setRight(free.right() - control->Width());
+                break;
+            default: control->SetBounds(free.left(), free.top(), free.width(), free.height()); break;
+            }
+        }
+    };
+    for (TAlign align : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) place(align);
+    AlignClientArea(free);
+    FAligning = false;
+}

@@ -1,0 +1,229 @@
+#pragma once
+
+// Controls over Qt widgets. A control owns its widget; its bounds, visibility, caption, hint,
+// cursor, colour, font, drag mode, popup menu and events are the class library's properties,
+// mapped onto the widget. Owner (who frees it) and Parent (where it shows) are separate.
+
+#include "Graphics.h"
+#include "stream/Component.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPainter;
+class TWinControl;
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+using TShiftState = unsigned;
+enum class TDragMode { dmManual, dmAutomatic };
+enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+
+using TMouseEvent = TEvent<TComponent *, TMouseButton, TShiftState, int, int>;
+using TMouseMoveEvent = TEvent<TComponent *, TShiftState, int, int>;
+// Sender (the control under the mouse), source (the dragged control), X, Y, state, accept.
+using TDragOverEvent = TEvent<TComponent *, TComponent *, int, int, TDragState, bool &>;
+using TDragDropEvent = TEvent<TComponent *, TComponent *, int, int>;
+using TStartDragEvent = TEvent<TComponent *>;
+// Sender (the dragged control), target (null when dropped nowhere), X, Y.
+using TEndDragEvent = TEvent<TComponent *, TComponent *, int, int>;
+
+// Element names shared by the property tables of the controls.
+extern const TEnumNames AlignNames;
+extern const TEnumNames DragModeNames;
+
+// Hints are "short|long": the short part is the tooltip, the long part goes to the status bar;
+// a hint without a bar serves as both.
+std::string GetShortHint(const std::string &hint);
+std::string GetLongHint(const std::string &hint);
+
+class TControl : public TComponent {
+public:
+    // The control takes ownership of widget, which must not have a parent yet.
+    TControl(TComponent *owner, QWidget *widget);
+    ~TControl() override;
+    ZENTARO_CLASS_INFO()
+
+    QWidget *Widget() const { return FWidget; }
+    // The control that shows a widget, or null.
+    static TControl *FromWidget(const QWidget *widget);
+
+    TWinControl *Parent() const { return FParent; }
+    virtual void SetParent(TWinControl *parent);
+    bool HasParent() const override { return true; }
+    void SetParentComponent(TComponent *parent) override;
+    // Windowed controls have a window of their own and stay above the windowless ones.
+    virtual bool Windowed() const { return false; }
+
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int value) { SetBounds(value, FTop, FWidth, FHeight); }
+    void SetTop(int value) { SetBounds(FLeft, value, FWidth, FHeight); }
+    void SetWidth(int value) { SetBounds(FLeft, FTop, value, FHeight); }
+    void SetHeight(int value) { SetBounds(FLeft, FTop, FWidth, value); }
+    virtual void SetBounds(int left, int top, int width, int height);
+
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign align);
+    bool Visible() const { return FVisible; }
+    virtual void SetVisible(bool visible);
+    bool Enabled() const { return FEnabled; }
+    virtual void SetEnabled(bool enabled);
+    const std::string &Caption() const { return FCaption; }
+    void SetCaption(const std::string &caption);
+    const std::string &Hint() const { return FHint; }
+    void SetHint(const std::string &hint);
+    bool ShowHint() const { return FShowHint; }
+    void SetShowHint(bool value);
+    bool ParentShowHint() const { return FParentShowHint; }
+    void SetParentShowHint(bool value);
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor cursor);
+    TColor Color() const { return FColor; }
+    void SetColor(TColor color);
+    bool ParentColor() const { return FParentColor; }
+    void SetParentColor(bool value);
+    TFont *Font() { return &FFont; }
+    const TFont *Font() const { return &FFont; }
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool value);
+    TComponent *PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TComponent *menu) { FPopupMenu = menu; }
+    TDragMode DragMode() const { return FDragMode; }
+    void SetDragMode(TDragMode mode) { FDragMode = mode; }
+
+    // Stored-conditions: colour and font are not stored while they come from the parent.
+    bool IsColorStored() const { return !FParentColor; }
+    bool IsFontStored() const { return !FParentFont; }
+    bool IsShowHintStored() const { return !FParentShowHint; }
+
+    // Stacking within the parent: the front is the end of the control's group.
+    void BringToFront();
+    void Invalidate();
+    void RemovalNotice(TComponent *component) override;
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TMouseEvent OnMouseDown;
+    TMouseMoveEvent OnMouseMove;
+    TMouseEvent OnMouseUp;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    TStartDragEvent OnStartDrag;
+    TEndDragEvent OnEndDrag;
+
+    // Every event of the widget passes here first; true means handled (the widget's own
+    // handling is skipped).
+    virtual bool WidgetEvent(QEvent *event);
+    // Paints the control's face; windowless controls paint only what they cover.
+    virtual void Paint(QPainter &painter);
+
+    // Called by the parent when its colour, font or hint setting changes.
+    void ParentColorChanged();
+    void ParentFontChanged();
+    void ParentShowHintChanged();
+
+    // Drag hooks, also used by the drag tracking of automatic drag mode.
+    virtual void DragOver(TControl *source, int x, int y, TDragState state, bool &accept);
+    virtual void DragDrop(TControl *source, int x, int y);
+
+protected:
+    virtual void Click();
+    virtual void DblClick();
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void CaptionChanged() {}
+    virtual void FontChanged();
+    virtual void ColorChanged();
+    // Widgets that draw text of their own take the caption here.
+    virtual void ApplyCaption();
+    void ApplyToolTip();
+
+private:
+    friend class TWinControl;
+    void ApplyGeometry();
+
+    QPointer<QWidget> FWidget;
+    QObject *FHook;
+    TWinControl *FParent = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    TAlign FAlign = TAlign::alNone;
+    bool FVisible = true;
+    bool FEnabled = true;
+    std::string FCaption;
+    std::string FHint;
+    bool FShowHint = false;
+    bool FParentShowHint = true;
+    TCursor FCursor = crDefault;
+    TColor FColor = clWindow;
+    bool FParentColor = false;
+    TFont FFont;
+    bool FParentFont = true;
+    TComponent *FPopupMenu = nullptr;
+    TDragMode FDragMode = TDragMode::dmManual;
+    bool FPressed = false;
+};
+
+// A control without a window of its own: it paints on its parent's surface, and whatever it
+// does not paint shows what lies beneath it.
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent *owner);
+    ZENTARO_CLASS_INFO()
+};
+
+// A control with a window of its own, which can hold other controls.
+class TWinControl : public TControl {
+public:
+    TWinControl(TComponent *owner, QWidget *widget);
+    ~TWinControl() override;
+    ZENTARO_CLASS_INFO()
+
+    bool Windowed() const override { return true; }
+    // Child controls in stream order: windowless ones, then windowed ones, each back to front.
+    std::vector<TControl *> Controls() const;
+    int ControlCount() const { return int(FGraphicControls.size() + FWinControls.size()); }
+    const std::vector<TControl *> &GraphicControls() const { return FGraphicControls; }
+    const std::vector<TControl *> &WinControls() const { return FWinControls; }
+
+    // Where child widgets live, and the offset of the visible area within it (scroll boxes).
+    virtual QWidget *ClientWidget() const { return Widget(); }
+    virtual QPoint ClientOffset() const { return {}; }
+    int ClientWidth() const;
+    int ClientHeight() const;
+
+    int TabOrder() const;
+    void SetTabOrder(int order);
+    bool TabStop() const { return FTabStop; }
+    virtual void SetTabStop(bool value) { FTabStop = value; }
+
+    void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) override;
+    void SetChildOrder(TComponent *child, int order) override;
+
+    // Lays the aligned children out in the client area.
+    void AlignControls();
+    // Given the client area the aligned children left free.
+    virtual void AlignClientArea(const QRect &) {}
+    void SetBounds(int left, int top, int width, int height) override;
+
+private:
+    friend class TControl;
+    void InsertControl(TControl *control);
+    void RemoveControl(TControl *control);
+    // Restacks the child widgets: windowless below windowed, each group back to front.
+    void Restack();
+
+    std::vector<TControl *> FGraphicControls;
+    std::vector<TControl *> FWinControls;
+    std::vector<TWinControl *> FTabList;
+    bool FTabStop = false;
+    bool FAligning = false;
+};

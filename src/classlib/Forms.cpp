@@ -1,0 +1,292 @@
+#include "Forms.h"
+
+#include "stream/MemoryStream.h"
+#include "stream/Reader.h"
+#include "stream/TextForm.h"
+#include "stream/Values.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr std::array<std::string_view, 4> BorderIconNames = {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"};
+constexpr std::array<std::string_view, 6> BorderStyleNames = {"bsNone", "bsSingle", "bsSizeable",
+                                                              "bsDialog", "bsToolWindow", "bsSizeToolWin"};
+constexpr std::array<std::string_view, 4> FormStyleNames = {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"};
+constexpr std::array<std::string_view, 8> PositionNames = {
+    "poDesigned",      "poDefault",        "poDefaultPosOnly",  "poDefaultSizeOnly",
+    "poScreenCenter",  "poDesktopCenter",  "poMainFormCenter",  "poOwnerFormCenter"};
+constexpr std::array<std::string_view, 3> WindowStateNames = {"wsNormal", "wsMinimized", "wsMaximized"};
+
+std::vector<TForm *> &LiveForms() {
+    static std::vector<TForm *> forms;
+    return forms;
+}
+
+TForm *&FrameForm() {
+    static TForm *form = nullptr;
+    return form;
+}
+
+} // namespace
+
+// Closing through the window's frame goes through the form's close rules.
+class TFormCloseFilter : public QObject {
+public:
+    explicit TFormCloseFilter(TForm *form) : FForm(form) {}
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() != QEvent::Close) return false;
+        if (!FForm->ConfirmClose()) event->ignore();
+        return !event->isAccepted();
+    }
+
+private:
+    TForm *FForm;
+};
+
+TForm *MDIFrameForm() { return FrameForm(); }
+void SetMDIFrameForm(TForm *form) { FrameForm() = form; }
+
+const TClassInfo &TForm::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TForm, TWinControl>("TForm")
+            .Reference("ActiveControl", &TForm::ActiveControl, &TForm::SetActiveControl)
+            .Set("BorderIcons", BorderIconNames, &TForm::BorderIcons, &TForm::SetBorderIcons)
+            .Default(1 << biSystemMenu | 1 << biMinimize | 1 << biMaximize)
+            .Enumeration("BorderStyle", BorderStyleNames, &TForm::BorderStyle, &TForm::SetBorderStyle)
+            .Default(int(TFormBorderStyle::bsSizeable))
+            .String("Caption", &TForm::Caption, &TForm::SetCaption)
+            .Integer("Color", &TForm::Color, &TForm::SetColor)
+            .Symbols(ColorNames)
+            .Stored(&TForm::IsColorStored)
+            .Object("Font", static_cast<TFont *(TForm::*)()>(&TForm::Font))
+            .Stored(&TForm::IsFontStored)
+            .Enumeration("FormStyle", FormStyleNames, &TForm::FormStyle, &TForm::SetFormStyle)
+            .Default(int(TFormStyle::fsNormal))
+            .Boolean("OldCreateOrder", &TForm::OldCreateOrder, &TForm::SetOldCreateOrder)
+            .Enumeration("Position", PositionNames, &TForm::Position, &TForm::SetPosition)
+            .Default(int(TPosition::poDesigned))
+            .Boolean("Scaled", &TForm::Scaled, &TForm::SetScaled)
+            .Default(1)
+            .Boolean("Visible", &TForm::Visible, &TForm::SetVisible)
+            .Default(0)
+            .Enumeration("WindowState", WindowStateNames, &TForm::WindowState, &TForm::SetWindowState)
+            .Default(int(TWindowState::wsNormal))
+            .Event("OnClose", &TForm::OnClose)
+            .Event("OnCreate", &TForm::OnCreate)
+            .Event("OnDestroy", &TForm::OnDestroy)
+            .Event("OnShow", &TForm::OnShow)
+            .Integer("PixelsPerInch", &TForm::PixelsPerInch, &TForm::SetPixelsPerInch)
+            .Extra()
+            .Integer("TextHeight", &TForm::TextHeight, &TForm::SetTextHeight)
+            .Extra()
+            .Build();
+    return info;
+}
+
+TForm::TForm(TComponent *owner) : TWinControl(owner, new QWidget) {
+    LiveForms().push_back(this);
+    SetParentFont(false);
+    SetColor(clBtnFace);
+    TControl::SetVisible(false);
+    FCloseFilter = new TFormCloseFilter(this);
+    Widget()->installEventFilter(FCloseFilter);
+}
+
+TForm::~TForm() {
+    OnDestroy(this);
+    std::erase(LiveForms(), this);
+    if (FrameForm() == this) FrameForm() = nullptr;
+    delete FCloseFilter;
+    if (FMDIFrame) {
+        // The frame goes, our widget goes with the control.
+        FMDIFrame->setWidget(nullptr);
+        delete FMDIFrame;
+    }
+}
+
+QWidget *TForm::FrameWidget() const { return FMDIFrame ? static_cast<QWidget *>(FMDIFrame) : Widget(); }
+
+QWidget *TForm::ClientWidget() const { return Widget(); }
+
+void TForm::AlignClientArea(const QRect &remaining) {
+    if (FMDIArea) FMDIArea->setGeometry(remaining);
+}
+
+void TForm::SetActiveControl(TWinControl *control) {
+    FActiveControl = control;
+    if (control && Widget()->isVisible()) control->Widget()->setFocus();
+}
+
+void TForm::RemovalNotice(TComponent *component) {
+    TWinControl::RemovalNotice(component);
+    if (component == FActiveControl) FActiveControl = nullptr;
+}
+
+void TForm::SetBorderIcons(std::int64_t icons) {
+    FBorderIcons = icons;
+    ApplyBorder();
+}
+
+void TForm::SetBorderStyle(TFormBorderStyle style) {
+    FBorderStyle = style;
+    ApplyBorder();
+}
+
+void TForm::ApplyBorder() {
+    Qt::WindowFlags flags = FMDIFrame ? Qt::SubWindow : Qt::Window;
+    if (FBorderStyle == TFormBorderStyle::bsDialog) flags = Qt::Dialog;
+    if (FBorderStyle == TFormBorderStyle::bsNone) flags |= Qt::FramelessWindowHint;
+    flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (FBorderIcons >> biSystemMenu & 1) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (FBorderIcons >> biMinimize & 1 && FBorderStyle != TFormBorderStyle::bsDialog) flags |= Qt::WindowMinimizeButtonHint;
+    if (FBorderIcons >> biMaximize & 1 && FBorderStyle != TFormBorderStyle::bsDialog) flags |= Qt::WindowMaximizeButtonHint;
+    QWidget *frame = FrameWidget();
+    const bool visible = frame->isVisible();
+    frame->setWindowFlags(flags);
+    if (visible) frame->show();
+}
+
+void TForm::SetFormStyle(TFormStyle style) {
+    if (style == FFormStyle) return;
+    FFormStyle = style;
+    if (style == TFormStyle::fsMDIForm && !FMDIArea) {
+        FMDIArea = new QMdiArea(Widget());
+        FMDIArea->setBackground(ColorToQColor(clAppWorkSpace));
+        if (!FrameForm()) FrameForm() = this;
+        AlignControls();
+    }
+    if (style == TFormStyle::fsMDIChild && !FMDIFrame && FrameForm() && FrameForm()->MDIArea()) {
+        FMDIFrame = FrameForm()->MDIArea()->addSubWindow(Widget());
+        FMDIFrame->installEventFilter(FCloseFilter);
+        FMDIFrame->setAttribute(Qt::WA_DeleteOnClose, false);
+        ApplyBorder();
+        ApplyFrameGeometry();
+        FMDIFrame->setVisible(Visible());
+    }
+}
+
+TWindowState TForm::WindowState() const {
+    const QWidget *frame = FrameWidget();
+    if (frame->isMinimized()) return TWindowState::wsMinimized;
+    if (frame->isMaximized()) return TWindowState::wsMaximized;
+    return frame->isVisible() ? TWindowState::wsNormal : FWindowState;
+}
+
+void TForm::SetWindowState(TWindowState state) {
+    FWindowState = state;
+    QWidget *frame = FrameWidget();
+    if (!frame->isVisible()) return;
+    if (state == TWindowState::wsMinimized)
+        frame->showMinimized();
+    else if (state == TWindowState::wsMaximized)
+        frame->showMaximized();
+    else
+        frame->showNormal();
+}
+
+int TForm::PixelsPerInch() const { return Widget()->logicalDpiY(); }
+
+int TForm::TextHeight() const { return QFontMetrics(Font()->ToQFont()).height(); }
+
+void TForm::SetBounds(int left, int top, int width, int height) {
+    TControl::SetBounds(left, top, width, height);
+    ApplyFrameGeometry();
+    AlignControls();
+}
+
+void TForm::ApplyFrameGeometry() {
+    // The control's own geometry is the client's; the frame takes the outer bounds.
+    QWidget *frame = FrameWidget();
+    frame->setGeometry(Left(), Top(), Width(), Height());
+    if (FMDIFrame) return;
+    const QMargins margins = frame->frameGeometry().size() == frame->geometry().size()
+                                 ? QMargins()
+                                 : QMargins(frame->geometry().left() - frame->frameGeometry().left(),
+                                            frame->geometry().top() - frame->frameGeometry().top(),
+                                            frame->frameGeometry().right() - frame->geometry().right(),
+                                            frame->frameGeometry().bottom() - frame->geometry().bottom());
+    frame->setGeometry(Left() + margins.left(), Top() + margins.top(), std::max(0, Width() - margins.left() - margins.right()),
+                       std::max(0, Height() - margins.top() - margins.bottom()));
+}
+
+void TForm::SetVisible(bool visible) {
+    TControl::SetVisible(visible);
+    // A form read from its description shows once it is complete and created.
+    if (Loading()) return;
+    if (visible)
+        ShowFrame();
+    else
+        FrameWidget()->hide();
+}
+
+void TForm::ShowFrame() {
+    QWidget *frame = FrameWidget();
+    if (frame->isVisible()) return;
+    if (FPosition == TPosition::poScreenCenter || FPosition == TPosition::poDesktopCenter) {
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            SetBounds(area.left() + (area.width() - Width()) / 2, area.top() + (area.height() - Height()) / 2, Width(), Height());
+        }
+    }
+    Widget()->show();
+    frame->show();
+    SetWindowState(FWindowState);
+    OnShow(this);
+}
+
+void TForm::Close() { FrameWidget()->close(); }
+
+bool TForm::ConfirmClose() {
+    TCloseAction action = TCloseAction::caHide;
+    if (FFormStyle == TFormStyle::fsMDIChild)
+        action = FBorderIcons >> biMinimize & 1 ? TCloseAction::caMinimize : TCloseAction::caNone;
+    OnClose(this, action);
+    switch (action) {
+    case TCloseAction::caNone: return false;
+    case TCloseAction::caHide: TControl::SetVisible(false); return true;
+    case TCloseAction::caMinimize: SetWindowState(TWindowState::wsMinimized); return false;
+    case TCloseAction::caFree: {
+        TControl::SetVisible(false);
+        // Destroyed once the close event is over, never inside it.
+        const QPointer<QWidget> alive = Widget();
+        QTimer::singleShot(0, [this, alive] {
+            if (alive) delete this;
+        });
+        return true;
+    }
+    }
+    return true;
+}
+
+void TForm::GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) {
+    TWinControl::GetChildren(proc, root);
+    if (root != this) return;
+    for (TComponent *component : Components())
+        if (!component->HasParent()) proc(component);
+}
+
+void TForm::Loaded() {
+    TWinControl::Loaded();
+    AlignControls();
+}
+
+void TForm::ReadDescription(std::string_view text) {
+    TMemoryStream stream;
+    ObjectTextToBinary(text, stream);
+    stream.Seek(0);
+    TReader(stream, [](std::string_view name) {
+        return std::any_of(LiveForms().begin(), LiveForms().end(), [name](TForm *form) { return SameText(form->Name(), name); });
+    }).ReadRootComponent(*this);
+    OnCreate(this);
+    if (Visible()) ShowFrame();
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+// Forms: the windows of the program, created from their declarative descriptions. A form is a
+// top-level window, the multi-document frame (fsMDIForm) or one of the frame's child windows
+// (fsMDIChild). Its Left, Top, Width and Height are those of the outer frame.
+
+#include "Controls.h"
+
+#include <string_view>
+
+class QMdiArea;
+class QMdiSubWindow;
+
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
+enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum class TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum class TPosition {
+    poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
+    poMainFormCenter, poOwnerFormCenter
+};
+enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
+// What closing does: refuse, hide, destroy the form, or minimise it.
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+using TCloseEvent = TEvent<TComponent *, TCloseAction &>;
+
+class TForm : public TWinControl {
+public:
+    explicit TForm(TComponent *owner);
+    ~TForm() override;
+    ZENTARO_CLASS_INFO()
+
+    TWinControl *ActiveControl() const { return FActiveControl; }
+    void SetActiveControl(TWinControl *control);
+    std::int64_t BorderIcons() const { return FBorderIcons; }
+    void SetBorderIcons(std::int64_t icons);
+    TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TFormBorderStyle style);
+    TFormStyle FormStyle() const { return FFormStyle; }
+    void SetFormStyle(TFormStyle style);
+    bool OldCreateOrder() const { return FOldCreateOrder; }
+    void SetOldCreateOrder(bool value) { FOldCreateOrder = value; }
+    TPosition Position() const { return FPosition; }
+    void SetPosition(TPosition position) { FPosition = position; }
+    bool Scaled() const { return FScaled; }
+    void SetScaled(bool value) { FScaled = value; }
+    TWindowState WindowState() const;
+    void SetWindowState(TWindowState state);
+    // The screen's pixel density and the form font's text height, as of this machine.
+    int PixelsPerInch() const;
+    void SetPixelsPerInch(int) {}
+    int TextHeight() const;
+    void SetTextHeight(int) {}
+
+    void SetVisible(bool visible) override;
+    void SetBounds(int left, int top, int width, int height) override;
+    void Show() { SetVisible(true); }
+    // Asks OnClose; the action decides whether the form hides, is destroyed or stays.
+    void Close();
+
+    // The multi-document frame's area (fsMDIForm) and a child window's frame (fsMDIChild).
+    QMdiArea *MDIArea() const { return FMDIArea; }
+    QMdiSubWindow *MDIFrame() const { return FMDIFrame; }
+    QWidget *ClientWidget() const override;
+    void AlignClientArea(const QRect &remaining) override;
+
+    void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) override;
+    void RemovalNotice(TComponent *component) override;
+    void Loaded() override;
+
+    TCloseEvent OnClose;
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+    TNotifyEvent OnShow;
+
+    // Reads the form's description (the text form of its component stream) into it, then runs
+    // OnCreate. A description that does not read raises EReadError or ETextFormError.
+    void ReadDescription(std::string_view text);
+
+private:
+    QWidget *FrameWidget() const;
+    void ShowFrame();
+    void ApplyFrameGeometry();
+    void ApplyBorder();
+    bool ConfirmClose();
+    friend class TFormCloseFilter;
+
+    TWinControl *FActiveControl = nullptr;
+    std::int64_t FBorderIcons = 1 << biSystemMenu | 1 << biMinimize | 1 << biMaximize;
+    TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
+    TFormStyle FFormStyle = TFormStyle::fsNormal;
+    bool FOldCreateOrder = false;
+    TPosition FPosition = TPosition::poDesigned;
+    bool FScaled = true;
+    TWindowState FWindowState = TWindowState::wsNormal;
+    QMdiArea *FMDIArea = nullptr;
+    QMdiSubWindow *FMDIFrame = nullptr;
+    QObject *FCloseFilter = nullptr;
+};
+
+// The multi-document frame that fsMDIChild forms open in (the application's main form).
+TForm *MDIFrameForm();
+void SetMDIFrameForm(TForm *form);
