@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 // An event property's value: a bound method plus the name of the method it calls, so that the
@@ -13,7 +14,10 @@ public:
     using Handler = std::function<void(Args...)>;
 
     TEvent() = default;
-    TEvent(Handler handler) : FHandler(std::move(handler)) {}
+    // Any callable of the event's signature, as an unnamed handler.
+    template <typename F>
+        requires(!std::is_same_v<std::decay_t<F>, TEvent> && std::is_invocable_v<F &, Args...>)
+    TEvent(F &&handler) : FHandler(std::forward<F>(handler)) {}
     TEvent(std::string name, Handler handler) : FName(std::move(name)), FHandler(std::move(handler)) {}
 
     const std::string &Name() const { return FName; }

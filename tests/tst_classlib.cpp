@@ -1,0 +1,392 @@
+#include "classlib/Application.h"
+#include "classlib/Forms.h"
+#include "classlib/Menus.h"
+#include "stream/ClassRegistry.h"
+#include "stream/MemoryStream.h"
+#include "stream/TextForm.h"
+#include "stream/Writer.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+// A windowless box that takes part in drags and has a popup menu.
+class TBox : public TGraphicControl {
+public:
+    using TGraphicControl::TGraphicControl;
+    ZENTARO_CLASS_INFO()
+};
+
+// A windowed container.
+class TBin : public TWinControl {
+public:
+    explicit TBin(TComponent *owner) : TWinControl(owner, new QWidget) {}
+    ZENTARO_CLASS_INFO()
+};
+
+const TClassInfo &TBox::StaticClassInfo() {
+    static const TClassInfo info = TClassBuilder<TBox, TGraphicControl>("TBox")
+                                       .Reference("PopupMenu", &TBox::PopupMenu, &TBox::SetPopupMenu)
+                                       .Enumeration("DragMode", DragModeNames, &TBox::DragMode, &TBox::SetDragMode)
+                                       .Default(0)
+                                       .Build();
+    return info;
+}
+
+const TClassInfo &TBin::StaticClassInfo() {
+    static const TClassInfo info = TClassBuilder<TBin, TWinControl>("TBin")
+                                       .Enumeration("Align", AlignNames, &TBin::Align, &TBin::SetAlign)
+                                       .Default(0)
+                                       .Integer("TabOrder", &TBin::TabOrder, &TBin::SetTabOrder)
+                                       .Default(-1)
+                                       .Build();
+    return info;
+}
+
+QString TextOf(TComponent &root) {
+    TMemoryStream stream;
+    TWriter(stream).WriteRootComponent(root);
+    stream.Seek(0);
+    return QString::fromStdString(ObjectBinaryToText(stream));
+}
+
+TBox *NewBox(TForm &form, TWinControl &parent, const std::string &name, QRect bounds) {
+    auto *box = new TBox(&form);
+    box->SetName(name);
+    box->SetBounds(bounds.x(), bounds.y(), bounds.width(), bounds.height());
+    box->SetParent(&parent);
+    return box;
+}
+
+// While a button is held, the pressed widget receives the mouse wherever it goes.
+void MoveWhilePressed(QWidget *pressed, QWidget *over, QPoint at) {
+    const QPoint global = over->mapToGlobal(at);
+    QMouseEvent move(QEvent::MouseMove, pressed->mapFromGlobal(global), global, Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(pressed, &move);
+}
+
+void ReleaseOver(QWidget *pressed, QWidget *over, QPoint at) {
+    const QPoint global = over->mapToGlobal(at);
+    QMouseEvent release(QEvent::MouseButtonRelease, pressed->mapFromGlobal(global), global, Qt::LeftButton, {}, {});
+    QApplication::sendEvent(pressed, &release);
+}
+
+struct DragLog {
+    QStringList Events;
+    void Watch(TBox &box, bool accepts) {
+        box.SetDragMode(TDragMode::dmAutomatic);
+        if (accepts)
+            box.OnDragOver = [this](TComponent *sender, TComponent *source, int, int, TDragState, bool &accept) {
+                accept = true;
+                Q_UNUSED(sender);
+                Q_UNUSED(source);
+            };
+        box.OnDragDrop = [this](TComponent *sender, TComponent *source, int x, int y) {
+            Events << QString("drop %1<-%2 at %3,%4")
+                          .arg(QString::fromStdString(sender->Name()), QString::fromStdString(source->Name()))
+                          .arg(x)
+                          .arg(y);
+        };
+        box.OnEndDrag = [this](TComponent *sender, TComponent *target, int, int) {
+            Events << QString("end %1 on %2").arg(QString::fromStdString(sender->Name()),
+                                                  target ? QString::fromStdString(target->Name()) : "nothing");
+        };
+    }
+};
+
+} // namespace
+
+class TestClassLib : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void hintParts_data();
+    void hintParts();
+    void applicationHintFollowsThePointer();
+    void dragToAnotherControl();
+    void clickIsADropOnItself();
+    void releaseOutsideEndsTheDrag();
+    void popupOpensOnRightClick();
+    void stackingFollowsBringToFront();
+    void descriptionRoundTrip();
+    void mdiChildLivesInTheFrame();
+    void closeActions_data();
+    void closeActions();
+};
+
+void TestClassLib::initTestCase() {
+    RegisterClass(TBox::StaticClassInfo());
+    RegisterClass(TBin::StaticClassInfo());
+    RegisterClass(TPopupMenu::StaticClassInfo());
+    RegisterClass(TMenuItem::StaticClassInfo());
+}
+
+void TestClassLib::hintParts_data() {
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QString>("shortHint");
+    QTest::addColumn<QString>("longHint");
+    QTest::newRow("both parts") << "Attiva|Attiva la rete" << "Attiva" << "Attiva la rete";
+    QTest::newRow("no bar serves as both") << "Affianca Finestre" << "Affianca Finestre" << "Affianca Finestre";
+    QTest::newRow("empty short part") << "|only long" << "" << "only long";
+    QTest::newRow("second bar belongs to the long part") << "a|b|c" << "a" << "b|c";
+    QTest::newRow("empty") << "" << "" << "";
+}
+
+void TestClassLib::hintParts() {
+    QFETCH(QString, hint);
+    QFETCH(QString, shortHint);
+    QFETCH(QString, longHint);
+    QCOMPARE(QString::fromStdString(GetShortHint(hint.toStdString())), shortHint);
+    QCOMPARE(QString::fromStdString(GetLongHint(hint.toStdString())), longHint);
+
+    TForm form(nullptr);
+    TBox *box = NewBox(form, form, "B", {0, 0, 10, 10});
+    box->SetHint(hint.toStdString());
+    box->SetShowHint(true);
+    QCOMPARE(box->Widget()->toolTip(), shortHint);
+    box->SetShowHint(false);
+    QCOMPARE(box->Widget()->toolTip(), QString());
+}
+
+void TestClassLib::applicationHintFollowsThePointer() {
+    TForm form(nullptr);
+    TBox *first = NewBox(form, form, "First", {0, 0, 20, 20});
+    TBox *second = NewBox(form, form, "Second", {30, 0, 20, 20});
+    first->SetHint("Nuovo|Crea una nuova rete logica");
+    second->SetHint("Chiudi Tutte");
+    QStringList shown;
+    TApplication &application = TApplication::Instance();
+    const int key = application.AddHintListener([&] { shown << QString::fromStdString(application.Hint()); });
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(first->Widget(), &enter);
+    QApplication::sendEvent(second->Widget(), &enter);
+    QApplication::sendEvent(second->Widget(), &enter); // no change, no notice
+    application.RemoveHintListener(key);
+    QApplication::sendEvent(first->Widget(), &enter);
+    QCOMPARE(shown, QStringList({"Crea una nuova rete logica", "Chiudi Tutte"}));
+}
+
+void TestClassLib::dragToAnotherControl() {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    form.Show();
+    TBox *a = NewBox(form, form, "A", {10, 10, 50, 40});
+    TBox *b = NewBox(form, form, "B", {100, 10, 50, 40});
+    DragLog log;
+    log.Watch(*a, false);
+    log.Watch(*b, true);
+    QTest::mousePress(a->Widget(), Qt::LeftButton, {}, {5, 5});
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::ForbiddenCursor);
+    MoveWhilePressed(a->Widget(), b->Widget(), {12, 7});
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::DragMoveCursor);
+    ReleaseOver(a->Widget(), b->Widget(), {12, 7});
+    QCOMPARE(log.Events, QStringList({"drop B<-A at 12,7", "end A on B"}));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestClassLib::clickIsADropOnItself() {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    form.Show();
+    TBox *a = NewBox(form, form, "A", {10, 10, 50, 40});
+    DragLog log;
+    log.Watch(*a, true);
+    QTest::mouseClick(a->Widget(), Qt::LeftButton, {}, {20, 30});
+    QCOMPARE(log.Events, QStringList({"drop A<-A at 20,30", "end A on A"}));
+}
+
+void TestClassLib::releaseOutsideEndsTheDrag() {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    form.Show();
+    TBox *a = NewBox(form, form, "A", {10, 10, 50, 40});
+    TBox *b = NewBox(form, form, "B", {100, 10, 50, 40});
+    DragLog log;
+    log.Watch(*a, true);
+    log.Watch(*b, true);
+    QTest::mousePress(a->Widget(), Qt::LeftButton, {}, {5, 5});
+    MoveWhilePressed(a->Widget(), b->Widget(), {5, 5});
+    MoveWhilePressed(a->Widget(), form.Widget(), {200, 150});
+    ReleaseOver(a->Widget(), form.Widget(), {200, 150});
+    QCOMPARE(log.Events, QStringList({"end A on nothing"}));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestClassLib::popupOpensOnRightClick() {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    form.Show();
+    auto *menu = new TPopupMenu(&form);
+    auto *first = new TMenuItem(&form);
+    first->SetCaption("AND");
+    auto *separator = new TMenuItem(&form);
+    separator->SetCaption("-");
+    auto *last = new TMenuItem(&form);
+    last->SetCaption("Elimina");
+    menu->Items().Add(first);
+    menu->Items().Add(last);
+    menu->Items().Insert(1, separator);
+    QStringList clicked;
+    last->OnClick = [&](TComponent *sender) { clicked << QString::fromStdString(static_cast<TMenuItem *>(sender)->Caption()); };
+    TBox *box = NewBox(form, form, "Gate", {10, 10, 50, 40});
+    box->SetPopupMenu(menu);
+
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!popup) return;
+        for (QAction *action : popup->actions()) shown << (action->isSeparator() ? "-" : action->text());
+        popup->actions().last()->trigger();
+        popup->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, box->Widget()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(box->Widget(), &event);
+    QCOMPARE(shown, QStringList({"AND", "-", "Elimina"}));
+    QCOMPARE(clicked, QStringList({"Elimina"}));
+    QCOMPARE(menu->PopupComponent(), box);
+
+    // Without AutoPopup nothing opens; a menu that goes leaves the control without one.
+    menu->SetAutoPopup(false);
+    QApplication::sendEvent(box->Widget(), &event);
+    delete menu;
+    QCOMPARE(box->PopupMenu(), nullptr);
+}
+
+void TestClassLib::stackingFollowsBringToFront() {
+    TForm form(nullptr);
+    form.SetName("Form");
+    auto *bin = new TBin(&form);
+    bin->SetName("Bin");
+    bin->SetParent(&form);
+    TBox *a = NewBox(form, form, "A", {0, 0, 10, 10});
+    TBox *b = NewBox(form, form, "B", {0, 0, 10, 10});
+    TBox *c = NewBox(form, form, "C", {0, 0, 10, 10});
+    a->BringToFront();
+    QCOMPARE(form.GraphicControls(), std::vector<TControl *>({b, c, a}));
+    QCOMPARE(form.Controls(), std::vector<TControl *>({b, c, a, bin}));
+    // Windowed controls stay above windowless ones on screen.
+    QCOMPARE(form.Widget()->children().indexOf(bin->Widget()) > form.Widget()->children().indexOf(a->Widget()), true);
+    const QString text = TextOf(form);
+    QVERIFY(text.indexOf("object B: TBox") < text.indexOf("object C: TBox"));
+    QVERIFY(text.indexOf("object C: TBox") < text.indexOf("object A: TBox"));
+    QVERIFY(text.indexOf("object A: TBox") < text.indexOf("object Bin: TBin"));
+}
+
+void TestClassLib::descriptionRoundTrip() {
+    const QString description = "object Demo: TForm\n"
+                                "  Left = 227\n"
+                                "  Top = 341\n"
+                                "  Width = 500\n"
+                                "  Height = 400\n"
+                                "  BorderIcons = [biSystemMenu, biMinimize]\n"
+                                "  Caption = 'NoName.ZTR'\n"
+                                "  Color = clBtnFace\n"
+                                "  Font.Charset = ANSI_CHARSET\n"
+                                "  Font.Color = clWindowText\n"
+                                "  Font.Height = -11\n"
+                                "  Font.Name = 'Arial'\n"
+                                "  Font.Style = []\n"
+                                "  OldCreateOrder = False\n"
+                                "  Scaled = False\n"
+                                "  PixelsPerInch = 96\n"
+                                "  TextHeight = %1\n"
+                                "  object Top: TBin\n"
+                                "    Tag = -1\n"
+                                "    Left = 0\n"
+                                "    Top = 0\n"
+                                "    Width = 500\n"
+                                "    Height = 41\n"
+                                "    Align = alTop\n"
+                                "    TabOrder = 0\n"
+                                "    object Gate: TBox\n"
+                                "      Left = 4\n"
+                                "      Top = 4\n"
+                                "      Width = 50\n"
+                                "      Height = 30\n"
+                                "      PopupMenu = Menu\n"
+                                "      DragMode = dmAutomatic\n"
+                                "    end\n"
+                                "  end\n"
+                                "  object Menu: TPopupMenu\n"
+                                "    Left = 416\n"
+                                "    Top = 4\n"
+                                "    object ItemAND: TMenuItem\n"
+                                "      Caption = 'AND'\n"
+                                "    end\n"
+                                "    object TMenuItem\n"
+                                "      Tag = 1\n"
+                                "      Caption = '-'\n"
+                                "    end\n"
+                                "  end\n"
+                                "end\n";
+    TForm form(nullptr);
+    form.ReadDescription(description.arg(14).toStdString());
+    // The text height follows this machine's fonts.
+    const QString expected = description.arg(form.TextHeight());
+    QCOMPARE(form.Name(), "Demo");
+    QCOMPARE(form.PixelsPerInch(), 96);
+    auto *gate = dynamic_cast<TBox *>(form.FindComponent("Gate"));
+    QVERIFY(gate);
+    QCOMPARE(gate->PopupMenu(), form.FindComponent("Menu"));
+    // The aligned panel spans the client area of the 500-wide form.
+    QCOMPARE(dynamic_cast<TControl *>(form.FindComponent("Top"))->Width(), form.ClientWidth());
+    QCOMPARE(TextOf(form), expected);
+}
+
+void TestClassLib::mdiChildLivesInTheFrame() {
+    TForm frame(nullptr);
+    frame.SetFormStyle(TFormStyle::fsMDIForm);
+    frame.SetBounds(0, 0, 800, 600);
+    frame.Show();
+    QVERIFY(frame.MDIArea());
+    {
+        TForm child(nullptr);
+        child.SetBounds(20, 30, 500, 400);
+        child.SetFormStyle(TFormStyle::fsMDIChild);
+        child.Show();
+        QVERIFY(child.MDIFrame());
+        QCOMPARE(frame.MDIArea()->subWindowList().size(), 1);
+        QCOMPARE(child.MDIFrame()->geometry(), QRect(20, 30, 500, 400));
+    }
+    QCOMPARE(frame.MDIArea()->subWindowList().size(), 0);
+}
+
+void TestClassLib::closeActions_data() {
+    QTest::addColumn<int>("action");
+    QTest::addColumn<bool>("visibleAfter");
+    QTest::addColumn<bool>("destroyed");
+    QTest::newRow("refuse") << int(TCloseAction::caNone) << true << false;
+    QTest::newRow("hide") << int(TCloseAction::caHide) << false << false;
+    QTest::newRow("destroy") << int(TCloseAction::caFree) << false << true;
+}
+
+void TestClassLib::closeActions() {
+    QFETCH(int, action);
+    QFETCH(bool, visibleAfter);
+    QFETCH(bool, destroyed);
+    auto *form = new TForm(nullptr);
+    const QPointer<QWidget> widget = form->Widget();
+    bool asked = false;
+    form->OnClose = [&](TComponent *, TCloseAction &close) {
+        asked = true;
+        close = TCloseAction(action);
+    };
+    form->Show();
+    form->Close();
+    QVERIFY(asked);
+    QCOMPARE(widget->isVisible(), visibleAfter);
+    QCoreApplication::processEvents();
+    QCOMPARE(widget.isNull(), destroyed);
+    if (!destroyed) delete form;
+}
+
+QTEST_MAIN(TestClassLib)
+#include "tst_classlib.moc"
