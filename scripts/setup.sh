@@ -2,7 +2,7 @@
 # then configures the given CMake preset.
 
 # Packages for building and starting the program.
-ZENTARO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev)
+ZENTARO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation)
 # Extra packages for the tests (fonts for offscreen text) and the benchmarks' anchors.
 ZENTARO_TEST_PACKAGES=(fonts-dejavu-core zlib1g-dev liblz4-dev libbenchmark-dev)
 

@@ -30,3 +30,13 @@ void TApplication::RemoveHintListener(int key) { FHintListeners.erase(key); }
 void TApplication::HandleException(TComponent *sender, std::exception_ptr error) {
     if (OnException) OnException(sender, error);
 }
+
+bool TApplicationObject::notify(QObject *receiver, QEvent *event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        auto *widget = qobject_cast<QWidget *>(receiver);
+        TApplication::Instance().HandleException(widget ? TControl::FromWidget(widget) : nullptr, std::current_exception());
+        return false;
+    }
+}

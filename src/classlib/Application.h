@@ -4,6 +4,8 @@
 // the listeners that show it (the main window's status bar), and the handler of exceptions that
 // escape event handlers.
 
+#include <QApplication>
+
 #include <exception>
 #include <functional>
 #include <map>
@@ -39,4 +41,13 @@ private:
     std::string FHint;
     std::map<int, Listener> FHintListeners;
     int FNextKey = 1;
+};
+
+// The Qt application object of the program: every exception that escapes the handling of an
+// event goes to TApplication::HandleException, with the control that received the event (if any)
+// as sender, and the program goes on.
+class TApplicationObject : public QApplication {
+public:
+    TApplicationObject(int &argc, char **argv) : QApplication(argc, argv) {}
+    bool notify(QObject *receiver, QEvent *event) override;
 };
