@@ -355,6 +355,15 @@ void TestClassLib::mdiChildLivesInTheFrame() {
         QVERIFY(child.MDIFrame());
         QCOMPARE(frame.MDIArea()->subWindowList().size(), 1);
         QCOMPARE(child.MDIFrame()->geometry(), QRect(20, 30, 500, 400));
+
+        // Default placement cascades the next child below the first.
+        TForm second(nullptr);
+        second.SetBounds(20, 30, 300, 200);
+        second.SetPosition(TPosition::poDefault);
+        second.SetFormStyle(TFormStyle::fsMDIChild);
+        second.Show();
+        QVERIFY(second.MDIFrame()->x() == second.MDIFrame()->y() && second.MDIFrame()->x() > 0);
+        QCOMPARE(second.MDIFrame()->size(), QSize(300, 200));
     }
     QCOMPARE(frame.MDIArea()->subWindowList().size(), 0);
 }

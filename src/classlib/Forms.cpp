@@ -12,6 +12,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -233,7 +234,12 @@ void TForm::SetVisible(bool visible) {
 void TForm::ShowFrame() {
     QWidget *frame = FrameWidget();
     if (frame->isVisible()) return;
-    if (FPosition == TPosition::poScreenCenter || FPosition == TPosition::poDesktopCenter) {
+    if (FMDIFrame && (FPosition == TPosition::poDefault || FPosition == TPosition::poDefaultPosOnly)) {
+        // Default placement of a child window: each new one cascades below the last.
+        const int others = int(FrameForm()->MDIArea()->subWindowList().size()) - 1;
+        const int step = FMDIFrame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FMDIFrame);
+        SetBounds(others % 8 * step, others % 8 * step, Width(), Height());
+    } else if (FPosition == TPosition::poScreenCenter || FPosition == TPosition::poDesktopCenter) {
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->availableGeometry();
             SetBounds(area.left() + (area.width() - Width()) / 2, area.top() + (area.height() - Height()) / 2, Width(), Height());
