@@ -27,7 +27,24 @@ std::unordered_map<const QWidget *, TControl *> &WidgetControls() {
 class TWidgetHook : public QObject {
 public:
     TWidgetHook(TControl *control, QWidget *widget) : QObject(widget), FControl(control) {}
-    bool eventFilter(QObject *, QEvent *event) override { return FControl->WidgetEvent(event); }
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        // A control's mouse buttons and moves are its own and do not reach the parent control;
+        // wheel turns and context menus still travel up. Qt reads the flag after the widget
+        // has had the event.
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            static_cast<QWidget *>(watched)->setAttribute(
+                Qt::WA_NoMousePropagation, event->type() != QEvent::Wheel && event->type() != QEvent::ContextMenu);
+            break;
+        default: break;
+        }
+        return FControl->WidgetEvent(event);
+    }
 
 private:
     TControl *FControl;
