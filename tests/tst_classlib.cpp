@@ -114,6 +114,7 @@ private slots:
     void dragToAnotherControl();
     void clickIsADropOnItself();
     void releaseOutsideEndsTheDrag();
+    void mouseEventsStopAtTheControlUnderThePointer();
     void popupOpensOnRightClick();
     void stackingFollowsBringToFront();
     void descriptionRoundTrip();
@@ -218,6 +219,27 @@ void TestClassLib::releaseOutsideEndsTheDrag() {
     ReleaseOver(a->Widget(), form.Widget(), {200, 150});
     QCOMPARE(log.Events, QStringList({"end A on nothing"}));
     QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestClassLib::mouseEventsStopAtTheControlUnderThePointer() {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 300, 200);
+    form.Show();
+    TBox *box = NewBox(form, form, "Box", {10, 10, 50, 40});
+    QStringList events;
+    auto watch = [&](TControl &control) {
+        const QString name = QString::fromStdString(control.Name());
+        control.OnClick = [&events, name](TComponent *) { events << "click " + name; };
+        control.OnMouseMove = [&events, name](TComponent *, TShiftState, int, int) { events << "move " + name; };
+    };
+    form.SetName("Form");
+    watch(form);
+    watch(*box);
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), box->Widget()->mapToGlobal(QPointF(5, 5)), Qt::NoButton, {}, {});
+    QApplication::sendEvent(box->Widget(), &move);
+    QTest::mouseClick(box->Widget(), Qt::LeftButton, {}, {5, 5});
+    QVERIFY(!events.filter("Form").size());
+    QVERIFY2(events.contains("click Box") && events.contains("move Box"), qPrintable(events.join(", ")));
 }
 
 void TestClassLib::popupOpensOnRightClick() {
