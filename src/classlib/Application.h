@@ -43,9 +43,22 @@ private:
     int FNextKey = 1;
 };
 
+// Runs an event handler and hands anything it throws to TApplication::HandleException, so that
+// no exception unwinds through Qt's own code, which does not clean up after one.
+template <typename Handler>
+bool Guarded(TComponent *sender, Handler &&handler) {
+    try {
+        return handler();
+    } catch (...) {
+        TApplication::Instance().HandleException(sender, std::current_exception());
+        return true;
+    }
+}
+
 // The Qt application object of the program: every exception that escapes the handling of an
 // event goes to TApplication::HandleException, with the control that received the event (if any)
-// as sender, and the program goes on.
+// as sender, and the program goes on. Handlers are guarded where they are called; this is the
+// net under everything else.
 class TApplicationObject : public QApplication {
 public:
     TApplicationObject(int &argc, char **argv) : QApplication(argc, argv) {}

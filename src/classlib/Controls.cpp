@@ -43,7 +43,7 @@ public:
             break;
         default: break;
         }
-        return FControl->WidgetEvent(event);
+        return Guarded(FControl, [&] { return FControl->WidgetEvent(event); });
     }
 
 private:

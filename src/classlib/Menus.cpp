@@ -1,5 +1,6 @@
 #include "Menus.h"
 
+#include "Application.h"
 #include "Graphics.h"
 
 #include <QMenu>
@@ -80,7 +81,12 @@ void TPopupMenu::Popup(QPoint global, TComponent *popupComponent) {
                 fill(*into.addMenu(FromAnsi(item->Caption())), *item);
             } else {
                 QAction *action = into.addAction(FromAnsi(item->Caption()));
-                QObject::connect(action, &QAction::triggered, [item] { item->Click(); });
+                QObject::connect(action, &QAction::triggered, [item] {
+                    Guarded(item, [item] {
+                        item->Click();
+                        return true;
+                    });
+                });
             }
         }
     };
