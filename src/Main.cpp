@@ -1,16 +1,18 @@
-#include <QApplication>
-#include <QMainWindow>
-#include <QMdiArea>
+#include "classlib/Application.h"
+#include "classlib/Forms.h"
 
 int main(int argc, char *argv[]) {
-    QApplication application(argc, argv);
+    TApplicationObject application(argc, argv);
+    TApplication::Instance().SetTitle("Zentaro");
     QApplication::setApplicationName(QStringLiteral("Zentaro"));
 
     // The multi-document frame that will host the network windows.
-    QMainWindow mainWindow;
-    mainWindow.setWindowTitle(QStringLiteral("Zentaro"));
-    mainWindow.setCentralWidget(new QMdiArea(&mainWindow));
-    mainWindow.resize(800, 600);
-    mainWindow.show();
+    TForm mainForm(nullptr);
+    mainForm.SetName("FormZentaroMain");
+    mainForm.SetCaption("Zentaro");
+    mainForm.SetFormStyle(TFormStyle::fsMDIForm);
+    mainForm.SetPosition(TPosition::poScreenCenter);
+    mainForm.SetBounds(0, 0, 800, 600);
+    mainForm.Show();
     return application.exec();
 }

@@ -377,6 +377,8 @@ void TestClassLib::mdiChildLivesInTheFrame() {
         QVERIFY(child.MDIFrame());
         QCOMPARE(frame.MDIArea()->subWindowList().size(), 1);
         QCOMPARE(child.MDIFrame()->geometry(), QRect(20, 30, 500, 400));
+        child.SetCaption("Rete \xe8");
+        QCOMPARE(child.MDIFrame()->windowTitle(), QString("Rete \u00e8"));
 
         // Default placement cascades the next child below the first.
         TForm second(nullptr);

@@ -124,6 +124,11 @@ void TForm::AlignClientArea(const QRect &remaining) {
     if (FMDIArea) FMDIArea->setGeometry(remaining);
 }
 
+void TForm::ApplyCaption() {
+    Widget()->setWindowTitle(FromAnsi(Caption()));
+    if (FMDIFrame) FMDIFrame->setWindowTitle(FromAnsi(Caption()));
+}
+
 void TForm::SetActiveControl(TWinControl *control) {
     FActiveControl = control;
     if (control && Widget()->isVisible()) control->Widget()->setFocus();

@@ -83,6 +83,9 @@ public:
     // OnCreate. A description that does not read raises EReadError or ETextFormError.
     void ReadDescription(std::string_view text);
 
+protected:
+    void ApplyCaption() override;
+
 private:
     QWidget *FrameWidget() const;
     void ShowFrame();
