@@ -6,6 +6,7 @@
 #include "stream/Values.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMdiArea>
@@ -246,6 +247,33 @@ void TForm::ShowFrame() {
 
 void TForm::Close() { FrameWidget()->close(); }
 
+int TForm::ShowModal() {
+    FModalResult = mrNone;
+    Widget()->setWindowModality(Qt::ApplicationModal);
+    Show();
+    QEventLoop loop;
+    FModalLoop = &loop;
+    const QPointer<QWidget> alive = Widget();
+    if (FModalResult == mrNone && Widget()->isVisible()) loop.exec();
+    if (!alive) return mrCancel;
+    FModalLoop = nullptr;
+    Widget()->setWindowModality(Qt::NonModal);
+    if (FModalResult == mrNone) FModalResult = mrCancel;
+    FrameWidget()->hide();
+    TControl::SetVisible(false);
+    return FModalResult;
+}
+
+void TForm::SetModalResult(int result) {
+    FModalResult = result;
+    if (result != mrNone && FModalLoop) FModalLoop->quit();
+}
+
+TForm *GetParentForm(TControl *control) {
+    while (control && control->Parent()) control = control->Parent();
+    return dynamic_cast<TForm *>(control);
+}
+
 bool TForm::ConfirmClose() {
     TCloseAction action = TCloseAction::caHide;
     if (FFormStyle == TFormStyle::fsMDIChild)
@@ -253,10 +281,14 @@ bool TForm::ConfirmClose() {
     OnClose(this, action);
     switch (action) {
     case TCloseAction::caNone: return false;
-    case TCloseAction::caHide: TControl::SetVisible(false); return true;
+    case TCloseAction::caHide:
+        TControl::SetVisible(false);
+        if (FModalLoop) FModalLoop->quit();
+        return true;
     case TCloseAction::caMinimize: SetWindowState(TWindowState::wsMinimized); return false;
     case TCloseAction::caFree: {
         TControl::SetVisible(false);
+        if (FModalLoop) FModalLoop->quit();
         // Destroyed once the close event is over, never inside it.
         const QPointer<QWidget> alive = Widget();
         QTimer::singleShot(0, [this, alive] {

@@ -22,6 +22,8 @@ enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 // What closing does: refuse, hide, destroy the form, or minimise it.
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 using TCloseEvent = TEvent<TComponent *, TCloseAction &>;
+// Results of a modal form; a button's ModalResult closes its form with that result.
+enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
 
 class TForm : public TWinControl {
 public:
@@ -56,6 +58,11 @@ public:
     void Show() { SetVisible(true); }
     // Asks OnClose; the action decides whether the form hides, is destroyed or stays.
     void Close();
+    // Shows the form as a modal dialog and returns its modal result once it is set or the
+    // form is closed (mrCancel then).
+    int ShowModal();
+    int ModalResult() const { return FModalResult; }
+    void SetModalResult(int result);
 
     // The multi-document frame's area (fsMDIForm) and a child window's frame (fsMDIChild).
     QMdiArea *MDIArea() const { return FMDIArea; }
@@ -95,7 +102,12 @@ private:
     QMdiArea *FMDIArea = nullptr;
     QMdiSubWindow *FMDIFrame = nullptr;
     QObject *FCloseFilter = nullptr;
+    int FModalResult = mrNone;
+    class QEventLoop *FModalLoop = nullptr;
 };
+
+// The form a control sits on, or null.
+TForm *GetParentForm(TControl *control);
 
 // The multi-document frame that fsMDIChild forms open in (the application's main form).
 TForm *MDIFrameForm();
