@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::array<std::string_view, 6> AlignElements = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
 constexpr std::array<std::string_view, 2> DragModeElements = {"dmManual", "dmAutomatic"};
+constexpr std::array<std::string_view, 4> AnchorElements = {"akLeft", "akTop", "akRight", "akBottom"};
 
 std::unordered_map<const QWidget *, TControl *> &WidgetControls() {
     static std::unordered_map<const QWidget *, TControl *> map;
@@ -140,6 +141,7 @@ void EndAutoDrag(QPoint global) {
 
 const TEnumNames AlignNames = AlignElements;
 const TEnumNames DragModeNames = DragModeElements;
+const TEnumNames AnchorNames = AnchorElements;
 
 std::string GetShortHint(const std::string &hint) { return hint.substr(0, hint.find('|')); }
 
@@ -218,12 +220,20 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     FWidth = std::max(width, 0);
     FHeight = std::max(height, 0);
     ApplyGeometry();
-    if (FParent && FAlign != TAlign::alNone) FParent->AlignControls();
+    if (!FParent) return;
+    if (FAlign != TAlign::alNone)
+        FParent->AlignControls();
+    else
+        FParent->ChildBoundsChanged(*this);
 }
 
 void TControl::ApplyGeometry() {
     const QPoint offset = FParent ? FParent->ClientOffset() : QPoint();
-    FWidget->setGeometry(FLeft + offset.x(), FTop + offset.y(), FWidth, FHeight);
+    // The widget gets what Qt can hold: far positions a description may give, shifted by a scroll
+    // offset, must not overflow.
+    auto limited = [](qint64 value) { return int(std::clamp<qint64>(value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)); };
+    FWidget->setGeometry(limited(qint64(FLeft) + offset.x()), limited(qint64(FTop) + offset.y()), limited(FWidth),
+                         limited(FHeight));
 }
 
 void TControl::SetAlign(TAlign align) {
@@ -372,6 +382,8 @@ bool TControl::WidgetEvent(QEvent *event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
+        // A disabled control leaves the mouse to the control beneath.
+        if (!FWidget->isEnabled()) return false;
         auto *mouse = static_cast<QMouseEvent *>(event);
         TMouseButton button;
         if (!ButtonOf(mouse->button(), button)) return false;
@@ -396,6 +408,7 @@ bool TControl::WidgetEvent(QEvent *event) {
             DragTo(mouse->globalPosition().toPoint());
             return true;
         }
+        if (!FWidget->isEnabled()) return false;
         const QPoint at = mouse->position().toPoint();
         MouseMove(ShiftOf(mouse->modifiers(), mouse->buttons()), at.x(), at.y());
         return false;
@@ -407,7 +420,7 @@ bool TControl::WidgetEvent(QEvent *event) {
             return true;
         }
         TMouseButton button;
-        if (!ButtonOf(mouse->button(), button)) return false;
+        if (!FWidget->isEnabled() || !ButtonOf(mouse->button(), button)) return false;
         const QPoint at = mouse->position().toPoint();
         const QPointer<QWidget> alive = FWidget;
         const bool click = FPressed && button == TMouseButton::mbLeft && FWidget->rect().contains(at);
@@ -440,6 +453,11 @@ public:
     TGraphicWidget() { setAttribute(Qt::WA_NoSystemBackground); }
 
 protected:
+    // The mouse events a windowless control receives are its own: they never reach the parent.
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
+
     void paintEvent(QPaintEvent *) override {
         if (TControl *control = TControl::FromWidget(this)) {
             QPainter painter(this);
@@ -544,6 +562,10 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
 void TWinControl::AlignControls() {
     if (FAligning) return;
     FAligning = true;
+    // Descriptions place anchored children for the size they give; only later resizes move them.
+    const QSize client(ClientWidth(), ClientHeight());
+    if (FAnchorBase.isValid() && client != FAnchorBase && !Loading()) ApplyAnchors(client - FAnchorBase);
+    FAnchorBase = client;
     QRect free(0, 0, ClientWidth(), ClientHeight());
     auto place = [&](TAlign align) {
         for (TControl *control : Controls()) {
@@ -572,4 +594,23 @@ void TWinControl::AlignControls() {
     for (TAlign align : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) place(align);
     AlignClientArea(free);
     FAligning = false;
+}
+
+void TWinControl::ApplyAnchors(QSize delta) {
+    auto follow = [](TAnchors anchors, TAnchorKind low, TAnchorKind high, int &position, int &size, int change) {
+        const bool near = anchors >> low & 1, far = anchors >> high & 1;
+        if (near && far)
+            size = std::max(0, size + change);
+        else if (far)
+            position += change;
+        else if (!near)
+            position += change / 2;
+    };
+    for (TControl *control : Controls()) {
+        if (control->Align() != TAlign::alNone || control->Anchors() == DefaultAnchors) continue;
+        int left = control->Left(), top = control->Top(), width = control->Width(), height = control->Height();
+        follow(control->Anchors(), akLeft, akRight, left, width, delta.width());
+        follow(control->Anchors(), akTop, akBottom, top, height, delta.height());
+        control->SetBounds(left, top, width, height);
+    }
 }

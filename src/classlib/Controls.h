@@ -23,6 +23,10 @@ enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssR
 using TShiftState = unsigned;
 enum class TDragMode { dmManual, dmAutomatic };
 enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+// The edges of its parent a control keeps its distance to when the parent is resized.
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = std::int64_t;
+constexpr TAnchors DefaultAnchors = 1 << akLeft | 1 << akTop;
 
 using TMouseEvent = TEvent<TComponent *, TMouseButton, TShiftState, int, int>;
 using TMouseMoveEvent = TEvent<TComponent *, TShiftState, int, int>;
@@ -36,6 +40,7 @@ using TEndDragEvent = TEvent<TComponent *, TComponent *, int, int>;
 // Element names shared by the property tables of the controls.
 extern const TEnumNames AlignNames;
 extern const TEnumNames DragModeNames;
+extern const TEnumNames AnchorNames;
 
 // Hints are "short|long": the short part is the tooltip, the long part goes to the status bar;
 // a hint without a bar serves as both.
@@ -72,6 +77,8 @@ public:
 
     TAlign Align() const { return FAlign; }
     void SetAlign(TAlign align);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors anchors) { FAnchors = anchors; }
     bool Visible() const { return FVisible; }
     virtual void SetVisible(bool visible);
     bool Enabled() const { return FEnabled; }
@@ -156,6 +163,7 @@ private:
     TWinControl *FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     TAlign FAlign = TAlign::alNone;
+    TAnchors FAnchors = DefaultAnchors;
     bool FVisible = true;
     bool FEnabled = true;
     std::string FCaption;
@@ -212,6 +220,8 @@ public:
     void AlignControls();
     // Given the client area the aligned children left free.
     virtual void AlignClientArea(const QRect &) {}
+    // Called when a child that is not aligned has moved or changed its size.
+    virtual void ChildBoundsChanged(TControl &) {}
     void SetBounds(int left, int top, int width, int height) override;
 
 private:
@@ -220,10 +230,13 @@ private:
     void RemoveControl(TControl *control);
     // Restacks the child widgets: windowless below windowed, each group back to front.
     void Restack();
+    // Moves and sizes the anchored children after the client area changed by delta.
+    void ApplyAnchors(QSize delta);
 
     std::vector<TControl *> FGraphicControls;
     std::vector<TControl *> FWinControls;
     std::vector<TWinControl *> FTabList;
     bool FTabStop = false;
     bool FAligning = false;
+    QSize FAnchorBase;
 };

@@ -1,0 +1,90 @@
+#pragma once
+
+// The file-open and file-save dialogs as non-visual components.
+
+#include "NonVisual.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+enum TOpenOption {
+    ofOverwritePrompt,
+    ofHideReadOnly,
+    ofPathMustExist,
+    ofFileMustExist,
+    ofEnableSizing
+};
+using TOpenOptions = std::int64_t;
+
+// What a file dialog is asked to show.
+struct TFileDialogRequest {
+    bool Save = false;
+    QString InitialDir;
+    QString FileName;
+    // In Qt's form, "Name (*.a *.b)", one entry per choice of the filter.
+    QStringList NameFilters;
+    QString DefaultExt;
+    TOpenOptions Options = 0;
+};
+
+// Runs a file dialog and returns the chosen path, or nothing when cancelled.
+using TFileDialogRunner = std::function<std::optional<QString>(const TFileDialogRequest &)>;
+// Replaces the dialog that Execute shows (tests answer without a window); an empty runner
+// brings back the Qt file dialog.
+void SetFileDialogRunner(TFileDialogRunner runner);
+
+// The filter "Name|*.ext;*.other|Name|*.*" as Qt name filters. Patterns are matched without
+// regard to case, as on the system the filters come from.
+QStringList NameFiltersOf(const std::string &filter);
+
+class TOpenDialog : public TNonVisualComponent {
+public:
+    using TNonVisualComponent::TNonVisualComponent;
+    ZENTARO_CLASS_INFO()
+
+    const std::string &DefaultExt() const { return FDefaultExt; }
+    void SetDefaultExt(const std::string &value) { FDefaultExt = value; }
+    // The chosen file; FilePath is the same path without the 8-bit limit of the property.
+    std::string FileName() const { return ToAnsiPath(FFilePath); }
+    void SetFileName(const std::string &value) { FFilePath = FromAnsiPath(value); }
+    const QString &FilePath() const { return FFilePath; }
+    void SetFilePath(const QString &value) { FFilePath = value; }
+    const std::string &Filter() const { return FFilter; }
+    void SetFilter(const std::string &value) { FFilter = value; }
+    std::string InitialDir() const { return ToAnsiPath(FInitialDir); }
+    void SetInitialDir(const std::string &value) { FInitialDir = FromAnsiPath(value); }
+    const QString &InitialDirPath() const { return FInitialDir; }
+    void SetInitialDirPath(const QString &value) { FInitialDir = value; }
+    TOpenOptions Options() const { return FOptions; }
+    void SetOptions(TOpenOptions value) { FOptions = value; }
+
+    // Shows the dialog; true when a file was chosen, which FileName then holds (with DefaultExt
+    // added when the chosen name has no extension).
+    bool Execute();
+
+protected:
+    virtual bool SaveDialog() const { return false; }
+
+private:
+    static std::string ToAnsiPath(const QString &path);
+    static QString FromAnsiPath(const std::string &path);
+
+    std::string FDefaultExt;
+    QString FFilePath;
+    std::string FFilter;
+    QString FInitialDir;
+    TOpenOptions FOptions = 1 << ofHideReadOnly | 1 << ofEnableSizing;
+};
+
+class TSaveDialog : public TOpenDialog {
+public:
+    using TOpenDialog::TOpenDialog;
+    ZENTARO_CLASS_INFO()
+
+protected:
+    bool SaveDialog() const override { return true; }
+};
