@@ -17,18 +17,6 @@ constexpr std::array<std::string_view, 2> OrientationElements = {"trHorizontal",
 constexpr std::array<std::string_view, 3> TickMarkElements = {"tmBottomRight", "tmTopLeft",
                                                               "tmBoth"};
 
-class TStatusBarWidget : public QWidget {
-protected:
-    void paintEvent(QPaintEvent *) override {
-        if (TControl *control = TControl::FromWidget(this)) {
-            QPainter painter(this);
-            control->Paint(painter);
-        }
-    }
-    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
-};
-
 } // namespace
 
 // ---- TTrackBar
@@ -175,7 +163,7 @@ const TClassInfo &TStatusBar::StaticClassInfo() {
     return info;
 }
 
-TStatusBar::TStatusBar(TComponent *owner) : TWinControl(owner, new TStatusBarWidget) {
+TStatusBar::TStatusBar(TComponent *owner) : TWinControl(owner, new TPaintedWidget) {
     SetColor(clBtnFace);
     SetBounds(0, 0, 0, 19);
     SetAlign(TAlign::alBottom);

@@ -442,38 +442,25 @@ bool TControl::WidgetEvent(QEvent *event) {
     }
 }
 
-// ---- TGraphicControl
+// ---- TPaintedWidget, TGraphicControl
 
-namespace {
-
-// A windowless control's widget: it paints nothing but what the control paints, so the parent
-// and the controls beneath show through.
-class TGraphicWidget : public QWidget {
-public:
-    TGraphicWidget() { setAttribute(Qt::WA_NoSystemBackground); }
-
-protected:
-    // The mouse events a windowless control receives are its own: they never reach the parent.
-    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
-    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
-
-    void paintEvent(QPaintEvent *) override {
-        if (TControl *control = TControl::FromWidget(this)) {
-            QPainter painter(this);
-            control->Paint(painter);
-        }
+void TPaintedWidget::paintEvent(QPaintEvent *) {
+    if (TControl *control = TControl::FromWidget(this)) {
+        QPainter painter(this);
+        control->Paint(painter);
     }
-};
-
-} // namespace
+}
 
 const TClassInfo &TGraphicControl::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TGraphicControl, TControl>("TGraphicControl").Build();
     return info;
 }
 
-TGraphicControl::TGraphicControl(TComponent *owner) : TControl(owner, new TGraphicWidget) {}
+TGraphicControl::TGraphicControl(TComponent *owner) : TControl(owner, new TPaintedWidget) {
+    // It paints nothing but what the control paints: the parent and the controls beneath show
+    // through.
+    Widget()->setAttribute(Qt::WA_NoSystemBackground);
+}
 
 // ---- TWinControl
 

@@ -7,6 +7,7 @@
 #include "Graphics.h"
 #include "stream/Component.h"
 
+#include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
 
@@ -178,6 +179,16 @@ private:
     TComponent *FPopupMenu = nullptr;
     TDragMode FDragMode = TDragMode::dmManual;
     bool FPressed = false;
+};
+
+// The widget of a control that paints itself. Mouse presses, releases and double clicks are the
+// control's own and stop here, so a click on a control is never also a click on its parent.
+class TPaintedWidget : public QWidget {
+protected:
+    void paintEvent(QPaintEvent *) override;
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
+    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
 };
 
 // A control without a window of its own: it paints on its parent's surface, and whatever it

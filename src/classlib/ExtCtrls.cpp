@@ -16,21 +16,6 @@ namespace {
 constexpr std::array<std::string_view, 4> BevelCutElements = {"bvNone", "bvLowered", "bvRaised",
                                                               "bvSpace"};
 
-// A windowed control's widget that the control paints. Mouse events stop here, so that a
-// click on a container is not also a click on the container's parent.
-class TPaintedWidget : public QWidget {
-protected:
-    void paintEvent(QPaintEvent *) override {
-        if (TControl *control = TControl::FromWidget(this)) {
-            QPainter painter(this);
-            control->Paint(painter);
-        }
-    }
-    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
-    void mouseReleaseEvent(QMouseEvent *event) override { event->accept(); }
-    void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
-};
-
 // The scroll box's widget: a sunken frame around the visible area (viewport), which holds the
 // contents widget that is moved to scroll, and two scroll bars the box lays out itself, so that
 // the layout does not wait for the widget to be shown.
