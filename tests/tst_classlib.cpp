@@ -119,6 +119,7 @@ private slots:
     void stackingFollowsBringToFront();
     void descriptionRoundTrip();
     void mdiChildLivesInTheFrame();
+    void destroyNoticeWhileTheFormIsWhole();
     void closeActions_data();
     void closeActions();
 };
@@ -390,6 +391,29 @@ void TestClassLib::mdiChildLivesInTheFrame() {
         QCOMPARE(second.MDIFrame()->size(), QSize(300, 200));
     }
     QCOMPARE(frame.MDIArea()->subWindowList().size(), 0);
+}
+
+// A form class whose destroy handler uses its own members, as real windows do.
+class TNotingForm : public TForm {
+public:
+    explicit TNotingForm(QStringList &log) : TForm(nullptr), FLog(log), FName("noting") {
+        OnDestroy = TNotifyEvent([this](TComponent *) { FLog << "destroy " + FName; });
+    }
+    ~TNotingForm() override { FName = "gone"; }
+
+private:
+    QStringList &FLog;
+    QString FName;
+};
+
+void TestClassLib::destroyNoticeWhileTheFormIsWhole() {
+    QStringList log;
+    TComponent::Free(new TNotingForm(log));
+    TComponent owner(nullptr);
+    auto *owned = new TNotingForm(log);
+    owner.InsertComponent(owned);
+    owner.DestroyComponents();
+    QCOMPARE(log, QStringList({"destroy noting", "destroy noting"}));
 }
 
 void TestClassLib::closeActions_data() {

@@ -104,8 +104,13 @@ TForm::TForm(TComponent *owner) : TWinControl(owner, new QWidget) {
     Widget()->installEventFilter(FCloseFilter);
 }
 
-TForm::~TForm() {
+void TForm::BeforeDestruction() {
+    if (FDestroying) return;
+    FDestroying = true;
     OnDestroy(this);
+}
+
+TForm::~TForm() {
     std::erase(LiveForms(), this);
     if (FrameForm() == this) FrameForm() = nullptr;
     delete FCloseFilter;
@@ -122,6 +127,15 @@ QWidget *TForm::ClientWidget() const { return Widget(); }
 
 void TForm::AlignClientArea(const QRect &remaining) {
     if (FMDIArea) FMDIArea->setGeometry(remaining);
+}
+
+void TForm::ColorChanged() {
+    // The form's face shows wherever no control covers it.
+    QPalette palette = Widget()->palette();
+    palette.setColor(QPalette::Window, ColorToQColor(Color()));
+    Widget()->setPalette(palette);
+    Widget()->setAutoFillBackground(true);
+    TWinControl::ColorChanged();
 }
 
 void TForm::ApplyCaption() {
@@ -303,7 +317,7 @@ bool TForm::ConfirmClose() {
         // Destroyed once the close event is over, never inside it.
         const QPointer<QWidget> alive = Widget();
         QTimer::singleShot(0, [this, alive] {
-            if (alive) delete this;
+            if (alive) Free(this);
         });
         return true;
     }

@@ -73,6 +73,8 @@ public:
     void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) override;
     void RemovalNotice(TComponent *component) override;
     void Loaded() override;
+    // Runs OnDestroy; forms destroyed with Free (or by their owner) run it while still whole.
+    void BeforeDestruction() override;
 
     TCloseEvent OnClose;
     TNotifyEvent OnCreate;
@@ -85,6 +87,7 @@ public:
 
 protected:
     void ApplyCaption() override;
+    void ColorChanged() override;
 
 private:
     QWidget *FrameWidget() const;
@@ -106,6 +109,7 @@ private:
     QMdiSubWindow *FMDIFrame = nullptr;
     QObject *FCloseFilter = nullptr;
     int FModalResult = mrNone;
+    bool FDestroying = false;
     class QEventLoop *FModalLoop = nullptr;
 };
 

@@ -28,6 +28,12 @@ TComponent *TComponent::FindComponent(std::string_view name) const {
     return nullptr;
 }
 
+void TComponent::Free(TComponent *component) {
+    if (!component) return;
+    component->BeforeDestruction();
+    delete component;
+}
+
 void TComponent::InsertComponent(TComponent *component) {
     if (component->FOwner) component->FOwner->RemoveComponent(component);
     FComponents.push_back(component);
@@ -44,6 +50,7 @@ void TComponent::DestroyComponents() {
     while (!FComponents.empty()) {
         TComponent *last = FComponents.back();
         // Owned components go without notices: their siblings go with them.
+        last->BeforeDestruction();
         FComponents.pop_back();
         Release(last);
         delete last;

@@ -34,6 +34,11 @@ public:
     // The owned component of that name, without regard to case; empty names are never found.
     TComponent *FindComponent(std::string_view name) const;
 
+    // Destroys a component the way its owner does: BeforeDestruction runs while the object is
+    // still whole (derived destructors run before the base's), then it is deleted.
+    static void Free(TComponent *component);
+    virtual void BeforeDestruction() {}
+
     void InsertComponent(TComponent *component);
     // Sends the removal notice, unbinds the owner's named part, then lets go of the component.
     void RemoveComponent(TComponent *component);
