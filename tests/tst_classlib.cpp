@@ -83,11 +83,7 @@ struct DragLog {
     void Watch(TBox &box, bool accepts) {
         box.SetDragMode(TDragMode::dmAutomatic);
         if (accepts)
-            box.OnDragOver = [this](TComponent *sender, TComponent *source, int, int, TDragState, bool &accept) {
-                accept = true;
-                Q_UNUSED(sender);
-                Q_UNUSED(source);
-            };
+            box.OnDragOver = [](TComponent *, TComponent *, int, int, TDragState, bool &accept) { accept = true; };
         box.OnDragDrop = [this](TComponent *sender, TComponent *source, int x, int y) {
             Events << QString("drop %1<-%2 at %3,%4")
                           .arg(QString::fromStdString(sender->Name()), QString::fromStdString(source->Name()))
@@ -362,6 +358,13 @@ void TestClassLib::descriptionRoundTrip() {
     // The aligned panel spans the client area of the 500-wide form.
     QCOMPARE(dynamic_cast<TControl *>(form.FindComponent("Top"))->Width(), form.ClientWidth());
     QCOMPARE(TextOf(form), expected);
+
+    // Sized from outside, as by the user: bounds and aligned children follow.
+    form.Show();
+    form.Widget()->resize(640, 300);
+    QCOMPARE(form.Width(), form.Widget()->frameGeometry().width());
+    QCOMPARE(form.Height(), form.Widget()->frameGeometry().height());
+    QCOMPARE(dynamic_cast<TControl *>(form.FindComponent("Top"))->Width(), 640);
 }
 
 void TestClassLib::mdiChildLivesInTheFrame() {

@@ -227,6 +227,13 @@ void TControl::SetBounds(int left, int top, int width, int height) {
         FParent->ChildBoundsChanged(*this);
 }
 
+void TControl::TakeBounds(int left, int top, int width, int height) {
+    FLeft = left;
+    FTop = top;
+    FWidth = std::max(width, 0);
+    FHeight = std::max(height, 0);
+}
+
 void TControl::ApplyGeometry() {
     const QPoint offset = FParent ? FParent->ClientOffset() : QPoint();
     // The widget gets what Qt can hold: far positions a description may give, shifted by a scroll
@@ -544,6 +551,11 @@ void TWinControl::SetChildOrder(TComponent *child, int order) {
 void TWinControl::SetBounds(int left, int top, int width, int height) {
     TControl::SetBounds(left, top, width, height);
     AlignControls();
+}
+
+bool TWinControl::WidgetEvent(QEvent *event) {
+    if (event->type() == QEvent::Resize) AlignControls();
+    return TControl::WidgetEvent(event);
 }
 
 void TWinControl::AlignControls() {

@@ -154,6 +154,9 @@ protected:
     // Widgets that draw text of their own take the caption here.
     virtual void ApplyCaption();
     void ApplyToolTip();
+    // Takes bounds the window system gave the control (a window moved or sized by the user),
+    // without applying them again.
+    void TakeBounds(int left, int top, int width, int height);
 
 private:
     friend class TWinControl;
@@ -226,6 +229,9 @@ public:
 
     void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) override;
     void SetChildOrder(TComponent *child, int order) override;
+
+    // A container lays its aligned children out again whenever its client area changes size.
+    bool WidgetEvent(QEvent *event) override;
 
     // Lays the aligned children out in the client area.
     void AlignControls();

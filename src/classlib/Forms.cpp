@@ -45,7 +45,12 @@ TForm *&FrameForm() {
 class TFormCloseFilter : public QObject {
 public:
     explicit TFormCloseFilter(TForm *form) : FForm(form) {}
-    bool eventFilter(QObject *, QEvent *event) override {
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+            // The user moved or sized the window: its bounds follow.
+            if (watched == FForm->FrameWidget()) FForm->FrameGeometryChanged();
+            return false;
+        }
         if (event->type() != QEvent::Close) return false;
         if (!FForm->ConfirmClose()) event->ignore();
         return !event->isAccepted();
@@ -223,6 +228,12 @@ void TForm::SetBounds(int left, int top, int width, int height) {
     TControl::SetBounds(left, top, width, height);
     ApplyFrameGeometry();
     AlignControls();
+}
+
+void TForm::FrameGeometryChanged() {
+    const QWidget *frame = FrameWidget();
+    const QRect outer = FMDIFrame ? frame->geometry() : frame->frameGeometry();
+    TakeBounds(outer.x(), outer.y(), outer.width(), outer.height());
 }
 
 void TForm::ApplyFrameGeometry() {

@@ -93,6 +93,7 @@ private:
     QWidget *FrameWidget() const;
     void ShowFrame();
     void ApplyFrameGeometry();
+    void FrameGeometryChanged();
     void ApplyBorder();
     bool ConfirmClose();
     friend class TFormCloseFilter;
