@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -104,6 +105,8 @@ class TestClassLib : public QObject {
 
 private slots:
     void initTestCase();
+    void fontHeights_data();
+    void fontHeights();
     void hintParts_data();
     void hintParts();
     void applicationHintFollowsThePointer();
@@ -125,6 +128,24 @@ void TestClassLib::initTestCase() {
     RegisterClass(TBin::StaticClassInfo());
     RegisterClass(TPopupMenu::StaticClassInfo());
     RegisterClass(TMenuItem::StaticClassInfo());
+}
+
+void TestClassLib::fontHeights_data() {
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("character height") << -11 << 11;
+    QTest::newRow("cell height drops the leading") << 15 << 12;
+    QTest::newRow("zero") << 0 << 1;
+    QTest::newRow("beyond any screen") << 1953392968 << 1000;
+    QTest::newRow("most negative") << std::numeric_limits<int>::min() << 1000;
+}
+
+void TestClassLib::fontHeights() {
+    QFETCH(int, height);
+    QFETCH(int, pixels);
+    TFont font;
+    font.SetHeight(height);
+    QCOMPARE(font.ToQFont().pixelSize(), pixels);
 }
 
 void TestClassLib::hintParts_data() {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -54,6 +55,8 @@ constexpr TIdentEntry CharsetEntries[] = {
     {178, "ARABIC_CHARSET"}, {186, "BALTIC_CHARSET"}, {204, "RUSSIAN_CHARSET"},
     {222, "THAI_CHARSET"}, {238, "EASTEUROPE_CHARSET"}, {255, "OEM_CHARSET"},
 };
+
+constexpr std::int64_t MaxFontPixels = 1000;
 
 } // namespace
 
@@ -152,8 +155,10 @@ bool TFont::operator==(const TFont &other) const {
 
 QFont TFont::ToQFont() const {
     QFont font(FromAnsi(FName));
-    // A positive height includes the internal leading, about a fifth of it.
-    font.setPixelSize(std::max(1, FHeight < 0 ? -FHeight : FHeight * 4 / 5));
+    // A positive height includes the internal leading, about a fifth of it. Heights from a file
+    // may be anything; no screen needs glyphs beyond a thousand pixels.
+    const std::int64_t height = FHeight < 0 ? -std::int64_t(FHeight) : std::int64_t(FHeight) * 4 / 5;
+    font.setPixelSize(int(std::clamp<std::int64_t>(height, 1, MaxFontPixels)));
     font.setBold(FStyle >> fsBold & 1);
     font.setItalic(FStyle >> fsItalic & 1);
     font.setUnderline(FStyle >> fsUnderline & 1);
