@@ -1,5 +1,7 @@
 #include "DsgnRunT.h"
 
+#include "classlib/Application.h"
+
 #include <QMouseEvent>
 #include <QObject>
 
@@ -36,7 +38,11 @@ public:
     explicit TFilter(TDesignAtRunTime *designer) : FDesigner(designer) {}
     bool eventFilter(QObject *watched, QEvent *event) override {
         // Nothing of this object is used afterwards: a notification may destroy the designer.
-        FDesigner->FilterEvent(watched, event);
+        TDesignAtRunTime *designer = FDesigner;
+        Guarded(designer, [designer, watched, event] {
+            designer->FilterEvent(watched, event);
+            return false;
+        });
         return false;
     }
 
