@@ -117,6 +117,8 @@ private slots:
     void popupOpensOnRightClick();
     void stackingFollowsBringToFront();
     void descriptionRoundTrip();
+    void tabOrdersApplyOnceAllChildrenAreRead_data();
+    void tabOrdersApplyOnceAllChildrenAreRead();
     void mdiChildLivesInTheFrame();
     void destroyNoticeWhileTheFormIsWhole();
     void closeActions_data();
@@ -386,6 +388,34 @@ void TestClassLib::descriptionRoundTrip() {
     QCOMPARE(form.Width(), form.Widget()->frameGeometry().width());
     QCOMPARE(form.Height(), form.Widget()->frameGeometry().height());
     QCOMPARE(dynamic_cast<TControl *>(form.FindComponent("Top"))->Width(), 640);
+}
+
+void TestClassLib::tabOrdersApplyOnceAllChildrenAreRead_data() {
+    QTest::addColumn<QList<int>>("stored");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("as read") << QList<int>{0, 1, 2} << "ABC";
+    QTest::newRow("reversed") << QList<int>{2, 1, 0} << "CBA";
+    QTest::newRow("rotated") << QList<int>{2, 0, 1} << "BCA";
+    QTest::newRow("clash: the last one read wins the place") << QList<int>{0, 0, 2} << "BAC";
+    QTest::newRow("out of range keeps the reading order") << QList<int>{9, -1, 0} << "CAB";
+}
+
+void TestClassLib::tabOrdersApplyOnceAllChildrenAreRead() {
+    QFETCH(QList<int>, stored);
+    QFETCH(QString, order);
+    QString description = "object F: TForm\n";
+    for (int i = 0; i < 3; ++i)
+        description += QString("  object %1: TBin\n    TabOrder = %2\n  end\n").arg(QChar('A' + i)).arg(stored[i]);
+    description += "end\n";
+    TForm form(nullptr);
+    form.ReadDescription(description.toStdString());
+    QString actual(3, ' ');
+    for (const char *name : {"A", "B", "C"}) {
+        const int tab = dynamic_cast<TWinControl *>(form.FindComponent(name))->TabOrder();
+        QVERIFY(tab >= 0 && tab < 3);
+        actual[tab] = QChar(name[0]);
+    }
+    QCOMPARE(actual, order);
 }
 
 void TestClassLib::mdiChildLivesInTheFrame() {

@@ -527,11 +527,39 @@ int TWinControl::TabOrder() const {
 }
 
 void TWinControl::SetTabOrder(int order) {
+    // Orders read from a stream are applied together once the parent's children are all there.
+    if (Loading()) {
+        FStoredTabOrder = order;
+        return;
+    }
     if (!Parent()) return;
     auto &list = Parent()->FTabList;
     std::erase(list, this);
     list.insert(list.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(list.size())), this);
-    for (std::size_t i = 1; i < list.size(); ++i) QWidget::setTabOrder(list[i - 1]->Widget(), list[i]->Widget());
+    Parent()->ApplyTabList();
+}
+
+void TWinControl::Loaded() {
+    TControl::Loaded();
+    // Each child read with a tab order takes that place; where orders clash or are out of range,
+    // the others fill the free places in the order they were read.
+    std::vector<TWinControl *> placed(FTabList.size(), nullptr);
+    for (TWinControl *child : FTabList)
+        if (child->FStoredTabOrder >= 0 && std::size_t(child->FStoredTabOrder) < placed.size())
+            placed[std::size_t(child->FStoredTabOrder)] = child;
+    auto free = placed.begin();
+    for (TWinControl *child : FTabList) {
+        if (std::find(placed.begin(), placed.end(), child) != placed.end()) continue;
+        free = std::find(free, placed.end(), nullptr);
+        *free = child;
+    }
+    for (TWinControl *child : FTabList) child->FStoredTabOrder = -1;
+    FTabList = std::move(placed);
+    ApplyTabList();
+}
+
+void TWinControl::ApplyTabList() {
+    for (std::size_t i = 1; i < FTabList.size(); ++i) QWidget::setTabOrder(FTabList[i - 1]->Widget(), FTabList[i]->Widget());
 }
 
 void TWinControl::GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) {

@@ -229,6 +229,7 @@ public:
 
     void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) override;
     void SetChildOrder(TComponent *child, int order) override;
+    void Loaded() override;
 
     // A container lays its aligned children out again whenever its client area changes size.
     bool WidgetEvent(QEvent *event) override;
@@ -247,12 +248,15 @@ private:
     void RemoveControl(TControl *control);
     // Restacks the child widgets: windowless below windowed, each group back to front.
     void Restack();
+    // Gives Qt's focus chain the order of the tab list.
+    void ApplyTabList();
     // Moves and sizes the anchored children after the client area changed by delta.
     void ApplyAnchors(QSize delta);
 
     std::vector<TControl *> FGraphicControls;
     std::vector<TControl *> FWinControls;
     std::vector<TWinControl *> FTabList;
+    int FStoredTabOrder = -1;
     bool FTabStop = false;
     bool FAligning = false;
     QSize FAnchorBase;
