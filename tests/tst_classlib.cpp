@@ -195,49 +195,46 @@ void TestClassLib::applicationHintFollowsThePointer() {
     QCOMPARE(shown, QStringList({"Crea una nuova rete logica", "Chiudi Tutte"}));
 }
 
+// A shown form with two boxes in automatic drag mode, A left of B.
+struct DragScene {
+    TForm Form{nullptr};
+    TBox *A;
+    TBox *B;
+    DragLog Log;
+    DragScene(bool aAccepts, bool bAccepts) {
+        Form.SetBounds(0, 0, 300, 200);
+        Form.Show();
+        A = NewBox(Form, Form, "A", {10, 10, 50, 40});
+        B = NewBox(Form, Form, "B", {100, 10, 50, 40});
+        Log.Watch(*A, aAccepts);
+        Log.Watch(*B, bAccepts);
+    }
+};
+
 void TestClassLib::dragToAnotherControl() {
-    TForm form(nullptr);
-    form.SetBounds(0, 0, 300, 200);
-    form.Show();
-    TBox *a = NewBox(form, form, "A", {10, 10, 50, 40});
-    TBox *b = NewBox(form, form, "B", {100, 10, 50, 40});
-    DragLog log;
-    log.Watch(*a, false);
-    log.Watch(*b, true);
-    QTest::mousePress(a->Widget(), Qt::LeftButton, {}, {5, 5});
+    DragScene scene(false, true);
+    QTest::mousePress(scene.A->Widget(), Qt::LeftButton, {}, {5, 5});
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::ForbiddenCursor);
-    MoveWhilePressed(a->Widget(), b->Widget(), {12, 7});
+    MoveWhilePressed(scene.A->Widget(), scene.B->Widget(), {12, 7});
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::DragMoveCursor);
-    ReleaseOver(a->Widget(), b->Widget(), {12, 7});
-    QCOMPARE(log.Events, QStringList({"drop B<-A at 12,7", "end A on B"}));
+    ReleaseOver(scene.A->Widget(), scene.B->Widget(), {12, 7});
+    QCOMPARE(scene.Log.Events, QStringList({"drop B<-A at 12,7", "end A on B"}));
     QVERIFY(!QApplication::overrideCursor());
 }
 
 void TestClassLib::clickIsADropOnItself() {
-    TForm form(nullptr);
-    form.SetBounds(0, 0, 300, 200);
-    form.Show();
-    TBox *a = NewBox(form, form, "A", {10, 10, 50, 40});
-    DragLog log;
-    log.Watch(*a, true);
-    QTest::mouseClick(a->Widget(), Qt::LeftButton, {}, {20, 30});
-    QCOMPARE(log.Events, QStringList({"drop A<-A at 20,30", "end A on A"}));
+    DragScene scene(true, true);
+    QTest::mouseClick(scene.A->Widget(), Qt::LeftButton, {}, {20, 30});
+    QCOMPARE(scene.Log.Events, QStringList({"drop A<-A at 20,30", "end A on A"}));
 }
 
 void TestClassLib::releaseOutsideEndsTheDrag() {
-    TForm form(nullptr);
-    form.SetBounds(0, 0, 300, 200);
-    form.Show();
-    TBox *a = NewBox(form, form, "A", {10, 10, 50, 40});
-    TBox *b = NewBox(form, form, "B", {100, 10, 50, 40});
-    DragLog log;
-    log.Watch(*a, true);
-    log.Watch(*b, true);
-    QTest::mousePress(a->Widget(), Qt::LeftButton, {}, {5, 5});
-    MoveWhilePressed(a->Widget(), b->Widget(), {5, 5});
-    MoveWhilePressed(a->Widget(), form.Widget(), {200, 150});
-    ReleaseOver(a->Widget(), form.Widget(), {200, 150});
-    QCOMPARE(log.Events, QStringList({"end A on nothing"}));
+    DragScene scene(true, true);
+    QTest::mousePress(scene.A->Widget(), Qt::LeftButton, {}, {5, 5});
+    MoveWhilePressed(scene.A->Widget(), scene.B->Widget(), {5, 5});
+    MoveWhilePressed(scene.A->Widget(), scene.Form.Widget(), {200, 150});
+    ReleaseOver(scene.A->Widget(), scene.Form.Widget(), {200, 150});
+    QCOMPARE(scene.Log.Events, QStringList({"end A on nothing"}));
     QVERIFY(!QApplication::overrideCursor());
 }
 
