@@ -218,7 +218,7 @@ void TestTextForm::binaryRoundTrip_data() {
         All({Record("inline", "end", {}, {}), Record("item", "", {}, {}, 0, 1), Record("object", "", {}, {})})));
 
     Writes deep = Record("TLeaf", "", Property("P", Int(1)));
-    for (int i = 0; i < MaxNestingDepth; ++i) deep = Record("TBox", "B" + std::to_string(i), {}, deep);
+    for (int i = 0; i < MaxNestingDepth; ++i) deep = Record("TBox", std::string("B").append(std::to_string(i)), {}, deep);
     QTest::newRow("deepest records") << Stream(deep);
     Writes deepList = Int(1);
     for (int i = 0; i < MaxNestingDepth; ++i) deepList = List({deepList});

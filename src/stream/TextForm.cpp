@@ -121,7 +121,13 @@ std::string FormatCurrency(std::int64_t value) {
     const std::uint64_t magnitude = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
     std::string fraction = std::to_string(magnitude % 10000 + 10000).substr(1);
     while (fraction.size() > 1 && fraction.back() == '0') fraction.pop_back();
-    return (value < 0 ? "-" : "") + std::to_string(magnitude / 10000) + "." + fraction + "c";
+    // Appended piece by piece: gcc 12 warns falsely about "literal" + std::string at -O3.
+    std::string text = value < 0 ? "-" : "";
+    text += std::to_string(magnitude / 10000);
+    text += '.';
+    text += fraction;
+    text += 'c';
+    return text;
 }
 
 bool ParseExtended(std::string_view number, std::uint8_t (&bytes)[ExtendedSize]) {
