@@ -1,5 +1,7 @@
 #include "ExtCtrls.h"
 
+#include "Canvas.h"
+
 #include <QApplication>
 #include <QFrame>
 #include <QMouseEvent>
@@ -72,15 +74,7 @@ const TEnumNames BevelCutNames = BevelCutElements;
 
 void Frame3D(QPainter &painter, QRect &rect, const QColor &topLeft, const QColor &bottomRight,
              int width) {
-    for (int i = 0; i < width; ++i) {
-        if (rect.width() > 0 && rect.height() > 0) {
-            painter.fillRect(QRect(rect.left(), rect.top(), rect.width() - 1, 1), topLeft);
-            painter.fillRect(QRect(rect.left(), rect.top(), 1, rect.height() - 1), topLeft);
-            painter.fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), bottomRight);
-            painter.fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), bottomRight);
-        }
-        rect.adjust(1, 1, -1, -1);
-    }
+    PaintFrame3D(painter, rect, topLeft, bottomRight, width);
 }
 
 // ---- TPanel

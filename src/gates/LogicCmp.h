@@ -1,0 +1,84 @@
+#pragma once
+
+// The gate component: a windowless control with a kind, two input levels, an output level, the
+// references to the gates that feed its inputs, and a worker thread that paces its evaluations
+// while it is active. All of its state is read and written on the GUI thread.
+
+#include "LogicThread.h"
+#include "PortLogic.h"
+#include "PortPainter.h"
+#include "classlib/Controls.h"
+
+#include <cstdint>
+#include <memory>
+
+class TLogicalPort : public TGraphicControl {
+public:
+    explicit TLogicalPort(TComponent *owner);
+    ~TLogicalPort() override;
+    ZENTARO_CLASS_INFO()
+
+    TLogicalPortType PortType() const { return FPortType; }
+    void SetPortType(TLogicalPortType value);
+    bool ShowType() const { return FShowType; }
+    void SetShowType(bool value);
+    bool ShowPortState() const { return FShowPortState; }
+    void SetShowPortState(bool value);
+    bool Active() const { return FActive; }
+    void SetActive(bool value);
+    bool InAPort() const { return FLevels.InA; }
+    void SetInAPort(bool value);
+    bool InBPort() const { return FLevels.InB; }
+    void SetInBPort(bool value);
+    // Wires: the gates whose outputs this gate's inputs copy at each evaluation.
+    TLogicalPort *InAComp() const { return FInAComp; }
+    void SetInAComp(TLogicalPort *value) { FInAComp = value; }
+    TLogicalPort *InBComp() const { return FInBComp; }
+    void SetInBComp(TLogicalPort *value) { FInBComp = value; }
+    std::int32_t UpdateDelay() const { return FUpdateDelay; }
+    void SetUpdateDelay(std::int32_t value);
+    bool Border() const { return FBorder; }
+    void SetBorder(bool value);
+
+    // Fired with the gate as sender whenever an evaluation or a double-click changes the output.
+    TNotifyEvent OnChange;
+
+    TLevel Output() const { return FLevels.Output; }
+    TLevel JKMemory() const { return FLevels.JKMemory; }
+    TLevel JKLatch() const { return FLevels.JKLatch; }
+
+    // Takes the feeders' outputs, computes the new output by kind, redraws when something shown
+    // changed and fires OnChange when the output changed.
+    void Evaluate();
+    // All levels and the flip-flop memory to 0, silently: no redraw, no OnChange.
+    void ResetState();
+    // Repaints the gate at once (background first, then the gate).
+    virtual void RequestRedraw();
+
+    // The thread that paces this gate's evaluations; its OnUpdate evaluates the gate.
+    TLogicalThread &Thread() const { return *FThread; }
+
+    TPortLook Look() const;
+    void Paint(QPainter &painter) override;
+    void Loaded() override;
+    void RemovalNotice(TComponent *component) override;
+
+protected:
+    void DblClick() override;
+
+private:
+    // Runs or pauses the thread as Active says (pulse switches: see the callers).
+    void ApplyActive();
+    void PauseThread();
+
+    TLogicalPortType FPortType = TLogicalPortType::logAND;
+    bool FShowType = true;
+    bool FShowPortState = true;
+    bool FActive = false;
+    TPortLevels FLevels;
+    TLogicalPort *FInAComp = nullptr;
+    TLogicalPort *FInBComp = nullptr;
+    std::int32_t FUpdateDelay = 100;
+    bool FBorder = false;
+    std::shared_ptr<TLogicalThread> FThread;
+};

@@ -1,0 +1,65 @@
+#pragma once
+
+// The GUI end of the gates' update threads. A worker that wants its gate evaluated queues a
+// request here and blocks on its own timer; the GUI thread serves all waiting requests per
+// wake-up, evaluating each gate and then arming its thread's timer for "end of evaluation +
+// Delay". So a worker blocks once per cycle, each gate has at most one evaluation outstanding,
+// and its sleep starts only after its evaluation ran. Serving stops after a short time slice and
+// goes on at the next turn of the event loop, so a flood of requests never starves the GUI
+// thread's timers and painting.
+//
+// Workers never call into Qt: they wake the GUI thread through an eventfd that a socket notifier
+// on the GUI thread watches, and all shared state is behind std::mutex.
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <unordered_set>
+#include <vector>
+
+class QSocketNotifier;
+class TLogicalThread;
+
+class TUpdateDispatcher {
+public:
+    // The program's dispatcher; the first call must come from the GUI thread.
+    static std::shared_ptr<TUpdateDispatcher> Instance();
+    ~TUpdateDispatcher();
+    TUpdateDispatcher(const TUpdateDispatcher &) = delete;
+    TUpdateDispatcher &operator=(const TUpdateDispatcher &) = delete;
+
+    // Worker threads.
+    void Post(std::shared_ptr<TLogicalThread> thread);
+    void ThreadStarted(TLogicalThread *thread);
+    void ThreadEnded(TLogicalThread *thread);
+
+    // Stops every live thread, cutting sleeps short, and waits a little for them to end: the
+    // program is exiting and no thread may be left inside a call.
+    void StopAll();
+    std::size_t LiveThreads() const;
+
+private:
+    TUpdateDispatcher();
+    static std::shared_ptr<TUpdateDispatcher> &Holder();
+    static void ApplicationEnding();
+    // Creates the GUI end when a Qt application exists; called on the GUI thread.
+    void AttachToApplication();
+    void DetachFromApplication();
+    // On the GUI thread, when the eventfd is readable.
+    void Serve();
+    // Wakes the GUI thread unless a wake-up is already on its way; FMutex held.
+    void Signal();
+
+    int FEventFd = -1;
+    QSocketNotifier *FNotifier = nullptr; // GUI thread only
+    std::deque<std::shared_ptr<TLogicalThread>> FServing; // GUI thread only
+    bool FServingNow = false;                             // GUI thread only
+
+    mutable std::mutex FMutex;
+    std::condition_variable FAllEnded;
+    std::vector<std::shared_ptr<TLogicalThread>> FPending;
+    bool FSignalled = false;
+    std::unordered_set<TLogicalThread *> FLive;
+};

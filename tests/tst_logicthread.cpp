@@ -1,0 +1,258 @@
+// The gates' update threads against the clock: pacing, pause, stop, destruction and exit.
+
+#include "classlib/Application.h"
+#include "gates/LogicCmp.h"
+#include "gates/UpdateDispatcher.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+using enum TLogicalPortType;
+
+namespace {
+
+const char ExitScenario[] = "--exit-with-running-gates";
+
+// A running clock changes its output at every evaluation, so its OnChange counts them.
+struct TCountedClock {
+    explicit TCountedClock(int delay) : Port(std::make_unique<TLogicalPort>(nullptr)) {
+        Port->SetPortType(logCLK);
+        Port->SetInAPort(true);
+        Port->SetUpdateDelay(delay);
+        Port->OnChange = [this](TComponent *) {
+            Starts.push_back(Clock.nsecsElapsed());
+            if (Work) Work();
+            Ends.push_back(Clock.nsecsElapsed());
+        };
+        Clock.start();
+    }
+    int Count() const { return int(Starts.size()); }
+    double MsBetween(std::int64_t from, std::int64_t to) const { return double(to - from) / 1e6; }
+
+    std::unique_ptr<TLogicalPort> Port;
+    QElapsedTimer Clock;
+    std::vector<std::int64_t> Starts, Ends;
+    std::function<void()> Work;
+};
+
+std::size_t LiveThreads() { return TUpdateDispatcher::Instance()->LiveThreads(); }
+
+// Keeps the GUI thread from serving for a while, so that requests pile up unserved.
+void BlockGuiThread(int ms) { QThread::msleep(ulong(ms)); }
+
+} // namespace
+
+class TestLogicThread : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QTRY_COMPARE(LiveThreads(), 0u); }
+
+    // Each action is A1/A0 (write Active), PLS/CLK (write the kind); after each, whether the
+    // thread cycles.
+    void threadRule_data() {
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QString>("running");
+        QTest::newRow("created paused") << QStringList{} << "";
+        QTest::newRow("active twice, inactive twice") << QStringList{"A1", "A1", "A0", "A0"} << "1100";
+        QTest::newRow("pulse switch pauses, other kind resumes")
+            << QStringList{"A1", "PLS", "CLK", "PLS", "A0", "CLK"} << "101000";
+        QTest::newRow("active pulse switch runs") << QStringList{"PLS", "A1", "A0"} << "010";
+    }
+    void threadRule() {
+        QFETCH(QStringList, actions);
+        QFETCH(QString, running);
+        TLogicalPort port(nullptr);
+        QVERIFY(port.Thread().Suspended());
+        for (int i = 0; i < actions.size(); ++i) {
+            const QString &action = actions[i];
+            if (action.startsWith('A'))
+                port.SetActive(action == "A1");
+            else
+                port.SetPortType(action == "PLS" ? logPLS : logCLK);
+            QVERIFY2(port.Thread().Suspended() == (running[i] != '1'), qPrintable(action));
+        }
+    }
+
+    void evaluatesOnlyWhileActive() {
+        TCountedClock clock(5);
+        QTest::qWait(60);
+        QCOMPARE(clock.Count(), 0);
+        clock.Port->SetActive(true);
+        QTRY_VERIFY(clock.Count() >= 3);
+        clock.Port->SetActive(false);
+        const int paused = clock.Count();
+        QTest::qWait(60);
+        QCOMPARE(clock.Count(), paused);
+    }
+
+    // Requests already waiting for the GUI thread when the gate is paused or destroyed are
+    // dropped.
+    void noEvaluationAfterPauseOrStop_data() {
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("pause") << false;
+        QTest::newRow("destroy") << true;
+    }
+    void noEvaluationAfterPauseOrStop() {
+        QFETCH(bool, destroy);
+        auto count = std::make_shared<int>(0);
+        std::vector<std::unique_ptr<TLogicalPort>> ports;
+        for (int i = 0; i < 20; ++i) {
+            ports.push_back(std::make_unique<TLogicalPort>(nullptr));
+            ports.back()->SetPortType(logCLK);
+            ports.back()->SetInAPort(true);
+            ports.back()->SetUpdateDelay(1);
+            ports.back()->OnChange = [count](TComponent *) { ++*count; };
+            ports.back()->SetActive(true);
+        }
+        QTRY_VERIFY(*count >= 40);
+        BlockGuiThread(20); // every worker now waits for its evaluation
+        for (auto &port : ports)
+            if (destroy)
+                port.reset();
+            else
+                port->SetActive(false);
+        const int before = *count;
+        QTest::qWait(50);
+        QCOMPARE(*count, before);
+    }
+
+    void sleepStartsAfterEvaluation() {
+        TCountedClock clock(40);
+        clock.Work = [] { BlockGuiThread(25); };
+        clock.Port->SetActive(true);
+        QTRY_VERIFY_WITH_TIMEOUT(clock.Count() >= 4, 5000);
+        clock.Port->SetActive(false);
+        for (int i = 1; i < clock.Count(); ++i)
+            QVERIFY2(clock.MsBetween(clock.Ends[std::size_t(i - 1)], clock.Starts[std::size_t(i)]) >= 39.5,
+                     qPrintable(QString::number(clock.MsBetween(clock.Ends[std::size_t(i - 1)], clock.Starts[std::size_t(i)]))));
+    }
+
+    void lowerDelayTakesEffectAtTheNextSleep() {
+        TCountedClock clock(600);
+        clock.Port->SetActive(true);
+        QTRY_COMPARE(clock.Count(), 1);
+        clock.Port->SetUpdateDelay(20);
+        QTRY_VERIFY_WITH_TIMEOUT(clock.Count() >= 4, 5000);
+        QVERIFY(clock.MsBetween(clock.Ends[0], clock.Starts[1]) >= 599.5);
+        QVERIFY(clock.MsBetween(clock.Ends[2], clock.Starts[3]) < 300);
+    }
+
+    void destructionMidSleepReturnsAtOnce() {
+        auto clock = std::make_unique<TCountedClock>(400);
+        clock->Port->SetActive(true);
+        QTRY_COMPARE(clock->Count(), 1);
+        QElapsedTimer destroying;
+        destroying.start();
+        clock.reset();
+        QVERIFY(destroying.elapsed() < 50);
+        // The thread sleeps on, then leaves without touching the gate.
+        QTest::qWait(150);
+        QCOMPARE(LiveThreads(), 1u);
+        QTRY_COMPARE_WITH_TIMEOUT(LiveThreads(), 0u, 2000);
+    }
+
+    void pausedThreadEndsWithItsGate() {
+        auto port = std::make_unique<TLogicalPort>(nullptr);
+        QCOMPARE(LiveThreads(), 1u);
+        port.reset();
+        QTRY_COMPARE(LiveThreads(), 0u);
+    }
+
+    void exceptionInEvaluateIsDiscarded() {
+        bool reported = false;
+        TApplication::Instance().OnException = [&](TComponent *, std::exception_ptr) { reported = true; };
+        TCountedClock clock(5);
+        clock.Work = [&clock] {
+            if (clock.Count() == 1) throw std::runtime_error("evaluation failed");
+        };
+        clock.Port->SetActive(true);
+        QTRY_VERIFY(clock.Count() >= 4);
+        QVERIFY(!reported);
+        TApplication::Instance().OnException = nullptr;
+    }
+
+    // Gates created, activated, paused, retyped, re-delayed and destroyed at random while others
+    // run; the sanitizer builds look for races and leaks.
+    void randomLifecycles() {
+        QRandomGenerator random(20261207);
+        std::vector<std::unique_ptr<TLogicalPort>> ports;
+        TComponent owner(nullptr);
+        int evaluations = 0;
+        for (int step = 0; step < 3000; ++step) {
+            const int choice = int(random.bounded(10));
+            if (ports.empty() || choice == 0) {
+                auto *port = new TLogicalPort(&owner);
+                port->OnChange = [&evaluations](TComponent *) { ++evaluations; };
+                port->SetUpdateDelay(int(random.bounded(1, 6)));
+                if (!ports.empty()) port->SetInAComp(ports[random.bounded(quint32(ports.size()))].get());
+                ports.emplace_back(port);
+                continue;
+            }
+            auto &port = ports[random.bounded(quint32(ports.size()))];
+            switch (choice) {
+            case 1:
+            case 2: port->SetActive(true); break;
+            case 3: port->SetActive(false); break;
+            case 4: port->SetPortType(TLogicalPortType(random.bounded(LogicalPortTypeCount))); break;
+            case 5: port->SetUpdateDelay(int(random.bounded(0, 6))); break;
+            case 6: port->ResetState(); break;
+            case 7:
+                if (ports.size() > 10) {
+                    std::swap(port, ports.back());
+                    ports.pop_back();
+                }
+                break;
+            default: QCoreApplication::processEvents(); break;
+            }
+        }
+        QVERIFY(evaluations > 0);
+        ports.clear();
+        QTRY_COMPARE_WITH_TIMEOUT(LiveThreads(), 0u, 5000);
+    }
+
+    // The program exits while gates run and others sleep long, without destroying them.
+    void exitWithRunningGatesDoesNotHang() {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("ASAN_OPTIONS", "detect_leaks=0"); // the gates are left on purpose
+        child.setProcessEnvironment(environment);
+        QElapsedTimer clock;
+        clock.start();
+        child.start(QCoreApplication::applicationFilePath(), {ExitScenario});
+        QVERIFY(child.waitForFinished(20000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+    }
+};
+
+int main(int argc, char *argv[]) {
+    TApplicationObject application(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], ExitScenario) == 0) {
+        for (int i = 0; i < 300; ++i) {
+            auto *port = new TLogicalPort(nullptr);
+            port->SetPortType(i % 2 ? logCLK : logNOT);
+            port->SetInAPort(true);
+            port->SetUpdateDelay(i % 10 ? 2 : 5000);
+            port->SetActive(true);
+        }
+        QTimer::singleShot(300, [] {
+            BlockGuiThread(20); // leave with every worker inside its request
+            QCoreApplication::quit();
+        });
+        return application.exec();
+    }
+    TestLogicThread test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_logicthread.moc"
