@@ -314,6 +314,27 @@ private slots:
         QCOMPARE(port->Output() != before, !log.isEmpty());
     }
 
+    // A clock is a black block; one too large to keep as a picture is drawn all the same.
+    void paintsOnItsParent_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("creation size") << QSize(50, 40);
+        QTest::newRow("huge") << QSize(4200, 4100);
+    }
+    void paintsOnItsParent() {
+        QFETCH(QSize, size);
+        TForm form(nullptr);
+        form.SetBounds(0, 0, 300, 200);
+        auto *port = new TLogicalPort(&form);
+        port->SetParent(&form);
+        port->SetBounds(0, 0, size.width(), size.height());
+        port->SetPortType(logCLK);
+        port->SetShowType(false);
+        port->SetShowPortState(false);
+        const QPoint inside = port->Widget()->mapTo(form.Widget(), QPoint(25, 20));
+        const QImage probe = form.Widget()->grab(QRect(inside, QSize(2, 2))).toImage();
+        QCOMPARE(probe.pixel(0, 0), qRgb(0, 0, 0));
+    }
+
     // Loading applies the writes in stream order, then the end-of-loading step.
     void loadedFromStream_data() {
         QTest::addColumn<QString>("record");

@@ -169,5 +169,13 @@ TPortLook TLogicalPort::Look() const {
 }
 
 void TLogicalPort::Paint(QPainter &painter) {
-    painter.drawPixmap(0, 0, PortPicture(Look(), Widget()->devicePixelRatioF()));
+    const TPortLook look = Look();
+    const QPixmap picture = PortPicture(look, Widget()->devicePixelRatioF());
+    if (!picture.isNull()) {
+        painter.drawPixmap(0, 0, picture);
+        return;
+    }
+    // Too large to keep as a picture: drawn directly, clipped to what is exposed.
+    TPainterCanvas canvas(painter);
+    PaintPort(canvas, look);
 }
