@@ -32,7 +32,12 @@ public:
         Log += 'r';
         TLogicalPort::RequestRedraw();
     }
+    void Paint(QPainter &painter) override {
+        ++Paints;
+        TLogicalPort::Paint(painter);
+    }
     QString Log;
+    int Paints = 0;
 };
 
 struct TStep {
@@ -312,6 +317,19 @@ private slots:
         QCOMPARE(doubleClicks, 1);
         QCOMPARE(port->Log, log);
         QCOMPARE(port->Output() != before, !log.isEmpty());
+    }
+
+    // A redraw paints before it returns, without waiting for the event loop.
+    void redrawPaintsAtOnce() {
+        TForm form(nullptr);
+        form.SetBounds(0, 0, 200, 150);
+        auto *port = new TLoggingPort(&form);
+        port->SetParent(&form);
+        form.Show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.Widget()->windowHandle()));
+        const int before = port->Paints;
+        port->SetInAPort(true);
+        QCOMPARE(port->Paints, before + 1);
     }
 
     // A clock is a black block; one too large to keep as a picture is drawn all the same.
