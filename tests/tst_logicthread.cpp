@@ -82,8 +82,14 @@ private slots:
         }
     }
 
+    void evaluatesOnlyWhileActive_data() {
+        QTest::addColumn<int>("delay");
+        QTest::newRow("5 ms") << 5;
+        QTest::newRow("negative: no sleep rather than forever") << -1;
+    }
     void evaluatesOnlyWhileActive() {
-        TCountedClock clock(5);
+        QFETCH(int, delay);
+        TCountedClock clock(delay);
         QTest::qWait(60);
         QCOMPARE(clock.Count(), 0);
         clock.Port->SetActive(true);

@@ -503,7 +503,12 @@ void TWinControl::InsertControl(TControl *control) {
     control->Widget()->setParent(ClientWidget());
     control->ApplyGeometry();
     control->Widget()->setVisible(control->Visible());
-    Restack();
+    // The newcomer is the front of its group; restacking every child would make filling a
+    // window with thousands of gates quadratic.
+    if (!control->Windowed() && !FWinControls.empty())
+        control->Widget()->stackUnder(FWinControls.front()->Widget());
+    else
+        control->Widget()->raise();
     AlignControls();
 }
 

@@ -9,19 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
 #include <system_error>
 
 namespace {
 
 // Workers do nothing but wait; a small stack keeps thousands of gates cheap.
 constexpr std::size_t WorkerStackSize = 256 * 1024;
-
-std::int64_t MonotonicNow() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 // Every gate holds a timer descriptor; networks of thousands of gates need more than the usual
 // soft limit, so it is raised once to what the system allows.
@@ -84,23 +77,36 @@ void *TLogicalThread::Run(void *reference) {
 }
 
 void TLogicalThread::Execute() {
-    std::unique_lock lock(FMutex);
+    std::uint32_t state = FState.load();
     for (;;) {
-        FWake.wait(lock, [this] { return !FSuspended || FTerminated; });
-        if (FTerminated) break;
-        FPhase = TPhase::Requested;
+        if (state & Terminating) break;
+        if (state & Suspending) {
+            WaitWhilePaused();
+            state = FState.load();
+            continue;
+        }
+        // Only the worker leaves Waiting and Sleeping; a pause or stop that comes first wins.
+        if (!FState.compare_exchange_weak(state, (state & ~PhaseMask) | Requested)) continue;
         // One request per thread in the queue: a request still waiting there from before a
         // pause serves this cycle too.
-        const bool post = !FQueued;
-        FQueued = true;
-        lock.unlock();
-        if (post) FDispatcher->Post(shared_from_this());
+        if (!FQueued.exchange(true)) {
+            FKeepAlive = shared_from_this();
+            FDispatcher->Post(this);
+        }
         // The GUI thread arms the timer once the evaluation has run (or at once when it is
         // cancelled), so the wait for the evaluation and the sleep are one block.
         SleepOnTimer();
-        lock.lock();
+        state = FState.load();
     }
-    FPhase = TPhase::Finished;
+    FState.fetch_or(Ended);
+}
+
+void TLogicalThread::WaitWhilePaused() {
+    std::unique_lock lock(FMutex);
+    FWake.wait(lock, [this] {
+        const std::uint32_t state = FState.load();
+        return !(state & Suspending) || (state & Terminating);
+    });
 }
 
 void TLogicalThread::SleepOnTimer() {
@@ -109,77 +115,59 @@ void TLogicalThread::SleepOnTimer() {
     }
 }
 
-void TLogicalThread::ArmTimer(std::int64_t deadline) {
-    // An absolute time in the past, not zero (which would disarm), fires at once.
-    const std::int64_t at = deadline > 0 ? deadline : 1;
+void TLogicalThread::ArmTimer(std::int32_t milliseconds) {
+    // Relative to the moment of arming, which is after the evaluation. A zero time would
+    // disarm the timer instead, so "at once" is one nanosecond.
     itimerspec spec{};
-    spec.it_value.tv_sec = time_t(at / 1'000'000'000);
-    spec.it_value.tv_nsec = long(at % 1'000'000'000);
-    timerfd_settime(FTimer, TFD_TIMER_ABSTIME, &spec, nullptr);
+    if (milliseconds > 0) {
+        spec.it_value.tv_sec = milliseconds / 1000;
+        spec.it_value.tv_nsec = long(milliseconds % 1000) * 1'000'000;
+    } else {
+        spec.it_value.tv_nsec = 1;
+    }
+    timerfd_settime(FTimer, 0, &spec, nullptr);
 }
 
 void TLogicalThread::ServeRequest() {
-    {
-        std::lock_guard lock(FMutex);
-        FQueued = false;
-        if (FPhase != TPhase::Requested || FSuspended || FTerminated) return;
-    }
+    FQueued.store(false);
+    if (FState.load() != Requested) return;
     try {
         OnUpdate(this);
     } catch (...) {
         // A failing evaluation must not stop the gate: the next cycle tries again.
     }
-    std::lock_guard lock(FMutex);
     // The evaluation may have paused or stopped this very thread; then it is awake already.
-    if (FPhase != TPhase::Requested) return;
-    FPhase = TPhase::Sleeping;
-    const std::int64_t delay = std::int64_t(Delay()) * 1'000'000;
-    ArmTimer(MonotonicNow() + (delay > 0 ? delay : 0));
+    std::uint32_t expected = Requested;
+    if (FState.compare_exchange_strong(expected, Sleeping)) ArmTimer(Delay());
 }
 
-void TLogicalThread::CancelRequest() {
-    if (FPhase != TPhase::Requested) return;
-    FPhase = TPhase::Sleeping;
-    ArmTimer(0);
+void TLogicalThread::Signal(std::uint32_t flag, bool cutSleep) {
+    std::uint32_t state = FState.load(), next;
+    bool wake;
+    do {
+        next = state | flag;
+        wake = Phase(state) == Requested || (cutSleep && Phase(state) == Sleeping);
+        if (wake) next = (next & ~PhaseMask) | Sleeping;
+    } while (!FState.compare_exchange_weak(state, next));
+    if (wake) ArmTimer(0);
 }
 
-bool TLogicalThread::Suspended() const {
-    std::lock_guard lock(FMutex);
-    return FSuspended;
-}
-
-void TLogicalThread::Suspend() {
-    std::lock_guard lock(FMutex);
-    FSuspended = true;
-    CancelRequest();
-}
+void TLogicalThread::Suspend() { Signal(Suspending, false); }
 
 void TLogicalThread::Resume() {
     std::lock_guard lock(FMutex);
-    FSuspended = false;
+    FState.fetch_and(~Suspending);
     FWake.notify_one();
 }
 
 void TLogicalThread::Terminate() {
     std::lock_guard lock(FMutex);
-    FTerminated = true;
-    CancelRequest();
+    Signal(Terminating, false);
     FWake.notify_one();
 }
 
 void TLogicalThread::TerminateNow() {
     std::lock_guard lock(FMutex);
-    FTerminated = true;
-    if (FPhase == TPhase::Requested || FPhase == TPhase::Sleeping) ArmTimer(0);
+    Signal(Terminating, true);
     FWake.notify_one();
-}
-
-bool TLogicalThread::Terminated() const {
-    std::lock_guard lock(FMutex);
-    return FTerminated;
-}
-
-bool TLogicalThread::Finished() const {
-    std::lock_guard lock(FMutex);
-    return FPhase == TPhase::Finished;
 }

@@ -7,6 +7,10 @@
 //
 // The thread object is shared: the gate holds it until the gate goes, the worker until its run
 // loop ends, so the object releases itself when both are done and nobody ever waits for it.
+//
+// The worker runs at idle priority and can be preempted anywhere, so on the hot path it shares
+// no lock with the GUI thread: its phase and flags are one atomic word, and the mutex below only
+// serves the wait of a paused worker.
 
 #include "stream/Event.h"
 
@@ -34,48 +38,56 @@ public:
     TThreadNotifyEvent OnUpdate;
 
     // Milliseconds slept after each evaluation; a new value takes effect at the next sleep.
+    // Values below 1 sleep not at all.
     std::int32_t Delay() const { return FDelay.load(std::memory_order_relaxed); }
     void SetDelay(std::int32_t value) { FDelay.store(value, std::memory_order_relaxed); }
 
     // Pause, resume and stop come from the GUI thread. Pausing or stopping cancels an
     // evaluation already requested; a sleep in progress runs to its end.
-    bool Suspended() const;
+    bool Suspended() const { return FState.load() & Suspending; }
     void Suspend();
     void Resume();
     void Terminate();
-    bool Terminated() const;
+    bool Terminated() const { return FState.load() & Terminating; }
     // Stops and cuts the current sleep short: for program exit, where nobody waits on timing.
     void TerminateNow();
     // True once the run loop has been left.
-    bool Finished() const;
+    bool Finished() const { return Phase(FState.load()) == Ended; }
 
 private:
     friend class TUpdateDispatcher;
-    enum class TPhase { Waiting, Requested, Sleeping, Finished };
+    // The low bits hold the phase of the cycle, the others the GUI thread's requests.
+    static constexpr std::uint32_t Waiting = 0, Requested = 1, Sleeping = 2, Ended = 3,
+                                   PhaseMask = 3, Suspending = 4, Terminating = 8;
+    static std::uint32_t Phase(std::uint32_t state) { return state & PhaseMask; }
 
     TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher, int timer);
     // The worker thread's entry: takes over a heap-held reference and runs the loop.
     static void *Run(void *reference);
     // The run loop, on the worker thread.
     void Execute();
+    void WaitWhilePaused();
     // Blocks the worker until the timer expires.
     void SleepOnTimer();
-    // Wakes the worker at the given CLOCK_MONOTONIC time in nanoseconds (0: at once).
-    void ArmTimer(std::int64_t deadline);
+    // Wakes the worker after the given number of milliseconds from now (at once for 0 or less).
+    void ArmTimer(std::int32_t milliseconds);
+    // Sets flag; a request still waiting is cancelled (and the worker woken), and with
+    // cutSleep so is a sleep in progress.
+    void Signal(std::uint32_t flag, bool cutSleep);
     // On the GUI thread: evaluates when the request still stands, then starts the sleep.
     void ServeRequest();
-    // Cancels a pending request, so the worker wakes and looks at its flags again.
-    void CancelRequest();
 
     const std::shared_ptr<TUpdateDispatcher> FDispatcher;
-    std::atomic<std::int32_t> FDelay{100};
     const int FTimer;
+    std::atomic<std::int32_t> FDelay{100};
+    std::atomic<std::uint32_t> FState{Suspending | Waiting};
 
-    mutable std::mutex FMutex;
+    // Whether the dispatcher holds a request of this thread it has not served yet; while it
+    // does, FKeepAlive keeps the object alive and FNext links it into the dispatcher's queue.
+    std::atomic<bool> FQueued{false};
+    std::shared_ptr<TLogicalThread> FKeepAlive;
+    TLogicalThread *FNext = nullptr;
+
+    std::mutex FMutex;
     std::condition_variable FWake;
-    bool FSuspended = true;
-    bool FTerminated = false;
-    // Whether the dispatcher holds a request of this thread that it has not served yet.
-    bool FQueued = false;
-    TPhase FPhase = TPhase::Waiting;
 };

@@ -9,6 +9,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -48,13 +49,14 @@ void TUpdateDispatcher::AttachToApplication() {
     QCoreApplication *application = QCoreApplication::instance();
     if (!application || QThread::currentThread() != application->thread()) return;
     FNotifier = new QSocketNotifier(FEventFd, QSocketNotifier::Read);
-    QObject::connect(FNotifier, &QSocketNotifier::activated, [this] { Serve(); });
+    QObject::connect(FNotifier, &QSocketNotifier::activated, [this] { Woken(); });
     qAddPostRoutine(&TUpdateDispatcher::ApplicationEnding);
 }
 
 void TUpdateDispatcher::DetachFromApplication() {
     delete FNotifier;
     FNotifier = nullptr;
+    TakePosted();
     FServing.clear();
 }
 
@@ -64,44 +66,71 @@ void TUpdateDispatcher::ApplicationEnding() {
     dispatcher.DetachFromApplication();
 }
 
-void TUpdateDispatcher::Post(std::shared_ptr<TLogicalThread> thread) {
-    std::lock_guard lock(FMutex);
-    FPending.push_back(std::move(thread));
+void TUpdateDispatcher::Post(TLogicalThread *thread) {
+    TLogicalThread *head = FPosted.load();
+    do {
+        thread->FNext = head;
+    } while (!FPosted.compare_exchange_weak(head, thread));
     Signal();
 }
 
 void TUpdateDispatcher::Signal() {
-    if (FSignalled) return;
-    FSignalled = true;
+    if (FSignalled.exchange(true)) return;
     const std::uint64_t one = 1;
     while (write(FEventFd, &one, sizeof one) < 0 && errno == EINTR) {
     }
 }
 
-void TUpdateDispatcher::Serve() {
+void TUpdateDispatcher::TakePosted() {
+    TLogicalThread *posted = FPosted.exchange(nullptr);
+    const std::size_t first = FServing.size();
+    for (; posted; posted = posted->FNext) FServing.push_back(std::move(posted->FKeepAlive));
+    std::reverse(FServing.begin() + std::ptrdiff_t(first), FServing.end());
+}
+
+void TUpdateDispatcher::Woken() {
     std::uint64_t count;
     while (read(FEventFd, &count, sizeof count) < 0 && errno == EINTR) {
     }
+    ScheduleServe();
+}
+
+void TUpdateDispatcher::ScheduleServe() {
+    // Serving runs as a posted event: Qt's event loop gives timers their normal turn again after
+    // posted events, whereas a socket that stays ready would keep them waiting.
+    if (FServeScheduled) return;
+    FServeScheduled = true;
+    QMetaObject::invokeMethod(
+        FNotifier,
+        [this] {
+            FServeScheduled = false;
+            Serve();
+        },
+        Qt::QueuedConnection);
+}
+
+void TUpdateDispatcher::Serve() {
     // An evaluation that runs a nested event loop (a modal dialog) must not serve others inside
-    // itself: the outer round goes on when it returns.
+    // itself: the outer round looks for more work when it ends.
     if (FServingNow) return;
     FServingNow = true;
-    {
-        std::lock_guard lock(FMutex);
-        for (auto &thread : FPending) FServing.push_back(std::move(thread));
-        FPending.clear();
-    }
+    TakePosted();
+    // Reading the clock for every gate would cost more than the slice is worth.
+    constexpr unsigned ClockEvery = 8;
     const auto end = std::chrono::steady_clock::now() + ServeSlice;
-    while (!FServing.empty()) {
-        std::shared_ptr<TLogicalThread> thread = std::move(FServing.front());
+    for (unsigned served = 1; !FServing.empty(); ++served) {
+        const std::shared_ptr<TLogicalThread> thread = std::move(FServing.front());
         FServing.pop_front();
         thread->ServeRequest();
-        if (std::chrono::steady_clock::now() >= end) break;
+        if (served % ClockEvery == 0 && std::chrono::steady_clock::now() >= end) break;
     }
     FServingNow = false;
-    std::lock_guard lock(FMutex);
-    FSignalled = false;
-    if (!FServing.empty() || !FPending.empty()) Signal();
+    // Requests posted while serving did not signal; look for them after letting signals through.
+    FSignalled.store(false);
+    if (!FServing.empty() || FPosted.load()) {
+        FSignalled.store(true);
+        ScheduleServe();
+    }
 }
 
 void TUpdateDispatcher::ThreadStarted(TLogicalThread *thread) {
@@ -123,6 +152,5 @@ std::size_t TUpdateDispatcher::LiveThreads() const {
 void TUpdateDispatcher::StopAll() {
     std::unique_lock lock(FMutex);
     for (TLogicalThread *thread : FLive) thread->TerminateNow();
-    FPending.clear();
     FAllEnded.wait_for(lock, ExitWait, [this] { return FLive.empty(); });
 }

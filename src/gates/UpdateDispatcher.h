@@ -8,16 +8,16 @@
 // goes on at the next turn of the event loop, so a flood of requests never starves the GUI
 // thread's timers and painting.
 //
-// Workers never call into Qt: they wake the GUI thread through an eventfd that a socket notifier
-// on the GUI thread watches, and all shared state is behind std::mutex.
+// Workers never call into Qt and never take a lock the GUI thread waits for: they push onto a
+// lock-free list and wake the GUI thread through an eventfd that a socket notifier watches.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <unordered_set>
-#include <vector>
 
 class QSocketNotifier;
 class TLogicalThread;
@@ -30,8 +30,8 @@ public:
     TUpdateDispatcher(const TUpdateDispatcher &) = delete;
     TUpdateDispatcher &operator=(const TUpdateDispatcher &) = delete;
 
-    // Worker threads.
-    void Post(std::shared_ptr<TLogicalThread> thread);
+    // Worker threads: queues the thread's request (its FKeepAlive set, FQueued taken).
+    void Post(TLogicalThread *thread);
     void ThreadStarted(TLogicalThread *thread);
     void ThreadEnded(TLogicalThread *thread);
 
@@ -47,19 +47,28 @@ private:
     // Creates the GUI end when a Qt application exists; called on the GUI thread.
     void AttachToApplication();
     void DetachFromApplication();
-    // On the GUI thread, when the eventfd is readable.
+    // On the GUI thread: when the eventfd is readable; the round of serving it schedules.
+    void Woken();
+    void ScheduleServe();
     void Serve();
-    // Wakes the GUI thread unless a wake-up is already on its way; FMutex held.
+    // Moves the queued requests, oldest first, to the end of FServing.
+    void TakePosted();
+    // Wakes the GUI thread unless a wake-up is already on its way.
     void Signal();
 
     int FEventFd = -1;
-    QSocketNotifier *FNotifier = nullptr; // GUI thread only
+    QSocketNotifier *FNotifier = nullptr;                 // GUI thread only
     std::deque<std::shared_ptr<TLogicalThread>> FServing; // GUI thread only
     bool FServingNow = false;                             // GUI thread only
+    bool FServeScheduled = false;                         // GUI thread only
 
+    // Requests pushed by workers, newest first, linked through TLogicalThread::FNext.
+    std::atomic<TLogicalThread *> FPosted{nullptr};
+    // Set while a wake-up is on its way or the GUI thread is serving.
+    std::atomic<bool> FSignalled{false};
+
+    // Live threads, for program exit.
     mutable std::mutex FMutex;
     std::condition_variable FAllEnded;
-    std::vector<std::shared_ptr<TLogicalThread>> FPending;
-    bool FSignalled = false;
     std::unordered_set<TLogicalThread *> FLive;
 };
