@@ -11,7 +11,8 @@
 //   same gates not active and evaluated round-robin on the GUI thread with no threads at all.
 //
 //   bench_gates [--seconds S] [--warmup S] [--counts N,N,...] [--scenarios quiet,busy]
-//               [--delay MS] [--attempts K] [--details]
+//               [--delay MS] [--repeat R] [--attempts K] [--details]
+// Each row runs R times (designs taking turns) and the median run is shown.
 // A row disturbed by other programs (see "Other load") is run again, up to K times in all.
 // Each row is a child process: bench_gates --row SCENARIO DESIGN N, printing one "ROW" line.
 
@@ -73,6 +74,8 @@ struct TOptions {
     // again (up to Attempts times in all), keeping the least disturbed attempt.
     double Disturbed = 0.10;
     int Attempts = 3;
+    // Runs of each row; the table shows the median one.
+    int Repeat = 1;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -653,6 +656,18 @@ double Rate(const TRow &row) {
     return Number(row, "evaluations") / Number(row, "wall");
 }
 
+// The run with the median rate, noting the lowest and highest rate of all runs.
+TRow Median(std::vector<TRow> runs) {
+    if (runs.empty()) return {};
+    std::sort(runs.begin(), runs.end(),
+              [](const TRow &a, const TRow &b) { return Rate(a) < Rate(b); });
+    TRow median = runs[(runs.size() - 1) / 2];
+    median["rate_min"] = QString::number(Rate(runs.front()), 'f', 0);
+    median["rate_max"] = QString::number(Rate(runs.back()), 'f', 0);
+    median["runs"] = QString::number(runs.size());
+    return median;
+}
+
 QString Fixed(double value, int decimals) {
     return QString::number(value, 'f', decimals);
 }
@@ -673,12 +688,21 @@ int RunTable(const TOptions &options) {
     };
     std::vector<TResult> results;
     for (const QString &scenario : options.Scenarios)
-        for (int n : options.Counts)
-            for (const QString &design : Designs(scenario)) {
-                std::fprintf(stderr, "bench_gates: %s, N = %d, %s ...\n", qPrintable(scenario), n,
-                             qPrintable(design));
-                results.push_back({scenario, design, n, RunChild(options, scenario, design, n)});
-            }
+        for (int n : options.Counts) {
+            // The designs take turns, so a slow drift of the machine touches them alike.
+            const std::vector<QString> designs = Designs(scenario);
+            std::vector<std::vector<TRow>> runs(designs.size());
+            for (int round = 1; round <= options.Repeat; ++round)
+                for (std::size_t d = 0; d < designs.size(); ++d) {
+                    std::fprintf(stderr, "bench_gates: %s, N = %d, %s (%d/%d) ...\n",
+                                 qPrintable(scenario), n, qPrintable(designs[d]), round,
+                                 options.Repeat);
+                    TRow row = RunChild(options, scenario, designs[d], n);
+                    if (!row.isEmpty()) runs[d].push_back(row);
+                }
+            for (std::size_t d = 0; d < designs.size(); ++d)
+                results.push_back({scenario, designs[d], n, Median(runs[d])});
+        }
     auto find = [&](const QString &scenario, const QString &design, int n) -> const TRow * {
         for (const TResult &result : results)
             if (result.Scenario == scenario && result.Design == design && result.N == n &&
@@ -697,19 +721,21 @@ int RunTable(const TOptions &options) {
         if (!cells.contains(cell)) cells << cell;
     }
     std::printf("Platform %s, %ld processors, %g s windows after %g s warm-up, UpdateDelay %d ms; "
-                "nominal rate "
-                "N x %g/s.\n",
+                "nominal rate N x %g/s.\n",
                 qPrintable(platform), sysconf(_SC_NPROCESSORS_ONLN), options.Seconds,
                 options.Warmup, options.Delay, 1000.0 / options.Delay);
     std::printf("Gates in a grid on a %s client area, cells %s (gates are shrunk below 50x40 where "
-                "needed so all "
-                "are visible).\n\n",
+                "needed so all are visible).\n",
                 qPrintable(client), qPrintable(cells.join(", ")));
+    if (options.Repeat > 1)
+        std::printf("Each row ran %d times, designs interleaved; shown is the run with the median "
+                    "rate, the range of all runs in parentheses.\n",
+                    options.Repeat);
+    std::printf("\n");
 
     std::printf("| Scenario | N | Design | Evaluations/s | %% of nominal | Ours / this | GUI timer "
-                "late p50 (ms) "
-                "| p99 (ms) | CPU (%% of a core) | Display server CPU (%% of a core) | KiB/gate "
-                "created | KiB/gate running | Other load (%% of a core) |");
+                "late p50 (ms) | p99 (ms) | CPU (%% of a core) | Display server CPU (%% of a core) "
+                "| KiB/gate created | KiB/gate running | Other load (%% of a core) |");
     if (options.Details)
         std::printf(" GUI thread CPU (%%) | Ctx switches/s vol / invol | GUI ctx/s vol / invol | "
                     "Per-gate min-max | Gate period p50 / p99 (ms) | Creating (s) |");
@@ -731,16 +757,18 @@ int RunTable(const TOptions &options) {
         if (result.Design != "ours")
             if (const TRow *ours = find(result.Scenario, "ours", result.N)) {
                 ratio = Fixed(Rate(*ours) / rate, 3) + "x";
-                // Our gates never go faster than the nominal rate, whatever the GUI thread could
-                // do.
+                // Our gates never go faster than the nominal rate, whatever the GUI could do.
                 if (result.Design == "ceiling" && rate > nominal)
                     ratio += " (capped " + Fixed(Rate(*ours) / nominal, 3) + "x)";
             }
-        std::printf("| %.0f | %.1f | %s | %.2f | %.2f | %.1f | %.1f | %.1f | %.1f | %.1f |", rate,
-                    100 * rate / nominal, qPrintable(ratio), Number(row, "p50"), Number(row, "p99"),
-                    100 * Number(row, "cpu") / wall, 100 * Number(row, "display") / wall,
-                    Number(row, "kib_created"), Number(row, "kib_running"),
-                    100 * Number(row, "other") / wall);
+        QString rateText = Fixed(rate, 0);
+        if (Number(row, "runs") > 1)
+            rateText += " (" + row.value("rate_min") + "-" + row.value("rate_max") + ")";
+        std::printf("| %s | %.1f | %s | %.2f | %.2f | %.1f | %.1f | %.1f | %.1f | %.1f |",
+                    qPrintable(rateText), 100 * rate / nominal, qPrintable(ratio),
+                    Number(row, "p50"), Number(row, "p99"), 100 * Number(row, "cpu") / wall,
+                    100 * Number(row, "display") / wall, Number(row, "kib_created"),
+                    Number(row, "kib_running"), 100 * Number(row, "other") / wall);
         if (options.Details)
             std::printf(" %.1f | %.0f / %.0f | %.0f / %.0f | %s-%s | %s | %.1f |",
                         100 * Number(row, "gui_cpu") / wall, Number(row, "vcsw") / wall,
@@ -785,8 +813,9 @@ int RunTable(const TOptions &options) {
 }
 
 void Usage() {
-    std::fprintf(stderr, "usage: bench_gates [--seconds S] [--warmup S] [--counts N,N,...] "
-                         "[--scenarios quiet,busy] [--delay MS] [--attempts K] [--details]\n");
+    std::fprintf(stderr,
+                 "usage: bench_gates [--seconds S] [--warmup S] [--counts N,N,...] "
+                 "[--scenarios quiet,busy] [--delay MS] [--repeat R] [--attempts K] [--details]\n");
 }
 
 } // namespace
@@ -814,6 +843,8 @@ int main(int argc, char *argv[]) {
                     options.Counts.push_back(count.toInt());
             } else if (option == "--scenarios") {
                 options.Scenarios = value(i).split(',', Qt::SkipEmptyParts);
+            } else if (option == "--repeat") {
+                options.Repeat = value(i).toInt();
             } else if (option == "--attempts") {
                 options.Attempts = value(i).toInt();
             } else if (option == "--details") {
@@ -831,8 +862,8 @@ int main(int argc, char *argv[]) {
         return 2;
     }
     const bool valid =
-        options.Seconds > 0 && options.Attempts > 0 && options.Warmup >= 0 && options.Delay > 0 &&
-        !options.Counts.empty() &&
+        options.Seconds > 0 && options.Attempts > 0 && options.Repeat > 0 && options.Warmup >= 0 &&
+        options.Delay > 0 && !options.Counts.empty() &&
         std::all_of(options.Counts.begin(), options.Counts.end(), [](int n) { return n > 0; }) &&
         std::all_of(options.Scenarios.begin(), options.Scenarios.end(),
                     [](const QString &s) { return s == "quiet" || s == "busy"; });
