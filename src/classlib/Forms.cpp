@@ -51,7 +51,8 @@ public:
             if (watched == FForm->FrameWidget()) FForm->FrameGeometryChanged();
             return false;
         }
-        if (event->type() != QEvent::Close) return false;
+        // A child window's frame closes its client widget in turn: ask only once, for the frame.
+        if (event->type() != QEvent::Close || watched != FForm->FrameWidget()) return false;
         if (!FForm->ConfirmClose()) event->ignore();
         return !event->isAccepted();
     }

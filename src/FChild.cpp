@@ -1,0 +1,307 @@
+#include "FChild.h"
+
+#include "classlib/Buttons.h"
+#include "classlib/Canvas.h"
+#include "classlib/MessageDlg.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Menus.h"
+#include "classlib/StdCtrls.h"
+#include "gates/LogicCmp.h"
+
+#include <QFile>
+#include <QPainter>
+
+#include <stdexcept>
+
+namespace {
+
+std::string Description() {
+    QFile file(QStringLiteral(":/forms/FChild.txt"));
+    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("The network window's description is missing");
+    return file.readAll().toStdString();
+}
+
+// Delays a kind change gives: clocks tick slowly enough to be watched, the rest react at once.
+constexpr std::int32_t ClockDelay = 500, GateDelay = 10;
+
+} // namespace
+
+const TClassInfo &TFormZentaroChild::StaticClassInfo() {
+    using W = TFormZentaroChild;
+    static const TClassInfo info = TClassBuilder<W, TForm>("TFormZentaroChild")
+                                       .Field("DesignRT", &W::DesignRT)
+                                       .Field("PanelTop", &W::PanelTop)
+                                       .Field("BtnActive", &W::BtnActive)
+                                       .Field("PanelCtrl", &W::PanelCtrl)
+                                       .Field("BtnNewLog", &W::BtnNewLog)
+                                       .Field("RBPosPort", &W::RBPosPort)
+                                       .Field("RBLnkPort", &W::RBLnkPort)
+                                       .Field("PopupMenuPort", &W::PopupMenuPort)
+                                       .Field("PopItemAND", &W::PopItemAND)
+                                       .Field("PopItemOR", &W::PopItemOR)
+                                       .Field("PopItemNOT", &W::PopItemNOT)
+                                       .Field("PopItemXOR", &W::PopItemXOR)
+                                       .Field("PopItemNAND", &W::PopItemNAND)
+                                       .Field("PopItemNOR", &W::PopItemNOR)
+                                       .Field("PopItemNXOR", &W::PopItemNXOR)
+                                       .Field("PopItemCLOCK", &W::PopItemCLOCK)
+                                       .Field("N1", &W::N1)
+                                       .Field("PopItemDelete", &W::PopItemDelete)
+                                       .Field("PopItemPULSE", &W::PopItemPULSE)
+                                       .Field("PopItemLED", &W::PopItemLED)
+                                       .Field("CBShowPortType", &W::CBShowPortType)
+                                       .Field("ScrollBoxCli", &W::ScrollBoxCli)
+                                       .Field("PaintBoxNet", &W::PaintBoxNet)
+                                       .Field("PanelDefComp", &W::PanelDefComp)
+                                       .Field("LogicalPort1", &W::LogicalPort1)
+                                       .Field("PopItemFFD", &W::PopItemFFD)
+                                       .Field("PopItemFFJK", &W::PopItemFFJK)
+                                       .Method("FormCreate", &W::FormCreate)
+                                       .Method("FormDestroy", &W::FormDestroy)
+                                       .Method("FormShow", &W::FormShow)
+                                       .Method("FormClose", &W::FormClose)
+                                       .Method("BtnActiveClick", &W::BtnActiveClick)
+                                       .Method("BtnNewLogClick", &W::BtnNewLogClick)
+                                       .Method("RBPosPortClick", &W::RBPosPortClick)
+                                       .Method("PaintBoxNetPaint", &W::PaintBoxNetPaint)
+                                       .Method("LogicalPortDragDrop", &W::LogicalPortDragDrop)
+                                       .Method("LogicalPortDragOver", &W::LogicalPortDragOver)
+                                       .Method("PopItemANDClick", &W::PopItemANDClick)
+                                       .Method("DesignRTBeginChange", &W::DesignRTBeginChange)
+                                       .Method("DesignRTEndChange", &W::DesignRTEndChange)
+                                       .Method("PopItemDeleteClick", &W::PopItemDeleteClick)
+                                       .Method("CBShowPortTypeClick", &W::CBShowPortTypeClick)
+                                       .Build();
+    return info;
+}
+
+TFormZentaroChild::TFormZentaroChild(TComponent *owner) : TForm(owner) { ReadDescription(Description()); }
+
+template <typename F> void TFormZentaroChild::ForEachPort(F &&action) const {
+    // Copied first: an action may add or remove components.
+    const std::vector<TComponent *> components = Components();
+    for (TComponent *component : components)
+        if (auto *port = dynamic_cast<TLogicalPort *>(component)) action(*port);
+}
+
+void TFormZentaroChild::FormCreate(TComponent *) {}
+
+void TFormZentaroChild::FormDestroy(TComponent *) {}
+
+void TFormZentaroChild::FormShow(TComponent *) {
+    WiresSuspended = false;
+    BtnActiveClick(this);
+}
+
+bool TFormZentaroChild::NetworkActive() const { return BtnActive->Down(); }
+
+void TFormZentaroChild::BtnActiveClick(TComponent *) {
+    const bool active = NetworkActive();
+    DesignRT->SetAttached(!active);
+    DesignRT->SetChangeEnabled(!active && RBPosPort->Checked());
+    PanelCtrl->SetVisible(!active);
+    PopupMenuPort->SetAutoPopup(!active);
+    ForEachPort([active](TLogicalPort &port) {
+        port.SetBorder(!active);
+        port.SetActive(active);
+        port.ResetState();
+    });
+    if (active) {
+        ForEachPort([](TLogicalPort &port) {
+            port.SetDragMode(TDragMode::dmManual);
+            port.SetCursor(crDefault);
+        });
+        CBShowPortTypeClick(this);
+    } else {
+        ForEachPort([](TLogicalPort &port) { port.SetShowType(true); });
+        RBPosPortClick(this);
+    }
+}
+
+void TFormZentaroChild::RBPosPortClick(TComponent *) {
+    const bool positioning = RBPosPort->Checked();
+    DesignRT->SetChangeEnabled(positioning);
+    BtnNewLog->SetEnabled(positioning);
+    ForEachPort([positioning](TLogicalPort &port) {
+        if (positioning) {
+            port.SetDragMode(TDragMode::dmManual);
+        } else {
+            port.SetDragMode(TDragMode::dmAutomatic);
+            port.SetCursor(crDefault);
+        }
+    });
+}
+
+void TFormZentaroChild::CBShowPortTypeClick(TComponent *) {
+    const bool show = CBShowPortType->Checked();
+    ForEachPort([show](TLogicalPort &port) { port.SetShowType(show); });
+}
+
+void TFormZentaroChild::BtnNewLogClick(TComponent *) {
+    Modified = true;
+    DesignRT->SetAttached(false);
+    auto *port = new TLogicalPort(this);
+    port->SetParent(ScrollBoxCli);
+    port->SetBounds(0, 0, port->Width(), port->Height());
+    port->SetName(UniquePortName("LogPort"));
+    port->SetUpdateDelay(GateDelay);
+    port->SetBorder(true);
+    port->SetPopupMenu(PopupMenuPort);
+    port->OnDragOver = TDragOverEvent("LogicalPortDragOver", [this](TComponent *sender, TComponent *source, int x, int y,
+                                                                    TDragState state, bool &accept) {
+        LogicalPortDragOver(sender, source, x, y, state, accept);
+    });
+    port->OnDragDrop = TDragDropEvent("LogicalPortDragDrop", [this](TComponent *sender, TComponent *source, int x, int y) {
+        LogicalPortDragDrop(sender, source, x, y);
+    });
+    DesignRT->SetAttached(true);
+}
+
+std::string TFormZentaroChild::UniquePortName(const std::string &prefix) const {
+    for (int n = 1;; ++n) {
+        std::string candidate = prefix + std::to_string(n);
+        bool taken = false;
+        for (const TComponent *component : Components())
+            if (component->Name() == candidate) taken = true;
+        if (!taken) return candidate;
+    }
+}
+
+TLogicalPort *TFormZentaroChild::MenuPort() const {
+    return dynamic_cast<TLogicalPort *>(PopupMenuPort->PopupComponent());
+}
+
+void TFormZentaroChild::PopItemANDClick(TComponent *sender) {
+    TLogicalPort *port = MenuPort();
+    const auto *item = dynamic_cast<TMenuItem *>(sender);
+    if (!port || !item || item->Tag() < 0 || item->Tag() > int(TLogicalPortType::logFFJK)) return;
+    const auto kind = TLogicalPortType(item->Tag());
+    port->SetPortType(kind);
+    port->SetUpdateDelay(kind == TLogicalPortType::logCLK ? ClockDelay : GateDelay);
+    if (kind == TLogicalPortType::logLED) port->SetWidth(port->Height());
+    Modified = true;
+    // The wires are not redrawn now, but the next paint shows them for the new kind.
+    FWirePictureValid = false;
+}
+
+void TFormZentaroChild::PopItemDeleteClick(TComponent *) {
+    TLogicalPort *port = MenuPort();
+    if (!port) return;
+    Free(port);
+    RepaintWires();
+    Modified = true;
+}
+
+void TFormZentaroChild::DesignRTBeginChange(TComponent *) { WiresSuspended = true; }
+
+void TFormZentaroChild::DesignRTEndChange(TComponent *) {
+    WiresSuspended = false;
+    RepaintWires();
+    Modified = true;
+}
+
+void TFormZentaroChild::AddFlipFlopItems() {
+    TMenuItem &items = PopupMenuPort->Items();
+    if (items.Count() != 12) return;
+    const std::pair<const char *, int> added[] = {{"FFD", 10}, {"FFJK", 11}};
+    for (const auto &[caption, tag] : added) {
+        auto *item = new TMenuItem(PopupMenuPort);
+        item->SetCaption(caption);
+        item->SetTag(tag);
+        item->OnClick = TNotifyEvent("PopItemANDClick", [this](TComponent *sender) { PopItemANDClick(sender); });
+        items.Insert(tag, item);
+    }
+}
+
+void TFormZentaroChild::FormClose(TComponent *, TCloseAction &action) {
+    if (Modified && MessageDlg(QStringLiteral("La rete non è stata salvata. Chiudere ugualmente?"),
+                               TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}) != mrYes) {
+        action = TCloseAction::caNone;
+        return;
+    }
+    action = TCloseAction::caFree;
+    OnNetworkClose(this);
+}
+
+void TFormZentaroChild::LogicalPortDragOver(TComponent *, TComponent *source, int, int, TDragState, bool &accept) {
+    accept = dynamic_cast<TLogicalPort *>(source) != nullptr;
+}
+
+void TFormZentaroChild::LogicalPortDragDrop(TComponent *sender, TComponent *dragged, int x, int y) {
+    auto *target = dynamic_cast<TLogicalPort *>(sender);
+    auto *source = dynamic_cast<TLogicalPort *>(dragged);
+    // A wire joins gates of one window: references, files and drawing all stay within it.
+    if (!target || !source || source->Owner() != this || target->Owner() != this) return;
+    if (x > target->Width() / 2) return;
+    if (target->PortType() == TLogicalPortType::logPLS) return;
+    if (source->PortType() == TLogicalPortType::logLED) return;
+    const bool singleInput =
+        target->PortType() == TLogicalPortType::logNOT || target->PortType() == TLogicalPortType::logLED;
+    const bool inputA = y < target->Height() / 2 || singleInput;
+    if (source != target)
+        inputA ? target->SetInAComp(source) : target->SetInBComp(source);
+    else if (!NetworkActive())
+        inputA ? target->SetInAComp(nullptr) : target->SetInBComp(nullptr);
+    RepaintWires();
+    Modified = true;
+}
+
+void TFormZentaroChild::DrawWire(TCanvas &canvas, TLogicalPort *source, TLogicalPort *target, TPin pin) const {
+    const auto bounds = [](const TLogicalPort *port) {
+        return QRect(port->Left(), port->Top(), port->Width(), port->Height());
+    };
+    canvas.Polyline(RouteWire(bounds(source), bounds(target), pin, ScrollBoxCli->ScrollPosition()));
+}
+
+void TFormZentaroChild::DrawWires(TCanvas &canvas) const {
+    ForEachPort([&](TLogicalPort &target) {
+        const TLogicalPortType kind = target.PortType();
+        if (kind == TLogicalPortType::logNOT || kind == TLogicalPortType::logLED) {
+            if (target.InAComp()) DrawWire(canvas, target.InAComp(), &target, TPin::Middle);
+            return;
+        }
+        if (target.InAComp()) DrawWire(canvas, target.InAComp(), &target, TPin::Upper);
+        if (target.InBComp()) DrawWire(canvas, target.InBComp(), &target, TPin::Lower);
+    });
+}
+
+void TFormZentaroChild::RepaintWires() {
+    FWirePictureValid = false;
+    PaintBoxNet->Invalidate();
+}
+
+void TFormZentaroChild::PaintBoxNetPaint(TComponent *) {
+    QPainter *painter = PaintBoxNet->Canvas();
+    if (WiresSuspended || !painter) return;
+    const QRect visible(ScrollBoxCli->ScrollPosition(), ScrollBoxCli->ViewSize());
+    if (!FWirePictureValid || !FWirePictureArea.contains(visible)) {
+        const qreal ratio = PaintBoxNet->Widget()->devicePixelRatioF();
+        FWirePicture = QPixmap(visible.size() * ratio);
+        FWirePicture.setDevicePixelRatio(ratio);
+        FWirePicture.fill(Qt::transparent);
+        QPainter picture(&FWirePicture);
+        picture.translate(-visible.topLeft());
+        TPainterCanvas canvas(picture);
+        canvas.SetPen(TPenStyle::psSolid, 1, clBlack);
+        DrawWires(canvas);
+        FWirePictureArea = visible;
+        FWirePictureValid = true;
+    }
+    // Only the exposed part: a gate's repaint copies the few pixels beneath it.
+    const QRect exposed = painter->hasClipping() ? painter->clipBoundingRect().toAlignedRect() & FWirePictureArea
+                                                 : FWirePictureArea;
+    const qreal ratio = FWirePicture.devicePixelRatio();
+    painter->drawPixmap(QRectF(exposed), FWirePicture,
+                        QRectF(QPointF(exposed.topLeft() - FWirePictureArea.topLeft()) * ratio, QSizeF(exposed.size()) * ratio));
+}
+
+void ApplyClockDelay(TForm *window, int delay) {
+    for (TComponent *component : window->Components())
+        if (auto *port = dynamic_cast<TLogicalPort *>(component); port && port->PortType() == TLogicalPortType::logCLK)
+            port->SetUpdateDelay(delay);
+}
+
+void ApplyShowPortState(TForm *window, bool show) {
+    for (TComponent *component : window->Components())
+        if (auto *port = dynamic_cast<TLogicalPort *>(component)) port->SetShowPortState(show);
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+// The network window: the document of the program. It holds the network's gates on a
+// scrollable drawing area, with a tool bar that switches between positioning the gates, wiring
+// them and running the network. The window is also what a network file holds, so the names of
+// its parts and handlers are part of the file format.
+
+#include "DsgnRunT.h"
+#include "WireRoute.h"
+#include "classlib/Forms.h"
+
+#include <QPixmap>
+
+#include <string>
+
+class TCanvas;
+class TCheckBox;
+class TLogicalPort;
+class TMenuItem;
+class TPaintBox;
+class TPanel;
+class TPopupMenu;
+class TRadioButton;
+class TScrollBox;
+class TSpeedButton;
+
+class TFormZentaroChild : public TForm {
+public:
+    // Creates the window from its description and shows it.
+    explicit TFormZentaroChild(TComponent *owner);
+    ZENTARO_CLASS_INFO()
+
+    // The named parts, bound by name whenever a stream is read into the window.
+    TDesignAtRunTime *DesignRT = nullptr;
+    TPanel *PanelTop = nullptr;
+    TSpeedButton *BtnActive = nullptr;
+    TPanel *PanelCtrl = nullptr;
+    TSpeedButton *BtnNewLog = nullptr;
+    TRadioButton *RBPosPort = nullptr;
+    TRadioButton *RBLnkPort = nullptr;
+    TPopupMenu *PopupMenuPort = nullptr;
+    TMenuItem *PopItemAND = nullptr;
+    TMenuItem *PopItemOR = nullptr;
+    TMenuItem *PopItemNOT = nullptr;
+    TMenuItem *PopItemXOR = nullptr;
+    TMenuItem *PopItemNAND = nullptr;
+    TMenuItem *PopItemNOR = nullptr;
+    TMenuItem *PopItemNXOR = nullptr;
+    TMenuItem *PopItemCLOCK = nullptr;
+    TMenuItem *N1 = nullptr;
+    TMenuItem *PopItemDelete = nullptr;
+    TMenuItem *PopItemPULSE = nullptr;
+    TMenuItem *PopItemLED = nullptr;
+    TCheckBox *CBShowPortType = nullptr;
+    TScrollBox *ScrollBoxCli = nullptr;
+    TPaintBox *PaintBoxNet = nullptr;
+    TPanel *PanelDefComp = nullptr;
+    TLogicalPort *LogicalPort1 = nullptr;
+    TMenuItem *PopItemFFD = nullptr;
+    TMenuItem *PopItemFFJK = nullptr;
+
+    // True while the designer changes a gate: the wire layer draws nothing then.
+    bool WiresSuspended = false;
+    std::string FileName = "NoName.ZTR";
+    bool Modified = false;
+    // Called with the window as sender when it closes.
+    TNotifyEvent OnNetworkClose;
+
+    // A menu read from a file without the two flip-flop kinds gains them before its separator.
+    void AddFlipFlopItems();
+    // The prefix followed by the lowest number that names no component of the window.
+    std::string UniquePortName(const std::string &prefix) const;
+    // Whether the network runs (the activation button is down).
+    bool NetworkActive() const;
+    // Draws the wire from source's output to target's pin.
+    void DrawWire(TCanvas &canvas, TLogicalPort *source, TLogicalPort *target, TPin pin) const;
+    // Redraws the wire layer from the gates as they are now.
+    void RepaintWires();
+
+    // Handlers, bound by name from the window's description and from network files.
+    void FormCreate(TComponent *sender);
+    void FormDestroy(TComponent *sender);
+    void FormShow(TComponent *sender);
+    void FormClose(TComponent *sender, TCloseAction &action);
+    void BtnActiveClick(TComponent *sender);
+    void BtnNewLogClick(TComponent *sender);
+    void RBPosPortClick(TComponent *sender);
+    void CBShowPortTypeClick(TComponent *sender);
+    void PaintBoxNetPaint(TComponent *sender);
+    void LogicalPortDragOver(TComponent *sender, TComponent *source, int x, int y, TDragState state,
+                             bool &accept);
+    void LogicalPortDragDrop(TComponent *sender, TComponent *source, int x, int y);
+    void PopItemANDClick(TComponent *sender);
+    void PopItemDeleteClick(TComponent *sender);
+    void DesignRTBeginChange(TComponent *sender);
+    void DesignRTEndChange(TComponent *sender);
+
+private:
+    template <typename F> void ForEachPort(F &&action) const;
+    // Draws every wire onto the canvas, in drawing-area coordinates.
+    void DrawWires(TCanvas &canvas) const;
+    // The gate the kind menu was opened on, or null.
+    TLogicalPort *MenuPort() const;
+
+    // The wire layer as last drawn, for the visible part of the drawing area: a gate's repaint
+    // copies the part beneath it instead of drawing every wire again.
+    QPixmap FWirePicture;
+    QRect FWirePictureArea;
+    bool FWirePictureValid = false;
+};
+
+// Sets the delay of every clock of the window; other gates keep theirs.
+void ApplyClockDelay(TForm *window, int delay);
+// Shows or hides the level marks of every gate of the window.
+void ApplyShowPortState(TForm *window, bool show);
