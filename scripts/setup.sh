@@ -1,7 +1,8 @@
 # Sourced by ./run and ./test: installs the Debian packages a build needs when any is missing,
 # then configures the given CMake preset.
 
-# Packages for building and starting the program.
+# Packages for building and starting the program; fonts-liberation holds the faces the class
+# library draws its windows' fonts with (Liberation Sans for Arial and the dialog face).
 ZENTARO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation)
 # Extra packages for the tests (fonts for offscreen text) and the benchmarks' anchors.
 ZENTARO_TEST_PACKAGES=(fonts-dejavu-core zlib1g-dev liblz4-dev libbenchmark-dev)

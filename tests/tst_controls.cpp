@@ -12,6 +12,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -192,6 +194,8 @@ private slots:
     void applicationEventsUnhook();
     void hostileValues_data();
     void hostileValues();
+    void captionsFitTheirRoom_data();
+    void captionsFitTheirRoom();
 };
 
 void TestControls::streamRoundTrip_data() {
@@ -855,6 +859,55 @@ void TestControls::hostileValues() {
         if (auto *box = dynamic_cast<TScrollBox *>(component))
             QVERIFY(box->ScrollPosition().x() <= box->Extent().width() &&
                     box->ScrollPosition().y() == 0);
+}
+
+
+
+
+void TestControls::captionsFitTheirRoom_data() {
+    QTest::addColumn<QString>("name");
+    // Pixels of a windowless control's width that its caption does not get: frame and glyph.
+    QTest::addColumn<int>("reserved");
+    QTest::newRow("long radio button") << "RBLnkPort" << 0;
+    QTest::newRow("radio button") << "RBPosPort" << 0;
+    QTest::newRow("check box") << "CBShowPortType" << 0;
+    QTest::newRow("main window check box") << "CBShowPortState" << 0;
+    QTest::newRow("speed button") << "BtnActive" << 4 + 16 + 4;
+    QTest::newRow("narrow speed button") << "BtnNewLog" << 4 + 16 + 4;
+    QTest::newRow("label") << "LabelClock" << 0;
+}
+
+void TestControls::captionsFitTheirRoom() {
+    QFETCH(QString, name);
+    QFETCH(int, reserved);
+    // The network window's layout and the main window's bar, in the designed Arial -11.
+    TTestForm form(nullptr);
+    ReadInto(form, FormText(NetworkLayout() + QStringLiteral(R"(
+object LabelClock: TLabel Left = 292 Top = 12 Width = 26 Height = 14 Caption = 'Clock' end
+object CBShowPortState: TCheckBox Left = 500 Top = 11 Width = 150 Height = 17
+  Caption = 'Visualizza Stato Porte' Checked = True TabOrder = 2 end
+)")));
+    TControl *control = form.Part<TControl>(name);
+    const QWidget &widget = *control->Widget();
+    const QFont font = widget.font();
+    QCOMPARE(QFontInfo(font).family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(font.pixelSize(), 11);
+    // Condensing, where needed at all, stays slight.
+    QVERIFY2(font.stretch() == QFont::AnyStretch || font.stretch() >= 90,
+             qPrintable(QString::number(font.stretch())));
+
+    int room = control->Width() - reserved;
+    if (auto *button = qobject_cast<const QAbstractButton *>(&widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.rect = button->rect();
+        const auto contents = button->inherits("QRadioButton") ? QStyle::SE_RadioButtonContents
+                                                                : QStyle::SE_CheckBoxContents;
+        room = widget.style()->subElementRect(contents, &option, button).width();
+    }
+    const QString caption = FromAnsi(control->Caption());
+    const int width = QFontMetrics(font).size(Qt::TextShowMnemonic, caption).width();
+    QVERIFY2(width <= room, qPrintable(QStringLiteral("%1 px in %2").arg(width).arg(room)));
 }
 
 QTEST_MAIN(TestControls)

@@ -5,6 +5,8 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 const TClassInfo &TSpeedButton::StaticClassInfo() {
     static const TClassInfo info =
         TClassBuilder<TSpeedButton, TGraphicControl>("TSpeedButton")
@@ -117,7 +119,14 @@ void TSpeedButton::GlyphChanged() {
         FGlyphGreyed = greyed;
         FGlyphRelief = relief;
     }
+    ApplyFont();
     Invalidate();
+}
+
+int TSpeedButton::CaptionRoom() const {
+    // Inside the two-pixel frame, beside the glyph and its spacing.
+    const int glyph = FGlyphImage.isNull() ? 0 : FGlyphImage.width() + 4;
+    return std::max(0, Width() - 4 - glyph);
 }
 
 void TSpeedButton::Paint(QPainter &painter) {
@@ -154,7 +163,7 @@ void TSpeedButton::Paint(QPainter &painter) {
 
     const int offset = pressed ? 1 : 0;
     const QString text = FromAnsi(Caption());
-    const QFont font = Font()->ToQFont();
+    const QFont font = Widget()->font();
     const QSize textSize =
         text.isEmpty() ? QSize() : QFontMetrics(font).size(Qt::TextShowMnemonic, text);
     const QSize glyphSize = FGlyphImage.size();

@@ -37,6 +37,7 @@ protected:
     void MouseMove(TShiftState shift, int x, int y) override;
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
     void CaptionChanged() override { Invalidate(); }
+    int CaptionRoom() const override;
 
 private:
     // The other buttons of this one's group.

@@ -172,6 +172,7 @@ TControl::TControl(TComponent *owner, QWidget *widget) : TComponent(owner), FWid
     FHook = new TWidgetHook(this, widget);
     widget->installEventFilter(FHook);
     widget->hide();
+    ApplyFont();
     FFont.OnChange = [this] {
         FParentFont = false;
         FontChanged();
@@ -220,6 +221,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     FWidth = std::max(width, 0);
     FHeight = std::max(height, 0);
     ApplyGeometry();
+    if (CaptionRoom() >= 0) ApplyFont();
     if (!FParent) return;
     if (FAlign != TAlign::alNone)
         FParent->AlignControls();
@@ -265,6 +267,7 @@ void TControl::SetEnabled(bool enabled) {
 void TControl::SetCaption(const std::string &caption) {
     if (caption == FCaption) return;
     FCaption = caption;
+    if (CaptionRoom() >= 0) ApplyFont();
     ApplyCaption();
     CaptionChanged();
 }
@@ -345,8 +348,13 @@ void TControl::ParentFontChanged() {
     FontChanged();
 }
 
+void TControl::ApplyFont() {
+    const int room = CaptionRoom();
+    FWidget->setFont(room < 0 ? FFont.ToQFont() : FitFont(FFont.ToQFont(), FromAnsi(FCaption), room));
+}
+
 void TControl::FontChanged() {
-    FWidget->setFont(FFont.ToQFont());
+    ApplyFont();
     FWidget->update();
     if (auto *container = dynamic_cast<TWinControl *>(this))
         for (TControl *child : container->Controls()) child->ParentFontChanged();

@@ -153,6 +153,12 @@ protected:
     virtual void ColorChanged();
     // Widgets that draw text of their own take the caption here.
     virtual void ApplyCaption();
+    // The width the one-line caption has at the control's size, or -1 when the caption is not
+    // fitted; the widget's font is then condensed where the caption would not fit (FitFont).
+    virtual int CaptionRoom() const { return -1; }
+    // Gives the widget the control's font, fitted to the caption; needed when the room changes
+    // for a reason the control alone knows.
+    void ApplyFont();
     void ApplyToolTip();
     // Takes bounds the window system gave the control (a window moved or sized by the user),
     // without applying them again.

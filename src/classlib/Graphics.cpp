@@ -4,6 +4,8 @@
 #include "stream/Errors.h"
 
 #include <QByteArray>
+#include <QFontMetrics>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -57,6 +59,23 @@ constexpr TIdentEntry CharsetEntries[] = {
 };
 
 constexpr std::int64_t MaxFontPixels = 1000;
+
+// Faces the stored windows were laid out with, and the installed faces drawn instead. Liberation
+// Sans has Arial's advance widths, and the dialog face's widths are close to them, so captions
+// keep the room they were given; the rest is the job of FitFont.
+struct TFaceSubstitute {
+    const char *Designed;
+    const char *Installed;
+};
+constexpr TFaceSubstitute FaceSubstitutes[] = {
+    {"Arial", "Liberation Sans"},
+    {"MS Sans Serif", "Liberation Sans"},
+    {"Courier New", "Liberation Mono"},
+    {"Times New Roman", "Liberation Serif"},
+};
+
+// Narrower than this, text gets hard to read; a caption needing more is cut instead.
+constexpr int MinFitStretch = 80;
 
 } // namespace
 
@@ -154,7 +173,12 @@ bool TFont::operator==(const TFont &other) const {
 }
 
 QFont TFont::ToQFont() const {
-    QFont font(FromAnsi(FName));
+    const QString name = FromAnsi(FName);
+    QStringList families{name};
+    for (const TFaceSubstitute &face : FaceSubstitutes)
+        if (name.compare(QLatin1String(face.Designed), Qt::CaseInsensitive) == 0)
+            families.prepend(QString::fromLatin1(face.Installed));
+    QFont font(families);
     // A positive height includes the internal leading, about a fifth of it. Heights from a file
     // may be anything; no screen needs glyphs beyond a thousand pixels.
     const std::int64_t height = FHeight < 0 ? -std::int64_t(FHeight) : std::int64_t(FHeight) * 4 / 5;
@@ -165,6 +189,20 @@ QFont TFont::ToQFont() const {
     font.setStrikeOut(FStyle >> fsStrikeOut & 1);
     if (FPitch == TFontPitch::fpFixed) font.setFixedPitch(true);
     return font;
+}
+
+QFont FitFont(QFont font, const QString &text, int width) {
+    const auto advance = [&text](const QFont &f) {
+        return QFontMetrics(f).size(Qt::TextShowMnemonic, text).width();
+    };
+    const int natural = advance(font);
+    if (natural <= width) return font;
+    // Start near the ratio needed; rounded advances may want a step or two more.
+    int stretch = std::clamp(100 * std::max(width, 0) / natural, MinFitStretch, 99);
+    for (;; --stretch) {
+        font.setStretch(stretch);
+        if (stretch == MinFitStretch || advance(font) <= width) return font;
+    }
 }
 
 // ---- TBitmap

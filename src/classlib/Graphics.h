@@ -78,6 +78,7 @@ public:
 
     void Assign(const TFont &other);
     bool operator==(const TFont &other) const;
+    // The installed face that stands in for the designed one comes first.
     QFont ToQFont() const;
     // Called after every change, by the control that holds the font.
     std::function<void()> OnChange;
@@ -95,6 +96,11 @@ private:
     TFontPitch FPitch = TFontPitch::fpDefault;
     std::int64_t FStyle = 0;
 };
+
+// The font condensed just enough (QFont::setStretch, down to 80 %) for text to fit width pixels;
+// text that fits keeps the font as it is. Windows are laid out for fonts other than the installed
+// ones, so a caption may want a little less room than on the machine it was designed on.
+QFont FitFont(QFont font, const QString &text, int width);
 
 // A bitmap held as the bitmap file it came from: written back byte for byte as the extra
 // property Data (4-byte length, then the file); empty bitmaps write nothing.

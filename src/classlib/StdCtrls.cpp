@@ -8,7 +8,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -45,6 +48,14 @@ protected:
             radio->SetChecked(true);
     }
 };
+
+// The room the style leaves beside a check box's or radio button's indicator.
+int RoomBesideIndicator(const QWidget &widget, QStyle::SubElement contents, int width, int height) {
+    QStyleOptionButton option;
+    option.initFrom(&widget);
+    option.rect = QRect(0, 0, width, height);
+    return std::max(0, widget.style()->subElementRect(contents, &option, &widget).width());
+}
 
 // Enter and Esc that nothing on the form took go to its default and cancel buttons.
 class TButtonKeys : public QObject {
@@ -102,7 +113,7 @@ void TLabel::SetTransparent(bool value) {
 void TLabel::Paint(QPainter &painter) {
     const QRect area = Widget()->rect();
     if (!FTransparent) painter.fillRect(area, ColorToQColor(Color()));
-    painter.setFont(Font()->ToQFont());
+    painter.setFont(Widget()->font());
     const QString text = FromAnsi(Caption());
     constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic;
     if (!Enabled()) {
@@ -239,6 +250,10 @@ void TCheckBox::SetAlignment(TAlignment value) {
                                                                          : Qt::LeftToRight);
 }
 
+int TCheckBox::CaptionRoom() const {
+    return RoomBesideIndicator(*Widget(), QStyle::SE_CheckBoxContents, Width(), Height());
+}
+
 void TCheckBox::SetChecked(bool value) {
     if (value == FChecked) return;
     FChecked = value;
@@ -276,6 +291,10 @@ void TRadioButton::SetChecked(bool value) {
                 radio && radio != this && radio->FChecked)
                 radio->ApplyChecked(false);
     if (!Loading()) OnClick(this);
+}
+
+int TRadioButton::CaptionRoom() const {
+    return RoomBesideIndicator(*Widget(), QStyle::SE_RadioButtonContents, Width(), Height());
 }
 
 void TRadioButton::ApplyChecked(bool value) {

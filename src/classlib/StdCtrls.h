@@ -33,6 +33,7 @@ public:
 protected:
     void CaptionChanged() override;
     void FontChanged() override;
+    int CaptionRoom() const override { return Width(); }
 
 private:
     void AdjustSize();
@@ -92,6 +93,9 @@ public:
     // Runs after the widget has painted itself, so that subclasses can paint over it.
     virtual void PaintOver(QPainter &) {}
 
+protected:
+    int CaptionRoom() const override;
+
 private:
     TAlignment FAlignment = TAlignment::taRightJustify;
     bool FChecked = false;
@@ -108,6 +112,9 @@ public:
     bool Checked() const { return FChecked; }
     void SetChecked(bool value);
     void SetTabStop(bool value) override;
+
+protected:
+    int CaptionRoom() const override;
 
 private:
     void ApplyChecked(bool value);
