@@ -198,7 +198,7 @@ QFont FitFont(QFont font, const QString &text, int width) {
     const int natural = advance(font);
     if (natural <= width) return font;
     // Start near the ratio needed; rounded advances may want a step or two more.
-    int stretch = std::clamp(100 * std::max(width, 0) / natural, MinFitStretch, 99);
+    int stretch = int(std::clamp<qint64>(qint64(100) * std::max(width, 0) / natural, MinFitStretch, 99));
     for (;; --stretch) {
         font.setStretch(stretch);
         if (stretch == MinFitStretch || advance(font) <= width) return font;

@@ -98,7 +98,7 @@ private:
 };
 
 // The font condensed just enough (QFont::setStretch, down to 80 %) for text to fit width pixels;
-// text that fits keeps the font as it is. Windows are laid out for fonts other than the installed
+// text that fits keeps the font as it is. Forms are laid out for fonts other than the installed
 // ones, so a caption may want a little less room than on the machine it was designed on.
 QFont FitFont(QFont font, const QString &text, int width);
 
