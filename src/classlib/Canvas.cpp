@@ -89,9 +89,15 @@ void TPainterCanvas::SetBrush(TBrushStyle style, TColor color) {
 }
 
 void TPainterCanvas::SetFont(const TFont &font) {
-    if (font == FFont) return;
+    if (font == FFont && !FFitted) return;
     FFont.Assign(font);
     FQFont = FFont.ToQFont();
+    FFitted = false;
+}
+
+void TPainterCanvas::FitFontTo(const std::string &text, int width) {
+    FQFont = FitFont(FFont.ToQFont(), FromAnsi(text), width);
+    FFitted = true;
 }
 
 void TPainterCanvas::Rectangle(int left, int top, int right, int bottom) {

@@ -37,6 +37,9 @@ public:
     // (x, y) is the top-left corner of the text.
     virtual void TextOut(int x, int y, const std::string &text) = 0;
     virtual int TextWidth(const std::string &text) = 0;
+    // Condenses the font slightly, as far as it stays readable, so that text fits width; the
+    // next SetFont undoes it.
+    virtual void FitFontTo(const std::string &text, int width) = 0;
     // A 3-D frame `width` pixels wide just inside the rectangle: each one-pixel ring draws its
     // top and left edges in topLeft and its bottom and right edges in bottomRight.
     virtual void Bevel(int left, int top, int right, int bottom, TColor topLeft,
@@ -73,6 +76,7 @@ public:
     void Polyline(const std::vector<QPoint> &points) override;
     void TextOut(int x, int y, const std::string &text) override;
     int TextWidth(const std::string &text) override;
+    void FitFontTo(const std::string &text, int width) override;
     void Bevel(int left, int top, int right, int bottom, TColor topLeft, TColor bottomRight,
                int width) override;
 
@@ -85,6 +89,7 @@ private:
     TColor FBrushColor = clWhite;
     TFont FFont;
     QFont FQFont;
+    bool FFitted = false;
 };
 
 // Keeps every drawing call as one readable line with the pen and brush it was drawn with, e.g.
@@ -107,6 +112,8 @@ public:
     void Polyline(const std::vector<QPoint> &points) override;
     void TextOut(int x, int y, const std::string &text) override;
     int TextWidth(const std::string &text) override;
+    // Recorded text keeps its fixed width.
+    void FitFontTo(const std::string &, int) override {}
     void Bevel(int left, int top, int right, int bottom, TColor topLeft, TColor bottomRight,
                int width) override;
 

@@ -106,8 +106,12 @@ void PaintGate(TCanvas &canvas, const TPortLook &look) {
     // Font heights chosen by size are negative, so these offsets lift the text above a line.
     const int h = look.Font.Height();
     if (look.ShowType) {
+        // Centred as always, condensed where it would run into the output mark or the edges.
         const std::string label(KindLabel(kind));
+        const int outputMark = W - canvas.TextWidth("0") - 2;
+        canvas.FitFontTo(label, look.ShowPortState ? 2 * (outputMark - 1) - W : W - 2);
         canvas.TextOut((W - canvas.TextWidth(label)) / 2, H / 2 + h + 2, label);
+        canvas.SetFont(look.Font);
     }
     if (look.ShowPortState) {
         const int m = orFamily ? W / 8 : kind == logFFJK ? w : 1;
