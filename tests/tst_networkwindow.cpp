@@ -114,6 +114,7 @@ private slots:
     void activationResetsLevels();
     void closeAsksWhenModified();
     void flipFlopItemsAndWindowRoutines();
+    void frameDestroyedBeforeItsWindows();
 };
 
 void TestNetworkWindow::wireRoute_data() {
@@ -394,6 +395,20 @@ void TestNetworkWindow::flipFlopItemsAndWindowRoutines() {
     // The added kinds work like the others.
     h.ChooseFromMenu(inverter, "FFD");
     QCOMPARE(inverter->PortType(), TLogicalPortType::logFFD);
+}
+
+void TestNetworkWindow::frameDestroyedBeforeItsWindows() {
+    // The frame's area takes the child windows' frames with it; their controls must still go
+    // cleanly, gates and all.
+    auto frame = std::make_unique<TForm>(nullptr);
+    frame->SetFormStyle(TFormStyle::fsMDIForm);
+    frame->Show();
+    auto *window = new TFormZentaroChild(frame.get());
+    auto *port = new TLogicalPort(window);
+    port->SetParent(window->ScrollBoxCli);
+    const QPointer<QWidget> portWidget = port->Widget();
+    frame.reset();
+    QVERIFY(!portWidget);
 }
 
 QTEST_MAIN(TestNetworkWindow)

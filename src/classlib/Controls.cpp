@@ -489,7 +489,9 @@ TWinControl::TWinControl(TComponent *owner, QWidget *widget) : TControl(owner, w
 }
 
 TWinControl::~TWinControl() {
-    // Child controls go with their parent, before the widget that shows them.
+    // Child controls go with their parent, before the widget that shows them (which may be gone
+    // already, with a frame destroyed first); nothing is laid out on the way.
+    FAligning = true;
     while (!FGraphicControls.empty() || !FWinControls.empty()) {
         TControl *child = !FWinControls.empty() ? FWinControls.back() : FGraphicControls.back();
         delete child;

@@ -127,6 +127,8 @@ TForm::~TForm() {
     }
 }
 
+QMdiSubWindow *TForm::MDIFrame() const { return FMDIFrame; }
+
 QWidget *TForm::FrameWidget() const { return FMDIFrame ? static_cast<QWidget *>(FMDIFrame) : Widget(); }
 
 QWidget *TForm::ClientWidget() const { return Widget(); }

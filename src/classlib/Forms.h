@@ -66,7 +66,7 @@ public:
 
     // The multi-document frame's area (fsMDIForm) and a child window's frame (fsMDIChild).
     QMdiArea *MDIArea() const { return FMDIArea; }
-    QMdiSubWindow *MDIFrame() const { return FMDIFrame; }
+    QMdiSubWindow *MDIFrame() const;
     QWidget *ClientWidget() const override;
     void AlignClientArea(const QRect &remaining) override;
 
@@ -107,7 +107,8 @@ private:
     bool FScaled = true;
     TWindowState FWindowState = TWindowState::wsNormal;
     QMdiArea *FMDIArea = nullptr;
-    QMdiSubWindow *FMDIFrame = nullptr;
+    // Goes with the frame's area when the frame form is destroyed first.
+    QPointer<QMdiSubWindow> FMDIFrame;
     QObject *FCloseFilter = nullptr;
     int FModalResult = mrNone;
     bool FDestroying = false;
