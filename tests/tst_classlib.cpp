@@ -364,6 +364,10 @@ void TestClassLib::descriptionRoundTrip() {
                                 "      Tag = 1\n"
                                 "      Caption = '-'\n"
                                 "    end\n"
+                                "    object TMenuItem\n"
+                                "      Tag = 2\n"
+                                "      Caption = '-'\n"
+                                "    end\n"
                                 "  end\n"
                                 "end\n";
     TForm form(nullptr);
@@ -375,6 +379,7 @@ void TestClassLib::descriptionRoundTrip() {
     auto *gate = dynamic_cast<TBox *>(form.FindComponent("Gate"));
     QVERIFY(gate);
     QCOMPARE(gate->PopupMenu(), form.FindComponent("Menu"));
+    QCOMPARE(dynamic_cast<TPopupMenu *>(gate->PopupMenu())->Items().Count(), 3);
     // The aligned panel spans the client area of the 500-wide form.
     QCOMPARE(dynamic_cast<TControl *>(form.FindComponent("Top"))->Width(), form.ClientWidth());
     QCOMPARE(TextOf(form), expected);
