@@ -257,14 +257,14 @@ void TDesignAtRunTime::DragStep(TControl &control, int x, int y) {
     if (FDoubleClicked) return;
     const std::int64_t left = control.Left(), top = control.Top();
     const std::int64_t width = control.Width(), height = control.Height();
+    const bool topEdge = FResizing && (FZone == 1 || FZone == 2 || FZone == 5);
+    const bool leftEdge = FResizing && (FZone == 1 || FZone == 3 || FZone == 6);
     if (FZone == 0) {
         if (FMoving) {
             FNewLeft = left + x - FDownX;
             FNewTop = top + y - FDownY;
         }
     } else if (FResizing) {
-        const bool topEdge = FZone == 1 || FZone == 2 || FZone == 5;
-        const bool leftEdge = FZone == 1 || FZone == 3 || FZone == 6;
         const bool rightEdge = FZone == 2 || FZone == 4 || FZone == 8;
         const bool bottomEdge = FZone == 3 || FZone == 4 || FZone == 7;
         if (topEdge) {
@@ -277,12 +277,23 @@ void TDesignAtRunTime::DragStep(TControl &control, int x, int y) {
         }
         if (rightEdge) FNewWidth = std::int64_t(FStartWidth) + x - FDownX;
         if (bottomEdge) FNewHeight = std::int64_t(FStartHeight) + y - FDownY;
+        // Sized by its left or top edge, the control keeps its right or bottom edge, so at most
+        // half of it passing the parent's edge puts the moving edge at minus the other one.
+        auto keepHalf = [](std::int64_t &position, std::int64_t &size) {
+            const std::int64_t far = position + size;
+            if (far > 0 && position < -far) {
+                position = -far;
+                size = 2 * far;
+            }
+        };
+        if (leftEdge) keepHalf(FNewLeft, FNewWidth);
+        if (topEdge) keepHalf(FNewTop, FNewHeight);
         FNewWidth = std::max<std::int64_t>(FNewWidth, MinimumSize);
         FNewHeight = std::max<std::int64_t>(FNewHeight, MinimumSize);
     }
     // At least half of the control stays right of and below its parent's left and top edges.
-    FNewLeft = std::max(FNewLeft, -(width / 2));
-    FNewTop = std::max(FNewTop, -(height / 2));
+    if (!leftEdge) FNewLeft = std::max(FNewLeft, -(width / 2));
+    if (!topEdge) FNewTop = std::max(FNewTop, -(height / 2));
     FNewLeft = Snap(FNewLeft, FGridSize);
     FNewTop = Snap(FNewTop, FGridSize);
     FNewWidth = Snap(FNewWidth, FGridSize);

@@ -1,13 +1,17 @@
 #include "DsgnRunT.h"
 
 #include "classlib/Forms.h"
+#include "classlib/Menus.h"
 #include "stream/MemoryStream.h"
+#include "stream/Reader.h"
 #include "stream/TextForm.h"
 #include "stream/Writer.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -18,14 +22,17 @@ class TDesignForm : public TForm {
 public:
     using TForm::TForm;
     ZENTARO_CLASS_INFO()
-    void DesignRTBeginChange(TComponent *) {}
-    void DesignRTEndChange(TComponent *) {}
+    TDesignAtRunTime *Designer = nullptr;
+    QStringList Calls;
+    void DesignRTBeginChange(TComponent *) { Calls << "begin"; }
+    void DesignRTEndChange(TComponent *) { Calls << "end"; }
 };
 
 const TClassInfo &TDesignForm::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TDesignForm, TForm>("TDesignForm")
                                        .Method("DesignRTBeginChange", &TDesignForm::DesignRTBeginChange)
                                        .Method("DesignRTEndChange", &TDesignForm::DesignRTEndChange)
+                                       .Field("DesignRT", &TDesignForm::Designer)
                                        .Build();
     return info;
 }
@@ -35,26 +42,28 @@ struct Scene {
     std::unique_ptr<TDesignForm> Form = std::make_unique<TDesignForm>(nullptr);
     TDesignAtRunTime *Designer = nullptr;
     int Begins = 0, Changes = 0, Ends = 0, Rights = 0;
+    QStringList Log;
     bool ForeignSender = false;
 
     explicit Scene(bool designerFirst = false) {
-        Form->SetBounds(40, 40, 500, 400);
+        Form->SetBounds(40, 40, 1200, 500);
         if (designerFirst) CreateDesigner();
     }
     void CreateDesigner() {
         Designer = new TDesignAtRunTime(Form.get());
         Designer->SetGridSize(4);
         Designer->SetChangeEnabled(true);
-        auto count = [this](int &counter) {
-            return TNotifyEvent([this, &counter](TComponent *sender) {
+        auto count = [this](int &counter, const char *name) {
+            return TNotifyEvent([this, &counter, name](TComponent *sender) {
                 ++counter;
+                Log << name;
                 if (sender != Designer) ForeignSender = true;
             });
         };
-        Designer->OnBeginChange = count(Begins);
-        Designer->OnChange = count(Changes);
-        Designer->OnEndChange = count(Ends);
-        Designer->OnMouseRight = count(Rights);
+        Designer->OnBeginChange = count(Begins, "begin");
+        Designer->OnChange = count(Changes, "change");
+        Designer->OnEndChange = count(Ends, "end");
+        Designer->OnMouseRight = count(Rights, "right");
     }
     TControl *Add(QRect bounds) {
         auto *control = new TGraphicControl(Form.get());
@@ -68,7 +77,10 @@ struct Scene {
         QApplication::processEvents();
         Designer->SetAttached(true);
     }
-    void ResetCounters() { Begins = Changes = Ends = Rights = 0; }
+    void ResetCounters() {
+        Begins = Changes = Ends = Rights = 0;
+        Log.clear();
+    }
 };
 
 QRect Bounds(const TControl *control) {
@@ -82,14 +94,14 @@ void Hover(TControl *control, QPoint at) {
     QApplication::sendEvent(widget, &move);
 }
 
-// Presses at a point of the control, moves the mouse by delta in steps and releases. The pressed
-// control keeps the mouse, so positions are relative to wherever the control is by then.
+// Presses at a point of the control, moves the mouse by delta in steps and releases, through the
+// form's window as the platform delivers them: the pressed control keeps the mouse.
 void Drag(TControl *control, QPoint press, QPoint delta, int steps = 1, Qt::MouseButton button = Qt::LeftButton) {
-    const QPoint grip = QPoint(control->Left(), control->Top()) + press;
-    auto at = [&](QPoint inParent) { return inParent - QPoint(control->Left(), control->Top()); };
-    QTest::mousePress(control->Widget(), button, {}, press);
-    for (int step = 1; step <= steps; ++step) QTest::mouseMove(control->Widget(), at(grip + delta * step / steps));
-    QTest::mouseRelease(control->Widget(), button, {}, at(grip + delta));
+    QWidget *top = control->Widget()->window();
+    const QPoint grip = control->Widget()->mapTo(top, press);
+    QTest::mousePress(top->windowHandle(), button, {}, grip);
+    for (int step = 1; step <= steps; ++step) QTest::mouseMove(top->windowHandle(), grip + delta * step / steps);
+    QTest::mouseRelease(top->windowHandle(), button, {}, grip + delta);
 }
 
 } // namespace
@@ -164,6 +176,20 @@ private slots:
         // Left and right bands overlap on a 12-pixel control; the left one is taken.
         QTest::newRow("narrow control, left band wins")
             << 4 << QRect(100, 100, 12, 40) << QPoint(6, 20) << QPoint(8, 0) << 1 << QRect(108, 100, 16, 40);
+        // Sizes follow the distance from the press, however many moves it takes.
+        QTest::newRow("right edge in three moves") << 4 << big << QPoint(45, 20) << QPoint(24, 0) << 3 << QRect(100, 100, 72, 40);
+        QTest::newRow("bottom edge in three moves") << 4 << big << QPoint(24, 37) << QPoint(0, 29) << 3 << QRect(100, 100, 48, 68);
+        QTest::newRow("bottom-right corner in four moves")
+            << 4 << big << QPoint(45, 37) << QPoint(20, 12) << 4 << QRect(100, 100, 68, 52);
+        // Sized by the left or top edge, a control keeps its opposite edge and at most half of it
+        // goes past the parent's edge: the left stops at minus the right edge.
+        QTest::newRow("left edge far left") << 4 << big << QPoint(3, 20) << QPoint(-500, 0) << 1 << QRect(-148, 100, 296, 40);
+        QTest::newRow("left edge far left in three moves")
+            << 0 << big << QPoint(3, 20) << QPoint(-500, 0) << 3 << QRect(-148, 100, 296, 40);
+        QTest::newRow("top edge far up in three moves")
+            << 0 << big << QPoint(24, 3) << QPoint(0, -500) << 3 << QRect(100, -140, 48, 280);
+        QTest::newRow("top-left corner far out")
+            << 0 << big << QPoint(3, 3) << QPoint(-300, -300) << 2 << QRect(-148, -140, 296, 280);
     }
 
     void gesture() {
@@ -306,12 +332,15 @@ private slots:
 
     void releaseRestoresHandlersAndCursors_data() {
         QTest::addColumn<bool>("destroy");
-        QTest::newRow("detach") << false;
-        QTest::newRow("designer destroyed") << true;
+        QTest::addColumn<bool>("attachTwice");
+        QTest::newRow("detach") << false << false;
+        QTest::newRow("attached twice, then detached") << false << true;
+        QTest::newRow("designer destroyed") << true << false;
     }
 
     void releaseRestoresHandlersAndCursors() {
         QFETCH(bool, destroy);
+        QFETCH(bool, attachTwice);
         Scene scene;
         TControl *gate = scene.Add({100, 100, 48, 40});
         gate->SetCursor(crHandPoint);
@@ -320,6 +349,8 @@ private slots:
         gate->OnMouseMove = TMouseMoveEvent("GateMouseMove", [&gateMoves](TComponent *, TShiftState, int, int) { ++gateMoves; });
         scene.Form->OnMouseMove = TMouseMoveEvent([&formMoves](TComponent *, TShiftState, int, int) { ++formMoves; });
         scene.Start();
+        // A second attach changes nothing: what the controls had stays saved.
+        if (attachTwice) scene.Designer->SetAttached(true);
         Hover(scene.Form.get(), {5, 5});
         Hover(gate, {24, 20});
         Hover(gate, {3, 3});
@@ -337,9 +368,10 @@ private slots:
         QCOMPARE(formMoves, 1);
 
         // A detached designer leaves its filter on the last current control until another one
-        // becomes current; a destroyed one leaves nothing behind.
+        // becomes current; a destroyed one leaves nothing behind. The press at a new position
+        // brings a move of its own.
         Drag(gate, {24, 20}, {8, 0});
-        QCOMPARE(gateMoves, 1);
+        QCOMPARE(gateMoves, 2);
         QCOMPARE(Bounds(gate), QRect(destroy ? 100 : 108, 100, 48, 40));
     }
 
@@ -402,6 +434,46 @@ private slots:
         scene.Form.reset();
         QVERIFY(elsewhere.GraphicControls().empty());
         Hover(&elsewhere, {5, 5});
+    }
+
+    // The designer's record, as a window's description holds it, read into a new designer.
+    void recordReadsBack_data() {
+        QTest::addColumn<int>("grid");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("events");
+        QTest::newRow("fine grid, changes off, events") << 8 << false << true;
+        QTest::newRow("no grid, no events") << 0 << true << false;
+    }
+
+    void recordReadsBack() {
+        QFETCH(int, grid);
+        QFETCH(bool, enabled);
+        QFETCH(bool, events);
+        TDesignForm source(nullptr);
+        source.SetName("FormNet");
+        auto *designer = new TDesignAtRunTime(&source);
+        designer->SetName("DesignRT");
+        designer->SetGridSize(grid);
+        designer->SetChangeEnabled(enabled);
+        if (events) {
+            designer->OnBeginChange = TNotifyEvent("DesignRTBeginChange", [](TComponent *) {});
+            designer->OnEndChange = TNotifyEvent("DesignRTEndChange", [](TComponent *) {});
+        }
+        TMemoryStream stream;
+        TWriter(stream).WriteRootComponent(source);
+        stream.Seek(0);
+
+        TDesignForm copy(nullptr);
+        TReader(stream).ReadRootComponent(copy);
+        QVERIFY(copy.Designer);
+        QCOMPARE(copy.Designer->GridSize(), grid);
+        QCOMPARE(copy.Designer->ChangeEnabled(), enabled);
+        QCOMPARE(copy.Designer->OnBeginChange.Name(), std::string(events ? "DesignRTBeginChange" : ""));
+        QCOMPARE(copy.Designer->OnEndChange.Name(), std::string(events ? "DesignRTEndChange" : ""));
+        QVERIFY(!copy.Designer->OnChange && !copy.Designer->OnMouseRight);
+        copy.Designer->OnBeginChange(copy.Designer);
+        copy.Designer->OnEndChange(copy.Designer);
+        QCOMPARE(copy.Calls, events ? QStringList({"begin", "end"}) : QStringList());
     }
 
     void streamsItsPropertiesInOrder() {
