@@ -104,6 +104,39 @@ void Drag(TControl *control, QPoint press, QPoint delta, int steps = 1, Qt::Mous
     QTest::mouseRelease(top->windowHandle(), button, {}, grip + delta);
 }
 
+// Acts on the next popup menu once it is open: unless held, the button pressed at a point of the
+// control is let go where it was pressed (the popup takes it), then an empty choice closes the
+// menu with Esc, otherwise the item of that text is chosen.
+void OnNextPopup(const QString &choice, TControl *control, QPoint press, Qt::MouseButton button, bool held = false) {
+    QWidget *top = control->Widget()->window();
+    const QPoint grip = control->Widget()->mapTo(top, press);
+    QTimer::singleShot(0, [choice, window = top->windowHandle(), grip, button, held] {
+        auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!popup) return;
+        if (!held) QTest::mouseRelease(window, button, {}, grip);
+        if (choice.isEmpty()) {
+            QTest::keyClick(popup, Qt::Key_Escape);
+            return;
+        }
+        for (QAction *action : popup->actions())
+            if (action->text() == choice) action->trigger();
+        popup->close();
+    });
+}
+
+// A popup menu of the form with one item that logs its caption or runs what it is given.
+TPopupMenu *MenuOf(Scene &scene, const char *caption, std::function<void()> command = {}) {
+    auto *menu = new TPopupMenu(scene.Form.get());
+    auto *item = new TMenuItem(scene.Form.get());
+    item->SetCaption(caption);
+    item->OnClick = TNotifyEvent([&scene, caption, command](TComponent *) {
+        scene.Log << caption;
+        if (command) command();
+    });
+    menu->Items().Add(item);
+    return menu;
+}
+
 } // namespace
 
 class TestDesigner : public QObject {
@@ -434,6 +467,110 @@ private slots:
         scene.Form.reset();
         QVERIFY(elsewhere.GraphicControls().empty());
         Hover(&elsewhere, {5, 5});
+    }
+
+    void notifications_data() {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("click") << true << "click" << QStringList{"begin", "end"};
+        QTest::newRow("move within the grid") << true << "nudge" << QStringList{"begin", "end"};
+        QTest::newRow("move in two steps") << true << "drag" << QStringList{"begin", "change", "change", "end"};
+        QTest::newRow("right click") << true << "right" << QStringList{"right", "end"};
+        QTest::newRow("click, then over the form") << true << "click, leave" << QStringList{"begin", "end"};
+        // A context menu opens on the press and takes the release: the gesture ends when it opens.
+        QTest::newRow("popup menu closed with Esc") << true << "popup" << QStringList{"right", "end"};
+        QTest::newRow("popup menu closed while the button is held") << true << "popup, held" << QStringList{"right", "end"};
+        QTest::newRow("menu opened on the right notice") << true << "menu on right" << QStringList{"right", "end", "AND"};
+        QTest::newRow("menu opened on a left press") << true << "menu on press" << QStringList{"begin", "end", "AND"};
+        QTest::newRow("changes off: click") << false << "click" << QStringList();
+        QTest::newRow("changes off: drag") << false << "drag" << QStringList();
+        QTest::newRow("changes off: right click") << false << "right" << QStringList{"right"};
+        QTest::newRow("changes off: popup menu") << false << "popup" << QStringList{"right"};
+    }
+
+    void notifications() {
+        QFETCH(bool, enabled);
+        QFETCH(QString, gesture);
+        QFETCH(QStringList, log);
+        Scene scene;
+        TControl *gate = scene.Add({100, 100, 48, 40});
+        TPopupMenu *menu = MenuOf(scene, "AND");
+        scene.Start();
+        scene.Designer->SetChangeEnabled(enabled);
+        const QPoint middle(24, 20);
+        auto openMenu = [menu, gate, middle] { menu->Popup(gate->Widget()->mapToGlobal(middle), gate); };
+        if (gesture.startsWith("popup")) gate->SetPopupMenu(menu);
+        if (gesture == "menu on right")
+            scene.Designer->OnMouseRight = TNotifyEvent([counted = scene.Designer->OnMouseRight, openMenu](TComponent *sender) {
+                counted(sender);
+                openMenu();
+            });
+        if (gesture == "menu on press")
+            gate->OnMouseDown = TMouseEvent([openMenu](TComponent *, TMouseButton, TShiftState, int, int) { openMenu(); });
+        const bool right = gesture == "right" || gesture.startsWith("popup") || gesture == "menu on right";
+        const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+        Hover(gate, middle);
+        OnNextPopup(gesture.startsWith("menu") ? "AND" : "", gate, middle, button, gesture.endsWith("held"));
+        const QPoint delta = gesture == "drag" ? QPoint(8, 0) : gesture == "nudge" ? QPoint(1, 0) : QPoint();
+        Drag(gate, middle, delta, gesture == "drag" ? 2 : 1, button);
+        if (gesture.endsWith("leave"))
+            for (QPoint at : {QPoint(400, 300), QPoint(420, 300)}) QTest::mouseMove(scene.Form->Widget()->windowHandle(), at);
+        QCOMPARE(scene.Log, log);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    }
+
+    // Nothing touches a control that a notification or a menu command destroyed, and the click
+    // still ends once.
+    void handlerDestroysTheControl_data() {
+        QTest::addColumn<QString>("by");
+        QTest::addColumn<bool>("right");
+        QTest::newRow("begin notice") << "begin" << false;
+        QTest::newRow("change notice") << "change" << false;
+        QTest::newRow("end notice") << "end" << false;
+        QTest::newRow("right notice") << "right" << true;
+        QTest::newRow("menu opened on the right notice") << "menu on right" << true;
+        QTest::newRow("the control's popup menu") << "popup" << true;
+    }
+
+    void handlerDestroysTheControl() {
+        QFETCH(QString, by);
+        QFETCH(bool, right);
+        Scene scene;
+        TControl *doomed = scene.Add({100, 100, 48, 40});
+        TControl *other = scene.Add({300, 100, 48, 40});
+        auto destroy = [&doomed] { delete std::exchange(doomed, nullptr); };
+        TPopupMenu *menu = MenuOf(scene, "Elimina", destroy);
+        scene.Start();
+        auto destroyOn = [&](TNotifyEvent &notice) {
+            notice = TNotifyEvent([counted = notice, destroy](TComponent *sender) {
+                counted(sender);
+                destroy();
+            });
+        };
+        if (by == "begin") destroyOn(scene.Designer->OnBeginChange);
+        if (by == "change") destroyOn(scene.Designer->OnChange);
+        if (by == "end") destroyOn(scene.Designer->OnEndChange);
+        if (by == "right") destroyOn(scene.Designer->OnMouseRight);
+        if (by == "menu on right")
+            scene.Designer->OnMouseRight = TNotifyEvent([&](TComponent *) {
+                menu->Popup(doomed->Widget()->mapToGlobal(QPoint(24, 20)), doomed);
+            });
+        if (by == "popup") doomed->SetPopupMenu(menu);
+        OnNextPopup("Elimina", doomed, {24, 20}, right ? Qt::RightButton : Qt::LeftButton);
+        const QPointer<QWidget> widget = doomed->Widget();
+        Hover(doomed, {24, 20});
+        Drag(doomed, {24, 20}, {8, 0}, 1, right ? Qt::RightButton : Qt::LeftButton);
+        QVERIFY(!doomed && !widget);
+        QCOMPARE(scene.Designer->CurrentControl(), nullptr);
+        QCOMPARE(scene.Ends, 1);
+        QCOMPARE(scene.Begins, right ? 0 : 1);
+
+        scene.ResetCounters();
+        Hover(other, {24, 20});
+        Drag(other, {24, 20}, {8, 0});
+        QCOMPARE(Bounds(other), QRect(308, 100, 48, 40));
+        QCOMPARE(scene.Log, QStringList({"begin", "change", "end"}));
     }
 
     // The designer's record, as a window's description holds it, read into a new designer.
