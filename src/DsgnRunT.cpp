@@ -2,8 +2,10 @@
 
 #include "classlib/Application.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QObject>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -39,12 +41,48 @@ public:
     bool eventFilter(QObject *watched, QEvent *event) override {
         // Nothing of this object is used afterwards: a notification may destroy the designer.
         TDesignAtRunTime *designer = FDesigner;
+        const TWidgetInUse inUse(watched);
+        const QPointer<QWidget> receiver = static_cast<QWidget *>(watched);
+        const TControl *control = TControl::FromWidget(receiver);
         Guarded(designer, [designer, watched, event] {
             designer->FilterEvent(watched, event);
             return false;
         });
+        // A handler that destroyed the control leaves nobody to deliver the event to.
+        return !receiver || TControl::FromWidget(receiver) != control;
+    }
+
+private:
+    TDesignAtRunTime *FDesigner;
+};
+
+// Watches the whole application while a press waits for its release: a popup menu opened on the
+// press (a context menu opens on the press here) or a modal window takes the release, and a
+// control destroyed by a handler never gets it.
+class TDesignAtRunTime::TMouseWatch : public QObject {
+public:
+    explicit TMouseWatch(TDesignAtRunTime *designer) : FDesigner(designer) {}
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        bool lost = false;
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            const auto *widget = static_cast<QWidget *>(watched);
+            lost = widget->isWindow() && (widget->windowType() == Qt::Popup || widget->isModal());
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   IsDesignButton(static_cast<QMouseEvent *>(event)->button())) {
+            // A window passes the release on to the pressed widget, which sees it through the
+            // designer's own filter; Qt drops it when that widget is gone.
+            lost = watched->isWidgetType() ? watched != FDesigner->FCurrentWidget : !FDesigner->CurrentControl();
+        }
+        if (lost) {
+            TDesignAtRunTime *designer = FDesigner;
+            Guarded(designer, [designer] {
+                designer->ButtonUpStep();
+                return false;
+            });
+        }
         return false;
     }
+    static bool IsDesignButton(Qt::MouseButton button) { return button == Qt::LeftButton || button == Qt::RightButton; }
 
 private:
     TDesignAtRunTime *FDesigner;
@@ -64,10 +102,12 @@ const TClassInfo &TDesignAtRunTime::StaticClassInfo() {
 }
 
 TDesignAtRunTime::TDesignAtRunTime(TComponent *owner)
-    : TNonVisualComponent(owner), FFilter(std::make_unique<TFilter>(this)) {}
+    : TNonVisualComponent(owner), FFilter(std::make_unique<TFilter>(this)),
+      FMouseWatch(std::make_unique<TMouseWatch>(this)) {}
 
 TDesignAtRunTime::~TDesignAtRunTime() {
     // Covered controls that still exist must not call into a designer that is gone.
+    WatchPress(false);
     Detach();
     if (FCurrentWidget) FCurrentWidget->removeEventFilter(FFilter.get());
 }
@@ -137,7 +177,8 @@ void TDesignAtRunTime::ControlEntered(TComponent *sender) {
     if (!control || control == CurrentControl()) return;
     SetCurrent(nullptr);
     if (sender == Owner()) {
-        ButtonUpStep();
+        // The mouse reaching the owner ends a gesture; without one there is nothing to end.
+        if (FButtonDown) ButtonUpStep();
         return;
     }
     control->BringToFront();
@@ -161,11 +202,14 @@ void TDesignAtRunTime::FilterEvent(QObject *watched, QEvent *event) {
     switch (event->type()) {
     case QEvent::MouseMove: MouseMoveStep(*control, x, y); break;
     case QEvent::MouseButtonPress:
+        // Watched before the notifications run: one of them may open a menu.
+        if (TMouseWatch::IsDesignButton(button)) WatchPress(true);
         if (button == Qt::LeftButton) ButtonDownStep(*control, TButton::Left, x, y);
         if (button == Qt::RightButton) ButtonDownStep(*control, TButton::Right, x, y);
         break;
     case QEvent::MouseButtonRelease:
-        if (button == Qt::LeftButton || button == Qt::RightButton) ButtonUpStep();
+        // A release whose press already ended (its menu took the mouse) ends nothing again.
+        if (TMouseWatch::IsDesignButton(button) && FButtonDown) ButtonUpStep();
         break;
     case QEvent::MouseButtonDblClick:
         if (button == Qt::LeftButton) FDoubleClicked = true;
@@ -245,7 +289,17 @@ void TDesignAtRunTime::ButtonDownStep(TControl &control, TButton button, int x, 
     OnBeginChange(this);
 }
 
+void TDesignAtRunTime::WatchPress(bool watch) {
+    if (watch == FButtonDown) return;
+    FButtonDown = watch;
+    if (watch)
+        qApp->installEventFilter(FMouseWatch.get());
+    else
+        qApp->removeEventFilter(FMouseWatch.get());
+}
+
 void TDesignAtRunTime::ButtonUpStep() {
+    WatchPress(false);
     FZone = 0;
     if (!FChangeEnabled) return;
     FMoving = false;
@@ -257,14 +311,14 @@ void TDesignAtRunTime::DragStep(TControl &control, int x, int y) {
     if (FDoubleClicked) return;
     const std::int64_t left = control.Left(), top = control.Top();
     const std::int64_t width = control.Width(), height = control.Height();
+    const bool topEdge = FResizing && (FZone == 1 || FZone == 2 || FZone == 5);
+    const bool leftEdge = FResizing && (FZone == 1 || FZone == 3 || FZone == 6);
     if (FZone == 0) {
         if (FMoving) {
             FNewLeft = left + x - FDownX;
             FNewTop = top + y - FDownY;
         }
     } else if (FResizing) {
-        const bool topEdge = FZone == 1 || FZone == 2 || FZone == 5;
-        const bool leftEdge = FZone == 1 || FZone == 3 || FZone == 6;
         const bool rightEdge = FZone == 2 || FZone == 4 || FZone == 8;
         const bool bottomEdge = FZone == 3 || FZone == 4 || FZone == 7;
         if (topEdge) {
@@ -277,12 +331,23 @@ void TDesignAtRunTime::DragStep(TControl &control, int x, int y) {
         }
         if (rightEdge) FNewWidth = std::int64_t(FStartWidth) + x - FDownX;
         if (bottomEdge) FNewHeight = std::int64_t(FStartHeight) + y - FDownY;
+        // Sized by its left or top edge, the control keeps its right or bottom edge, so at most
+        // half of it passing the parent's edge puts the moving edge at minus the other one.
+        auto keepHalf = [](std::int64_t &position, std::int64_t &size) {
+            const std::int64_t far = position + size;
+            if (far > 0 && position < -far) {
+                position = -far;
+                size = 2 * far;
+            }
+        };
+        if (leftEdge) keepHalf(FNewLeft, FNewWidth);
+        if (topEdge) keepHalf(FNewTop, FNewHeight);
         FNewWidth = std::max<std::int64_t>(FNewWidth, MinimumSize);
         FNewHeight = std::max<std::int64_t>(FNewHeight, MinimumSize);
     }
     // At least half of the control stays right of and below its parent's left and top edges.
-    FNewLeft = std::max(FNewLeft, -(width / 2));
-    FNewTop = std::max(FNewTop, -(height / 2));
+    if (!leftEdge) FNewLeft = std::max(FNewLeft, -(width / 2));
+    if (!topEdge) FNewTop = std::max(FNewTop, -(height / 2));
     FNewLeft = Snap(FNewLeft, FGridSize);
     FNewTop = Snap(FNewTop, FGridSize);
     FNewWidth = Snap(FNewWidth, FGridSize);

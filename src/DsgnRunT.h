@@ -63,6 +63,7 @@ public:
 
 private:
     class TFilter;
+    class TMouseWatch;
     enum class TButton { Left, Right };
 
     void Attach();
@@ -73,6 +74,9 @@ private:
     void MouseMoveStep(TControl &control, int x, int y);
     void ButtonDownStep(TControl &control, TButton button, int x, int y);
     void ButtonUpStep();
+    // A press the designer saw waits for its release; until then a popup or modal window that
+    // takes the mouse, or a release that goes elsewhere, ends the gesture instead.
+    void WatchPress(bool watch);
     void DragStep(TControl &control, int x, int y);
 
     int FGridSize = 4;
@@ -81,6 +85,7 @@ private:
     TControl *FCurrent = nullptr;
     QPointer<QWidget> FCurrentWidget;
     std::unique_ptr<QObject> FFilter;
+    std::unique_ptr<QObject> FMouseWatch;
     std::vector<TDRTControlRef> FControlRefs;
     int FZone = 0;
     std::int64_t FNewLeft = 0, FNewTop = 0, FNewWidth = 0, FNewHeight = 0;
@@ -89,4 +94,5 @@ private:
     bool FResizing = false;
     bool FMoving = false;
     bool FDoubleClicked = false;
+    bool FButtonDown = false;
 };

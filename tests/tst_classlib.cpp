@@ -117,6 +117,10 @@ private slots:
     void popupOpensOnRightClick();
     void stackingFollowsBringToFront();
     void descriptionRoundTrip();
+    void alignment_data();
+    void alignment();
+    void childPositions_data();
+    void childPositions();
     void tabOrdersApplyOnceAllChildrenAreRead_data();
     void tabOrdersApplyOnceAllChildrenAreRead();
     void mdiChildLivesInTheFrame();
@@ -364,6 +368,10 @@ void TestClassLib::descriptionRoundTrip() {
                                 "      Tag = 1\n"
                                 "      Caption = '-'\n"
                                 "    end\n"
+                                "    object TMenuItem\n"
+                                "      Tag = 2\n"
+                                "      Caption = '-'\n"
+                                "    end\n"
                                 "  end\n"
                                 "end\n";
     TForm form(nullptr);
@@ -375,6 +383,7 @@ void TestClassLib::descriptionRoundTrip() {
     auto *gate = dynamic_cast<TBox *>(form.FindComponent("Gate"));
     QVERIFY(gate);
     QCOMPARE(gate->PopupMenu(), form.FindComponent("Menu"));
+    QCOMPARE(dynamic_cast<TPopupMenu *>(gate->PopupMenu())->Items().Count(), 3);
     // The aligned panel spans the client area of the 500-wide form.
     QCOMPARE(dynamic_cast<TControl *>(form.FindComponent("Top"))->Width(), form.ClientWidth());
     QCOMPARE(TextOf(form), expected);
@@ -385,6 +394,89 @@ void TestClassLib::descriptionRoundTrip() {
     QCOMPARE(form.Width(), form.Widget()->frameGeometry().width());
     QCOMPARE(form.Height(), form.Widget()->frameGeometry().height());
     QCOMPARE(dynamic_cast<TControl *>(form.FindComponent("Top"))->Width(), 640);
+}
+
+void TestClassLib::alignment_data() {
+    // Children of a 400 x 300 container in reading order, "name:align:size" (the height of top
+    // and bottom ones, the width of left and right ones), and where each one ends up.
+    QTest::addColumn<QString>("children");
+    QTest::addColumn<QString>("bounds");
+    QTest::newRow("one of each, client read first")
+        << "C:alClient L:alLeft:50 R:alRight:60 B:alBottom:30 T:alTop:40"
+        << "C=50,40,290,230 L=0,40,50,230 R=340,40,60,230 B=0,270,400,30 T=0,0,400,40";
+    QTest::newRow("two of each, the first read outermost")
+        << "T1:alTop:20 T2:alTop:10 B1:alBottom:30 B2:alBottom:5 L1:alLeft:20 L2:alLeft:30 R1:alRight:40 R2:alRight:15"
+        << "T1=0,0,400,20 T2=0,20,400,10 B1=0,270,400,30 B2=0,265,400,5 L1=0,30,20,235 L2=20,30,30,235 "
+           "R1=360,30,40,235 R2=345,30,15,235";
+    QTest::newRow("sides alone take the full height") << "L:alLeft:50 R:alRight:60" << "L=0,0,50,300 R=340,0,60,300";
+    QTest::newRow("a side read before top and bottom")
+        << "L:alLeft:50 T:alTop:40 B:alBottom:30" << "L=0,40,50,230 T=0,0,400,40 B=0,270,400,30";
+}
+
+void TestClassLib::alignment() {
+    QFETCH(QString, children);
+    QFETCH(QString, bounds);
+    QString description = "object F: TForm\n  object Box: TBin\n    Width = 400\n    Height = 300\n";
+    for (const QString &child : children.split(' ')) {
+        const QStringList parts = child.split(':');
+        const int size = parts.value(2).toInt();
+        const bool side = parts[1] == "alLeft" || parts[1] == "alRight";
+        description += QString("    object %1: TBin\n      Width = %2\n      Height = %3\n      Align = %4\n    end\n")
+                           .arg(parts[0])
+                           .arg(side ? size : 10)
+                           .arg(side ? 10 : size)
+                           .arg(parts[1]);
+    }
+    TForm form(nullptr);
+    form.ReadDescription((description + "  end\nend\n").toStdString());
+    QStringList actual;
+    for (const TControl *control : dynamic_cast<TWinControl *>(form.FindComponent("Box"))->Controls())
+        actual << QString("%1=%2,%3,%4,%5")
+                      .arg(QString::fromStdString(control->Name()))
+                      .arg(control->Left())
+                      .arg(control->Top())
+                      .arg(control->Width())
+                      .arg(control->Height());
+    QCOMPARE(actual.join(' '), bounds);
+}
+
+void TestClassLib::childPositions_data() {
+    // Records a word each: W... a windowed TBin, I... an inline record, ^ an inherited record of a
+    // box the form already has (made first), [n] the child position that follows the class.
+    QTest::addColumn<QString>("records");
+    QTest::addColumn<QString>("order");
+    QTest::newRow("single child at 0") << "A[0]" << "A";
+    QTest::newRow("last read goes first") << "A B C[0]" << "C A B";
+    QTest::newRow("into the middle") << "A B C[1]" << "A C B";
+    QTest::newRow("counts only the siblings read so far") << "A B[1] C" << "A B C";
+    QTest::newRow("past the end stays last") << "A B C[9]" << "A B C";
+    QTest::newRow("below 0 goes first") << "A B C[-1]" << "C A B";
+    QTest::newRow("within the windowed ones") << "A W1 W2[0] B" << "A B W2 W1";
+    QTest::newRow("within the windowless ones") << "W1 A B[0]" << "B A W1";
+    QTest::newRow("inline record") << "A B I[0]" << "I A B";
+    QTest::newRow("inherited record moves the existing box") << "A B ^K[2]" << "A B K";
+}
+
+void TestClassLib::childPositions() {
+    QFETCH(QString, records);
+    QFETCH(QString, order);
+    TForm form(nullptr);
+    QString description = "object F: TForm\n";
+    for (const QString &record : records.split(' ')) {
+        const bool inherited = record.startsWith('^');
+        const QString name = record.section('[', 0, 0).remove('^');
+        const QString position = record.contains('[') ? " [" + record.section('[', 1) : QString();
+        if (inherited) NewBox(form, form, name.toStdString(), {0, 0, 10, 10});
+        description += QString("  %1 %2: %3%4\n    Left = 0\n    Top = 0\n    Width = 10\n    Height = 10\n  end\n")
+                           .arg(inherited ? "inherited" : name.startsWith('I') ? "inline" : "object", name,
+                                name.startsWith('W') ? "TBin" : "TBox", position);
+    }
+    form.ReadDescription((description + "end\n").toStdString());
+    QStringList actual;
+    for (const TControl *control : form.Controls()) actual << QString::fromStdString(control->Name());
+    QCOMPARE(actual.join(' '), order);
+    // The widgets are stacked the same way.
+    QCOMPARE(form.Widget()->childAt(5, 5), form.Controls().back()->Widget());
 }
 
 void TestClassLib::tabOrdersApplyOnceAllChildrenAreRead_data() {

@@ -98,9 +98,12 @@ void BuildSample(TTestRoot &root) {
     item->Caption = "AND";
     item->OnClick = TEvent<TComponent *>("NotAMethod", [](TComponent *) {});
     item->SetParentComponent(menu);
-    auto *separator = new TTestMenuItem(&root);
-    separator->Caption = "-";
-    separator->SetParentComponent(menu);
+    // Unnamed components never clash: a menu's separators all go without names.
+    for (int i = 0; i < 2; ++i) {
+        auto *separator = new TTestMenuItem(&root);
+        separator->Caption = "-";
+        separator->SetParentComponent(menu);
+    }
 }
 
 QByteArray SampleStream() {
@@ -123,6 +126,7 @@ QByteArray SampleStream() {
         Record("TTestDesigner", "Designer", P("GridSize", I8(4)) + P("ChangeEnabled", False) + P("Left", I16(456)));
     const QByteArray menu = Record("TTestMenu", "Menu", {},
                                    Record("TTestMenuItem", "MenuItemFirst", P("Caption", Str("AND"))) +
+                                       Record("TTestMenuItem", "", P("Caption", Str("-"))) +
                                        Record("TTestMenuItem", "", P("Caption", Str("-"))));
     const QByteArray root = Record("TTestRoot", "Root",
                                    P("Left", I8(5)) + P("Top", I8(0)) +
@@ -211,6 +215,7 @@ void TestComponentStream::valueEncoding_data() {
     QTest::newRow("-129 int16") << int(Integer) << QString() << qint64(-129) << QByteArray::fromHex("037fff");
     QTest::newRow("32767 int16") << int(Integer) << QString() << qint64(32767) << QByteArray::fromHex("03ff7f");
     QTest::newRow("32768 int32") << int(Integer) << QString() << qint64(32768) << QByteArray::fromHex("0400800000");
+    QTest::newRow("-32768 int16") << int(Integer) << QString() << qint64(-32768) << QByteArray::fromHex("030080");
     QTest::newRow("-32769 int32") << int(Integer) << QString() << qint64(-32769) << QByteArray::fromHex("04ff7fffff");
     QTest::newRow("2^31 int64") << int(Integer) << QString() << (qint64(1) << 31)
                                 << QByteArray::fromHex("130000008000000000");
@@ -258,7 +263,7 @@ void TestComponentStream::writerOutput() {
 void TestComponentStream::readsBackWhatWasWritten() {
     TTestRoot root;
     Read(SampleStream(), root);
-    QCOMPARE(Names(root), QStringList({"PanelTop", "G2", "G1", "Designer", "Menu", "MenuItemFirst", ""}));
+    QCOMPARE(Names(root), QStringList({"PanelTop", "G2", "G1", "Designer", "Menu", "MenuItemFirst", "", ""}));
     QCOMPARE(root.Caption, "Net");
     QCOMPARE(root.BorderIcons, 1 << biSystemMenu | 1 << biMinimize);
     QCOMPARE(root.Font.Charset, 0);
@@ -266,7 +271,8 @@ void TestComponentStream::readsBackWhatWasWritten() {
     QCOMPARE(root.Gate1, nullptr); // no record of that name
     QVERIFY(root.PanelTop && root.Designer && root.Menu && root.MenuItemFirst);
     QCOMPARE(root.Designer->DesignLeft, 456);
-    QCOMPARE(root.Menu->Items.size(), size_t(2));
+    QCOMPARE(root.Menu->Items.size(), size_t(3));
+    QVERIFY(root.Menu->Items[1] != root.Menu->Items[2]);
     QCOMPARE(root.MenuItemFirst->OnClick.Name(), ""); // its handler was no root method
     auto *g1 = dynamic_cast<TTestGate *>(root.FindComponent("G1"));
     QVERIFY(g1);

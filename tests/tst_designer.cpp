@@ -1,13 +1,17 @@
 #include "DsgnRunT.h"
 
 #include "classlib/Forms.h"
+#include "classlib/Menus.h"
 #include "stream/MemoryStream.h"
+#include "stream/Reader.h"
 #include "stream/TextForm.h"
 #include "stream/Writer.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -18,14 +22,17 @@ class TDesignForm : public TForm {
 public:
     using TForm::TForm;
     ZENTARO_CLASS_INFO()
-    void DesignRTBeginChange(TComponent *) {}
-    void DesignRTEndChange(TComponent *) {}
+    TDesignAtRunTime *Designer = nullptr;
+    QStringList Calls;
+    void DesignRTBeginChange(TComponent *) { Calls << "begin"; }
+    void DesignRTEndChange(TComponent *) { Calls << "end"; }
 };
 
 const TClassInfo &TDesignForm::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TDesignForm, TForm>("TDesignForm")
                                        .Method("DesignRTBeginChange", &TDesignForm::DesignRTBeginChange)
                                        .Method("DesignRTEndChange", &TDesignForm::DesignRTEndChange)
+                                       .Field("DesignRT", &TDesignForm::Designer)
                                        .Build();
     return info;
 }
@@ -35,26 +42,28 @@ struct Scene {
     std::unique_ptr<TDesignForm> Form = std::make_unique<TDesignForm>(nullptr);
     TDesignAtRunTime *Designer = nullptr;
     int Begins = 0, Changes = 0, Ends = 0, Rights = 0;
+    QStringList Log;
     bool ForeignSender = false;
 
     explicit Scene(bool designerFirst = false) {
-        Form->SetBounds(40, 40, 500, 400);
+        Form->SetBounds(40, 40, 1200, 500);
         if (designerFirst) CreateDesigner();
     }
     void CreateDesigner() {
         Designer = new TDesignAtRunTime(Form.get());
         Designer->SetGridSize(4);
         Designer->SetChangeEnabled(true);
-        auto count = [this](int &counter) {
-            return TNotifyEvent([this, &counter](TComponent *sender) {
+        auto count = [this](int &counter, const char *name) {
+            return TNotifyEvent([this, &counter, name](TComponent *sender) {
                 ++counter;
+                Log << name;
                 if (sender != Designer) ForeignSender = true;
             });
         };
-        Designer->OnBeginChange = count(Begins);
-        Designer->OnChange = count(Changes);
-        Designer->OnEndChange = count(Ends);
-        Designer->OnMouseRight = count(Rights);
+        Designer->OnBeginChange = count(Begins, "begin");
+        Designer->OnChange = count(Changes, "change");
+        Designer->OnEndChange = count(Ends, "end");
+        Designer->OnMouseRight = count(Rights, "right");
     }
     TControl *Add(QRect bounds) {
         auto *control = new TGraphicControl(Form.get());
@@ -68,7 +77,10 @@ struct Scene {
         QApplication::processEvents();
         Designer->SetAttached(true);
     }
-    void ResetCounters() { Begins = Changes = Ends = Rights = 0; }
+    void ResetCounters() {
+        Begins = Changes = Ends = Rights = 0;
+        Log.clear();
+    }
 };
 
 QRect Bounds(const TControl *control) {
@@ -82,14 +94,47 @@ void Hover(TControl *control, QPoint at) {
     QApplication::sendEvent(widget, &move);
 }
 
-// Presses at a point of the control, moves the mouse by delta in steps and releases. The pressed
-// control keeps the mouse, so positions are relative to wherever the control is by then.
+// Presses at a point of the control, moves the mouse by delta in steps and releases, through the
+// form's window as the platform delivers them: the pressed control keeps the mouse.
 void Drag(TControl *control, QPoint press, QPoint delta, int steps = 1, Qt::MouseButton button = Qt::LeftButton) {
-    const QPoint grip = QPoint(control->Left(), control->Top()) + press;
-    auto at = [&](QPoint inParent) { return inParent - QPoint(control->Left(), control->Top()); };
-    QTest::mousePress(control->Widget(), button, {}, press);
-    for (int step = 1; step <= steps; ++step) QTest::mouseMove(control->Widget(), at(grip + delta * step / steps));
-    QTest::mouseRelease(control->Widget(), button, {}, at(grip + delta));
+    QWidget *top = control->Widget()->window();
+    const QPoint grip = control->Widget()->mapTo(top, press);
+    QTest::mousePress(top->windowHandle(), button, {}, grip);
+    for (int step = 1; step <= steps; ++step) QTest::mouseMove(top->windowHandle(), grip + delta * step / steps);
+    QTest::mouseRelease(top->windowHandle(), button, {}, grip + delta);
+}
+
+// Acts on the next popup menu once it is open: unless held, the button pressed at a point of the
+// control is let go where it was pressed (the popup takes it), then an empty choice closes the
+// menu with Esc, otherwise the item of that text is chosen.
+void OnNextPopup(const QString &choice, TControl *control, QPoint press, Qt::MouseButton button, bool held = false) {
+    QWidget *top = control->Widget()->window();
+    const QPoint grip = control->Widget()->mapTo(top, press);
+    QTimer::singleShot(0, [choice, window = top->windowHandle(), grip, button, held] {
+        auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!popup) return;
+        if (!held) QTest::mouseRelease(window, button, {}, grip);
+        if (choice.isEmpty()) {
+            QTest::keyClick(popup, Qt::Key_Escape);
+            return;
+        }
+        for (QAction *action : popup->actions())
+            if (action->text() == choice) action->trigger();
+        popup->close();
+    });
+}
+
+// A popup menu of the form with one item that logs its caption or runs what it is given.
+TPopupMenu *MenuOf(Scene &scene, const char *caption, std::function<void()> command = {}) {
+    auto *menu = new TPopupMenu(scene.Form.get());
+    auto *item = new TMenuItem(scene.Form.get());
+    item->SetCaption(caption);
+    item->OnClick = TNotifyEvent([&scene, caption, command](TComponent *) {
+        scene.Log << caption;
+        if (command) command();
+    });
+    menu->Items().Add(item);
+    return menu;
 }
 
 } // namespace
@@ -164,6 +209,20 @@ private slots:
         // Left and right bands overlap on a 12-pixel control; the left one is taken.
         QTest::newRow("narrow control, left band wins")
             << 4 << QRect(100, 100, 12, 40) << QPoint(6, 20) << QPoint(8, 0) << 1 << QRect(108, 100, 16, 40);
+        // Sizes follow the distance from the press, however many moves it takes.
+        QTest::newRow("right edge in three moves") << 4 << big << QPoint(45, 20) << QPoint(24, 0) << 3 << QRect(100, 100, 72, 40);
+        QTest::newRow("bottom edge in three moves") << 4 << big << QPoint(24, 37) << QPoint(0, 29) << 3 << QRect(100, 100, 48, 68);
+        QTest::newRow("bottom-right corner in four moves")
+            << 4 << big << QPoint(45, 37) << QPoint(20, 12) << 4 << QRect(100, 100, 68, 52);
+        // Sized by the left or top edge, a control keeps its opposite edge and at most half of it
+        // goes past the parent's edge: the left stops at minus the right edge.
+        QTest::newRow("left edge far left") << 4 << big << QPoint(3, 20) << QPoint(-500, 0) << 1 << QRect(-148, 100, 296, 40);
+        QTest::newRow("left edge far left in three moves")
+            << 0 << big << QPoint(3, 20) << QPoint(-500, 0) << 3 << QRect(-148, 100, 296, 40);
+        QTest::newRow("top edge far up in three moves")
+            << 0 << big << QPoint(24, 3) << QPoint(0, -500) << 3 << QRect(100, -140, 48, 280);
+        QTest::newRow("top-left corner far out")
+            << 0 << big << QPoint(3, 3) << QPoint(-300, -300) << 2 << QRect(-148, -140, 296, 280);
     }
 
     void gesture() {
@@ -306,12 +365,15 @@ private slots:
 
     void releaseRestoresHandlersAndCursors_data() {
         QTest::addColumn<bool>("destroy");
-        QTest::newRow("detach") << false;
-        QTest::newRow("designer destroyed") << true;
+        QTest::addColumn<bool>("attachTwice");
+        QTest::newRow("detach") << false << false;
+        QTest::newRow("attached twice, then detached") << false << true;
+        QTest::newRow("designer destroyed") << true << false;
     }
 
     void releaseRestoresHandlersAndCursors() {
         QFETCH(bool, destroy);
+        QFETCH(bool, attachTwice);
         Scene scene;
         TControl *gate = scene.Add({100, 100, 48, 40});
         gate->SetCursor(crHandPoint);
@@ -320,6 +382,8 @@ private slots:
         gate->OnMouseMove = TMouseMoveEvent("GateMouseMove", [&gateMoves](TComponent *, TShiftState, int, int) { ++gateMoves; });
         scene.Form->OnMouseMove = TMouseMoveEvent([&formMoves](TComponent *, TShiftState, int, int) { ++formMoves; });
         scene.Start();
+        // A second attach changes nothing: what the controls had stays saved.
+        if (attachTwice) scene.Designer->SetAttached(true);
         Hover(scene.Form.get(), {5, 5});
         Hover(gate, {24, 20});
         Hover(gate, {3, 3});
@@ -337,9 +401,10 @@ private slots:
         QCOMPARE(formMoves, 1);
 
         // A detached designer leaves its filter on the last current control until another one
-        // becomes current; a destroyed one leaves nothing behind.
+        // becomes current; a destroyed one leaves nothing behind. The press at a new position
+        // brings a move of its own.
         Drag(gate, {24, 20}, {8, 0});
-        QCOMPARE(gateMoves, 1);
+        QCOMPARE(gateMoves, 2);
         QCOMPARE(Bounds(gate), QRect(destroy ? 100 : 108, 100, 48, 40));
     }
 
@@ -402,6 +467,150 @@ private slots:
         scene.Form.reset();
         QVERIFY(elsewhere.GraphicControls().empty());
         Hover(&elsewhere, {5, 5});
+    }
+
+    void notifications_data() {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("click") << true << "click" << QStringList{"begin", "end"};
+        QTest::newRow("move within the grid") << true << "nudge" << QStringList{"begin", "end"};
+        QTest::newRow("move in two steps") << true << "drag" << QStringList{"begin", "change", "change", "end"};
+        QTest::newRow("right click") << true << "right" << QStringList{"right", "end"};
+        QTest::newRow("click, then over the form") << true << "click, leave" << QStringList{"begin", "end"};
+        // A context menu opens on the press and takes the release: the gesture ends when it opens.
+        QTest::newRow("popup menu closed with Esc") << true << "popup" << QStringList{"right", "end"};
+        QTest::newRow("popup menu closed while the button is held") << true << "popup, held" << QStringList{"right", "end"};
+        QTest::newRow("menu opened on the right notice") << true << "menu on right" << QStringList{"right", "end", "AND"};
+        QTest::newRow("menu opened on a left press") << true << "menu on press" << QStringList{"begin", "end", "AND"};
+        QTest::newRow("changes off: click") << false << "click" << QStringList();
+        QTest::newRow("changes off: drag") << false << "drag" << QStringList();
+        QTest::newRow("changes off: right click") << false << "right" << QStringList{"right"};
+        QTest::newRow("changes off: popup menu") << false << "popup" << QStringList{"right"};
+    }
+
+    void notifications() {
+        QFETCH(bool, enabled);
+        QFETCH(QString, gesture);
+        QFETCH(QStringList, log);
+        Scene scene;
+        TControl *gate = scene.Add({100, 100, 48, 40});
+        TPopupMenu *menu = MenuOf(scene, "AND");
+        scene.Start();
+        scene.Designer->SetChangeEnabled(enabled);
+        const QPoint middle(24, 20);
+        auto openMenu = [menu, gate, middle] { menu->Popup(gate->Widget()->mapToGlobal(middle), gate); };
+        if (gesture.startsWith("popup")) gate->SetPopupMenu(menu);
+        if (gesture == "menu on right")
+            scene.Designer->OnMouseRight = TNotifyEvent([counted = scene.Designer->OnMouseRight, openMenu](TComponent *sender) {
+                counted(sender);
+                openMenu();
+            });
+        if (gesture == "menu on press")
+            gate->OnMouseDown = TMouseEvent([openMenu](TComponent *, TMouseButton, TShiftState, int, int) { openMenu(); });
+        const bool right = gesture == "right" || gesture.startsWith("popup") || gesture == "menu on right";
+        const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+        Hover(gate, middle);
+        OnNextPopup(gesture.startsWith("menu") ? "AND" : "", gate, middle, button, gesture.endsWith("held"));
+        const QPoint delta = gesture == "drag" ? QPoint(8, 0) : gesture == "nudge" ? QPoint(1, 0) : QPoint();
+        Drag(gate, middle, delta, gesture == "drag" ? 2 : 1, button);
+        if (gesture.endsWith("leave"))
+            for (QPoint at : {QPoint(400, 300), QPoint(420, 300)}) QTest::mouseMove(scene.Form->Widget()->windowHandle(), at);
+        QCOMPARE(scene.Log, log);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    }
+
+    // Nothing touches a control that a notification or a menu command destroyed, and the click
+    // still ends once.
+    void handlerDestroysTheControl_data() {
+        QTest::addColumn<QString>("by");
+        QTest::addColumn<bool>("right");
+        QTest::newRow("begin notice") << "begin" << false;
+        QTest::newRow("change notice") << "change" << false;
+        QTest::newRow("end notice") << "end" << false;
+        QTest::newRow("right notice") << "right" << true;
+        QTest::newRow("menu opened on the right notice") << "menu on right" << true;
+        QTest::newRow("the control's popup menu") << "popup" << true;
+    }
+
+    void handlerDestroysTheControl() {
+        QFETCH(QString, by);
+        QFETCH(bool, right);
+        Scene scene;
+        TControl *doomed = scene.Add({100, 100, 48, 40});
+        TControl *other = scene.Add({300, 100, 48, 40});
+        auto destroy = [&doomed] { delete std::exchange(doomed, nullptr); };
+        TPopupMenu *menu = MenuOf(scene, "Elimina", destroy);
+        scene.Start();
+        auto destroyOn = [&](TNotifyEvent &notice) {
+            notice = TNotifyEvent([counted = notice, destroy](TComponent *sender) {
+                counted(sender);
+                destroy();
+            });
+        };
+        if (by == "begin") destroyOn(scene.Designer->OnBeginChange);
+        if (by == "change") destroyOn(scene.Designer->OnChange);
+        if (by == "end") destroyOn(scene.Designer->OnEndChange);
+        if (by == "right") destroyOn(scene.Designer->OnMouseRight);
+        if (by == "menu on right")
+            scene.Designer->OnMouseRight = TNotifyEvent([&](TComponent *) {
+                menu->Popup(doomed->Widget()->mapToGlobal(QPoint(24, 20)), doomed);
+            });
+        if (by == "popup") doomed->SetPopupMenu(menu);
+        OnNextPopup("Elimina", doomed, {24, 20}, right ? Qt::RightButton : Qt::LeftButton);
+        const QPointer<QWidget> widget = doomed->Widget();
+        Hover(doomed, {24, 20});
+        Drag(doomed, {24, 20}, {8, 0}, 1, right ? Qt::RightButton : Qt::LeftButton);
+        QVERIFY(!doomed && !widget);
+        QCOMPARE(scene.Designer->CurrentControl(), nullptr);
+        QCOMPARE(scene.Ends, 1);
+        QCOMPARE(scene.Begins, right ? 0 : 1);
+
+        scene.ResetCounters();
+        Hover(other, {24, 20});
+        Drag(other, {24, 20}, {8, 0});
+        QCOMPARE(Bounds(other), QRect(308, 100, 48, 40));
+        QCOMPARE(scene.Log, QStringList({"begin", "change", "end"}));
+    }
+
+    // The designer's record, as a window's description holds it, read into a new designer.
+    void recordReadsBack_data() {
+        QTest::addColumn<int>("grid");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("events");
+        QTest::newRow("fine grid, changes off, events") << 8 << false << true;
+        QTest::newRow("no grid, no events") << 0 << true << false;
+    }
+
+    void recordReadsBack() {
+        QFETCH(int, grid);
+        QFETCH(bool, enabled);
+        QFETCH(bool, events);
+        TDesignForm source(nullptr);
+        source.SetName("FormNet");
+        auto *designer = new TDesignAtRunTime(&source);
+        designer->SetName("DesignRT");
+        designer->SetGridSize(grid);
+        designer->SetChangeEnabled(enabled);
+        if (events) {
+            designer->OnBeginChange = TNotifyEvent("DesignRTBeginChange", [](TComponent *) {});
+            designer->OnEndChange = TNotifyEvent("DesignRTEndChange", [](TComponent *) {});
+        }
+        TMemoryStream stream;
+        TWriter(stream).WriteRootComponent(source);
+        stream.Seek(0);
+
+        TDesignForm copy(nullptr);
+        TReader(stream).ReadRootComponent(copy);
+        QVERIFY(copy.Designer);
+        QCOMPARE(copy.Designer->GridSize(), grid);
+        QCOMPARE(copy.Designer->ChangeEnabled(), enabled);
+        QCOMPARE(copy.Designer->OnBeginChange.Name(), std::string(events ? "DesignRTBeginChange" : ""));
+        QCOMPARE(copy.Designer->OnEndChange.Name(), std::string(events ? "DesignRTEndChange" : ""));
+        QVERIFY(!copy.Designer->OnChange && !copy.Designer->OnMouseRight);
+        copy.Designer->OnBeginChange(copy.Designer);
+        copy.Designer->OnEndChange(copy.Designer);
+        QCOMPARE(copy.Calls, events ? QStringList({"begin", "end"}) : QStringList());
     }
 
     void streamsItsPropertiesInOrder() {

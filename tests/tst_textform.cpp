@@ -238,6 +238,7 @@ void TestTextForm::valueNotation_data() {
     QTest::addColumn<QByteArray>("text");
 
     QTest::newRow("int64") << WithValue(Int(-5000000000LL)) << QByteArray(" -5000000000");
+    QTest::newRow("int16 lowest") << WithValue(Raw("03 0080")) << QByteArray(" -32768");
     QTest::newRow("words") << WithValue(Ident("TRUE")) << QByteArray(" True");
     QTest::newRow("controls") << WithValue(Str("a\r\nb")) << QByteArray(" 'a'#13#10'b'");
     QTest::newRow("quote and Windows-1252") << WithValue(Str("'\x80\xe9\x81")) << QByteArray(" '''\u20ac\u00e9'#129");
@@ -306,6 +307,8 @@ void TestTextForm::handWrittenText_data() {
                                                    Raw("05 0100000000000000FFFF")}));
     QTest::newRow("integers") << QByteArray("(-0 007 9223372036854775807 -9223372036854775808)")
                               << WithValue(List({Int(0), Int(7), Int(INT64_MAX), Int(INT64_MIN)}));
+    QTest::newRow("16-bit bounds") << QByteArray("(-32768 32767 -32769 32768)")
+                                   << WithValue(Raw("01 030080 03FF7F 04FF7FFFFF 0400800000 00"));
     QTest::newRow("binary with gaps") << QByteArray("{ 0a 0B\n // note\n c0 }") << WithValue(Binary("\x0a\x0b\xc0"));
     QTest::newRow("set with gaps") << QByteArray("[ a ,b.c,\n d ]") << WithValue(Set({"a", "b.c", "d"}));
     QTest::newRow("collection in one line") << QByteArray("<item [-1] A=1 end item end>")

@@ -23,6 +23,13 @@ std::unordered_map<const QWidget *, TControl *> &WidgetControls() {
     return map;
 }
 
+// The widgets whose events are being handled, innermost last; every event passes, so it is a
+// short stack rather than a map.
+std::vector<const QObject *> &WidgetsInUse() {
+    static std::vector<const QObject *> stack;
+    return stack;
+}
+
 // Routes every event of a control's widget to the control before the widget sees it. Filters
 // installed later (the designer's) run before this one.
 class TWidgetHook : public QObject {
@@ -44,7 +51,12 @@ public:
             break;
         default: break;
         }
-        return Guarded(FControl, [&] { return FControl->WidgetEvent(event); });
+        // A handler may destroy the control, this hook with it: then nothing may touch the widget.
+        const TWidgetInUse inUse(watched);
+        const QPointer<QWidget> receiver = static_cast<QWidget *>(watched);
+        TControl *control = FControl;
+        const bool handled = Guarded(control, [control, event] { return control->WidgetEvent(event); });
+        return handled || !receiver || TControl::FromWidget(receiver) != control;
     }
 
 private:
@@ -150,6 +162,16 @@ std::string GetLongHint(const std::string &hint) {
     return bar == std::string::npos ? hint : hint.substr(bar + 1);
 }
 
+// ---- TWidgetInUse
+
+TWidgetInUse::TWidgetInUse(const QObject *widget) { WidgetsInUse().push_back(widget); }
+
+TWidgetInUse::~TWidgetInUse() { WidgetsInUse().pop_back(); }
+
+bool TWidgetInUse::InUse(const QObject *widget) {
+    return std::find(WidgetsInUse().begin(), WidgetsInUse().end(), widget) != WidgetsInUse().end();
+}
+
 // ---- TControl
 
 const TClassInfo &TControl::StaticClassInfo() {
@@ -186,7 +208,13 @@ TControl::~TControl() {
         WidgetControls().erase(FWidget);
         // No event may reach the control while its widget goes.
         delete FHook;
-        delete FWidget.data();
+        if (TWidgetInUse::InUse(FWidget)) {
+            FWidget->hide();
+            FWidget->setParent(nullptr);
+            FWidget->deleteLater();
+        } else {
+            delete FWidget.data();
+        }
     }
 }
 

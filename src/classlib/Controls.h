@@ -48,6 +48,18 @@ extern const TEnumNames AnchorNames;
 std::string GetShortHint(const std::string &hint);
 std::string GetLongHint(const std::string &hint);
 
+// Marks a widget as in the middle of handling an event for as long as it lives. Qt still holds the
+// widget after a handler returns (a press is followed by its context menu), so a control destroyed
+// by such a handler lets its widget go only once the event is over.
+class TWidgetInUse {
+public:
+    explicit TWidgetInUse(const QObject *widget);
+    ~TWidgetInUse();
+    TWidgetInUse(const TWidgetInUse &) = delete;
+    TWidgetInUse &operator=(const TWidgetInUse &) = delete;
+    static bool InUse(const QObject *widget);
+};
+
 class TControl : public TComponent {
 public:
     // The control takes ownership of widget, which must not have a parent yet.
