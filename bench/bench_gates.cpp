@@ -9,13 +9,19 @@
 //   that only sleep and count their cycles).
 // busy: clocks showing their levels, which repaint at every evaluation. Anchor: "ceiling", the
 //   same gates not active and evaluated round-robin on the GUI thread with no threads at all.
+// wired: a network window running N gates, N/2 clocks each wired to a lamp, levels shown, so
+//   every evaluation repaints over the wire layer. Anchor: "nowires", the same running network
+//   with its wire layer drawing nothing.
 //
-//   bench_gates [--seconds S] [--warmup S] [--counts N,N,...] [--scenarios quiet,busy]
+//   bench_gates [--seconds S] [--warmup S] [--counts N,N,...] [--scenarios quiet,busy,wired]
 //               [--delay MS] [--repeat R] [--attempts K] [--details]
 // Each row runs R times (designs taking turns) and the median run is shown.
 // A row disturbed by other programs (see "Other load") is run again, up to K times in all.
 // Each row is a child process: bench_gates --row SCENARIO DESIGN N, printing one "ROW" line.
 
+#include "FChild.h"
+#include "classlib/Buttons.h"
+#include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "gates/LogicCmp.h"
 
@@ -439,20 +445,33 @@ bool WaitExposed(QWidget *widget) {
 int RunRow(int &argc, char **argv, const TOptions &options, const QString &scenario,
            const QString &design, int n) {
     QApplication application(argc, argv);
-    const bool busy = scenario == "busy";
+    const bool busy = scenario == "busy", wired = scenario == "wired";
     const auto warmup =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.Warmup));
     const auto window =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.Seconds));
 
-    TForm form(nullptr);
+    // The wired network lives in a network window; the others on a plain form.
+    TFormZentaroChild *network = nullptr;
+    std::unique_ptr<TForm> formHolder;
+    if (wired) {
+        network = new TFormZentaroChild(nullptr);
+        TComponent::Free(network->PanelDefComp);
+        formHolder.reset(network);
+    } else {
+        formHolder = std::make_unique<TForm>(nullptr);
+    }
+    TForm &form = *formHolder;
     form.SetBounds(0, 0, FormWidth, FormHeight);
     form.Show();
     if (!WaitExposed(form.Widget())) {
         std::fprintf(stderr, "bench_gates: the form was never shown\n");
         return 1;
     }
-    const int clientWidth = form.ClientWidth(), clientHeight = form.ClientHeight();
+    TWinControl &surface = network ? static_cast<TWinControl &>(*network->ScrollBoxCli) : form;
+    // In a scroll box only the visible part counts: every gate must be on screen.
+    const QSize client = network ? network->ScrollBoxCli->ViewSize() : QSize(form.ClientWidth(), form.ClientHeight());
+    const int clientWidth = client.width(), clientHeight = client.height();
     const TGrid grid = FitGrid(n, clientWidth, clientHeight);
     if (grid.Columns * grid.Rows < n) {
         std::fprintf(stderr, "bench_gates: %d gates do not fit on %dx%d\n", n, clientWidth,
@@ -469,13 +488,17 @@ int RunRow(int &argc, char **argv, const TOptions &options, const QString &scena
     gates.reserve(std::size_t(n));
     for (int i = 0; i < n; ++i) {
         auto *port = new TLogicalPort(&form);
-        port->SetParent(&form);
+        port->SetParent(&surface);
         port->SetBounds(i % grid.Columns * grid.Width, i / grid.Columns * grid.Height, grid.Width,
                         grid.Height);
-        if (busy) {
+        if (busy || (wired && i % 2 == 0)) {
             port->SetPortType(TLogicalPortType::logCLK);
             port->SetInAPort(true);
             port->SetShowPortState(true);
+        } else if (wired) {
+            // Each lamp follows the clock beside it.
+            port->SetPortType(TLogicalPortType::logLED);
+            port->SetInAComp(gates.back());
         }
         port->SetUpdateDelay(options.Delay);
         gates.push_back(port);
@@ -494,7 +517,7 @@ int RunRow(int &argc, char **argv, const TOptions &options, const QString &scena
     tick.setInterval(TickPeriod);
     QObject::connect(&tick, &QTimer::timeout, [&ticks] { ticks.push_back(Clock::now()); });
 
-    if (design == "ours") {
+    if (design == "ours" || design == "nowires") {
         for (std::size_t i = 0; i < gates.size(); ++i) {
             TLogicalThread &thread = gates[i]->Thread();
             thread.OnUpdate = [original = thread.OnUpdate, &log, i](TLogicalThread *sender) {
@@ -502,8 +525,16 @@ int RunRow(int &argc, char **argv, const TOptions &options, const QString &scena
                 original(sender);
             };
         }
-        for (TLogicalPort *port : gates)
-            port->SetActive(true);
+        if (network) {
+            // Run as the user does: the activation button.
+            network->RepaintWires();
+            network->BtnActive->SetDown(true);
+            network->BtnActiveClick(network->BtnActive);
+            network->WiresSuspended = design == "nowires";
+        } else {
+            for (TLogicalPort *port : gates)
+                port->SetActive(true);
+        }
     } else if (design == "plain") {
         plain = std::make_unique<TPlainAnchor>(gates, options.Delay, log);
         plain->Start();
@@ -589,6 +620,7 @@ using TRow = QMap<QString, QString>;
 
 std::vector<QString> Designs(const QString &scenario) {
     if (scenario == "quiet") return {"ours", "plain", "floor"};
+    if (scenario == "wired") return {"ours", "nowires"};
     return {"ours", "ceiling"};
 }
 
@@ -806,6 +838,10 @@ int RunTable(const TOptions &options) {
         if (const TRow *ceiling = find("busy", "ceiling", 1000))
             goals.push_back({"busy, N = 1000: >= 0.8x the ceiling and GUI p99 <= 20 ms",
                              Rate(*ours) >= 0.8 * Rate(*ceiling) && Number(*ours, "p99") <= 20});
+    if (const TRow *ours = find("wired", "ours", 2000))
+        if (const TRow *bare = find("wired", "nowires", 2000))
+            goals.push_back({"wired, N = 2000 (1000 clocks, 1000 lamps): >= 0.8x without wires and GUI p99 <= 20 ms",
+                             Rate(*ours) >= 0.8 * Rate(*bare) && Number(*ours, "p99") <= 20});
     if (!goals.empty()) std::printf("\n");
     for (const TGoal &goal : goals)
         std::printf("- %s: %s\n", goal.Text, goal.Met ? "met" : "MISSED");
@@ -815,7 +851,7 @@ int RunTable(const TOptions &options) {
 void Usage() {
     std::fprintf(stderr,
                  "usage: bench_gates [--seconds S] [--warmup S] [--counts N,N,...] "
-                 "[--scenarios quiet,busy] [--delay MS] [--repeat R] [--attempts K] [--details]\n");
+                 "[--scenarios quiet,busy,wired] [--delay MS] [--repeat R] [--attempts K] [--details]\n");
 }
 
 } // namespace
@@ -866,7 +902,7 @@ int main(int argc, char *argv[]) {
         options.Delay > 0 && !options.Counts.empty() &&
         std::all_of(options.Counts.begin(), options.Counts.end(), [](int n) { return n > 0; }) &&
         std::all_of(options.Scenarios.begin(), options.Scenarios.end(),
-                    [](const QString &s) { return s == "quiet" || s == "busy"; });
+                    [](const QString &s) { return s == "quiet" || s == "busy" || s == "wired"; });
     if (!valid) {
         Usage();
         return 2;

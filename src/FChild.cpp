@@ -276,7 +276,9 @@ void TFormZentaroChild::PaintBoxNetPaint(TComponent *) {
     const QRect visible(ScrollBoxCli->ScrollPosition(), ScrollBoxCli->ViewSize());
     if (!FWirePictureValid || !FWirePictureArea.contains(visible)) {
         const qreal ratio = PaintBoxNet->Widget()->devicePixelRatioF();
-        FWirePicture = QPixmap(visible.size() * ratio);
+        // Made with an alpha channel from the start: filling an opaque picture with
+        // transparency would convert it, on Qt's worker threads for a picture this large.
+        FWirePicture = QImage(visible.size() * ratio, QImage::Format_ARGB32_Premultiplied);
         FWirePicture.setDevicePixelRatio(ratio);
         FWirePicture.fill(Qt::transparent);
         QPainter picture(&FWirePicture);
@@ -291,7 +293,7 @@ void TFormZentaroChild::PaintBoxNetPaint(TComponent *) {
     const QRect exposed = painter->hasClipping() ? painter->clipBoundingRect().toAlignedRect() & FWirePictureArea
                                                  : FWirePictureArea;
     const qreal ratio = FWirePicture.devicePixelRatio();
-    painter->drawPixmap(QRectF(exposed), FWirePicture,
+    painter->drawImage(QRectF(exposed), FWirePicture,
                         QRectF(QPointF(exposed.topLeft() - FWirePictureArea.topLeft()) * ratio, QSizeF(exposed.size()) * ratio));
 }
 

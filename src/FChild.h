@@ -9,7 +9,7 @@
 #include "WireRoute.h"
 #include "classlib/Forms.h"
 
-#include <QPixmap>
+#include <QImage>
 
 #include <string>
 
@@ -104,7 +104,7 @@ private:
 
     // The wire layer as last drawn, for the visible part of the drawing area: a gate's repaint
     // copies the part beneath it instead of drawing every wire again.
-    QPixmap FWirePicture;
+    QImage FWirePicture;
     QRect FWirePictureArea;
     bool FWirePictureValid = false;
 };
