@@ -7,7 +7,11 @@
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
 
+#include "support/FormFixture.h"
+
 #include <QApplication>
+#include <QFile>
+#include <QRegularExpression>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMessageBox>
@@ -115,6 +119,8 @@ private slots:
     void closeAsksWhenModified();
     void flipFlopItemsAndWindowRoutines();
     void frameDestroyedBeforeItsWindows();
+    void writesItsDescriptionBack();
+    void movingAndSizingRedrawTheWires();
 };
 
 void TestNetworkWindow::wireRoute_data() {
@@ -409,6 +415,60 @@ void TestNetworkWindow::frameDestroyedBeforeItsWindows() {
     const QPointer<QWidget> portWidget = port->Widget();
     frame.reset();
     QVERIFY(!portWidget);
+}
+
+void TestNetworkWindow::writesItsDescriptionBack() {
+    // A new window is exactly its description: written back, only what the show step (designer
+    // enabled, the sample gate framed) and the machine (window frame, so the sizes of the
+    // aligned parts) change may differ.
+    QFile file(QStringLiteral(":/forms/FChild.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    TFormZentaroChild window(nullptr);
+    QString written = FormFixture::WithoutMachineLines(FormFixture::DescriptionOf(window));
+    QString described = FormFixture::WithoutMachineLines(FormFixture::Canonical(QString::fromUtf8(file.readAll())));
+    static const QRegularExpression bounds(QStringLiteral("^  (Left|Top|Width|Height) = \\d+\\n"),
+                                           QRegularExpression::MultilineOption);
+    static const QRegularExpression alignedSize(QStringLiteral("    Width = \\d+\\n    Height = \\d+\\n    Align"));
+    for (QString *text : {&written, &described}) text->remove(bounds).replace(alignedSize, QStringLiteral("    Align"));
+    described.replace(QStringLiteral("    ChangeEnabled = False\n"), QStringLiteral("    ChangeEnabled = True\n"))
+        .replace(QStringLiteral("        Border = False\n"), QStringLiteral("        Border = True\n"));
+    QCOMPARE(written, described);
+}
+
+void TestNetworkWindow::movingAndSizingRedrawTheWires() {
+    Harness h;
+    TLogicalPort *source = h.AddPort({10, 10}, TLogicalPortType::logCLK);
+    TLogicalPort *target = h.AddPort({200, 100}, TLogicalPortType::logNOT);
+    target->SetInAComp(source);
+    h.Window->RepaintWires();
+    h.Window->Modified = false;
+    auto wireAt = [&](QPoint at) {
+        return h.Window->ScrollBoxCli->ClientWidget()->grab().toImage().pixelColor(at) == Qt::black;
+    };
+    QVERIFY(wireAt({100, 30}));
+    // Moving the source down by 100: while the mouse holds it the wire layer is blank, after the
+    // release the wire leaves from the new place.
+    QWindow *window = h.WindowOf(source);
+    const QPoint grip = h.InWindow(source, {25, 20});
+    QTest::mousePress(window, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(window, grip + QPoint(0, 50));
+    QTest::mouseMove(window, grip + QPoint(0, 100));
+    QVERIFY(h.Window->WiresSuspended);
+    QVERIFY(!wireAt({100, 30}));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, grip + QPoint(0, 100));
+    QCOMPARE(QPoint(source->Left(), source->Top()), QPoint(8, 112));
+    QVERIFY(!h.Window->WiresSuspended);
+    QVERIFY(h.Window->Modified);
+    QVERIFY(!wireAt({100, 30}));
+    QVERIFY(wireAt({100, 132}));
+    // Sizing the target by its bottom edge moves its middle pin, and the wire's end with it.
+    const QPoint edge = h.InWindow(target, {25, 39});
+    QTest::mousePress(window, Qt::LeftButton, {}, edge);
+    QTest::mouseMove(window, edge + QPoint(0, 20));
+    QTest::mouseMove(window, edge + QPoint(0, 40));
+    QTest::mouseRelease(window, Qt::LeftButton, {}, edge + QPoint(0, 40));
+    QCOMPARE(target->Height(), 80);
+    QVERIFY(wireAt({199, 140}));
 }
 
 QTEST_MAIN(TestNetworkWindow)
