@@ -84,11 +84,17 @@ template <typename F> void TFormZentaroChild::ForEachPort(F &&action) const {
         if (auto *port = dynamic_cast<TLogicalPort *>(component)) action(*port);
 }
 
+bool TFormZentaroChild::Whole() const {
+    return DesignRT && BtnActive && PanelCtrl && BtnNewLog && RBPosPort && PopupMenuPort && CBShowPortType &&
+           ScrollBoxCli && PaintBoxNet;
+}
+
 void TFormZentaroChild::FormCreate(TComponent *) {}
 
 void TFormZentaroChild::FormDestroy(TComponent *) {}
 
 void TFormZentaroChild::FormShow(TComponent *) {
+    if (!Whole()) return;
     WiresSuspended = false;
     BtnActiveClick(this);
 }
@@ -96,6 +102,7 @@ void TFormZentaroChild::FormShow(TComponent *) {
 bool TFormZentaroChild::NetworkActive() const { return BtnActive->Down(); }
 
 void TFormZentaroChild::BtnActiveClick(TComponent *) {
+    if (!Whole()) return;
     const bool active = NetworkActive();
     DesignRT->SetAttached(!active);
     DesignRT->SetChangeEnabled(!active && RBPosPort->Checked());
@@ -119,6 +126,7 @@ void TFormZentaroChild::BtnActiveClick(TComponent *) {
 }
 
 void TFormZentaroChild::RBPosPortClick(TComponent *) {
+    if (!Whole()) return;
     const bool positioning = RBPosPort->Checked();
     DesignRT->SetChangeEnabled(positioning);
     BtnNewLog->SetEnabled(positioning);
@@ -133,11 +141,13 @@ void TFormZentaroChild::RBPosPortClick(TComponent *) {
 }
 
 void TFormZentaroChild::CBShowPortTypeClick(TComponent *) {
+    if (!Whole()) return;
     const bool show = CBShowPortType->Checked();
     ForEachPort([show](TLogicalPort &port) { port.SetShowType(show); });
 }
 
 void TFormZentaroChild::BtnNewLogClick(TComponent *) {
+    if (!Whole()) return;
     Modified = true;
     DesignRT->SetAttached(false);
     auto *port = new TLogicalPort(this);
@@ -172,6 +182,7 @@ TLogicalPort *TFormZentaroChild::MenuPort() const {
 }
 
 void TFormZentaroChild::PopItemANDClick(TComponent *sender) {
+    if (!Whole()) return;
     TLogicalPort *port = MenuPort();
     const auto *item = dynamic_cast<TMenuItem *>(sender);
     if (!port || !item || item->Tag() < 0 || item->Tag() > int(TLogicalPortType::logFFJK)) return;
@@ -185,6 +196,7 @@ void TFormZentaroChild::PopItemANDClick(TComponent *sender) {
 }
 
 void TFormZentaroChild::PopItemDeleteClick(TComponent *) {
+    if (!Whole()) return;
     TLogicalPort *port = MenuPort();
     if (!port) return;
     Free(port);
@@ -195,12 +207,14 @@ void TFormZentaroChild::PopItemDeleteClick(TComponent *) {
 void TFormZentaroChild::DesignRTBeginChange(TComponent *) { WiresSuspended = true; }
 
 void TFormZentaroChild::DesignRTEndChange(TComponent *) {
+    if (!Whole()) return;
     WiresSuspended = false;
     RepaintWires();
     Modified = true;
 }
 
 void TFormZentaroChild::AddFlipFlopItems() {
+    if (!Whole()) return;
     TMenuItem &items = PopupMenuPort->Items();
     if (items.Count() != 12) return;
     const std::pair<const char *, int> added[] = {{"FFD", 10}, {"FFJK", 11}};
@@ -228,6 +242,7 @@ void TFormZentaroChild::LogicalPortDragOver(TComponent *, TComponent *source, in
 }
 
 void TFormZentaroChild::LogicalPortDragDrop(TComponent *sender, TComponent *dragged, int x, int y) {
+    if (!Whole()) return;
     auto *target = dynamic_cast<TLogicalPort *>(sender);
     auto *source = dynamic_cast<TLogicalPort *>(dragged);
     // A wire joins gates of one window: references, files and drawing all stay within it.
@@ -266,11 +281,13 @@ void TFormZentaroChild::DrawWires(TCanvas &canvas) const {
 }
 
 void TFormZentaroChild::RepaintWires() {
+    if (!Whole()) return;
     FWirePictureValid = false;
     PaintBoxNet->Invalidate();
 }
 
 void TFormZentaroChild::PaintBoxNetPaint(TComponent *) {
+    if (!Whole()) return;
     QPainter *painter = PaintBoxNet->Canvas();
     if (WiresSuspended || !painter) return;
     const QRect visible(ScrollBoxCli->ScrollPosition(), ScrollBoxCli->ViewSize());

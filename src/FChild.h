@@ -96,6 +96,9 @@ public:
     void DesignRTEndChange(TComponent *sender);
 
 private:
+    // Whether every fixed part is there: a file that failed to load leaves a window without
+    // them, and its handlers then do nothing.
+    bool Whole() const;
     template <typename F> void ForEachPort(F &&action) const;
     // Draws every wire onto the canvas, in drawing-area coordinates.
     void DrawWires(TCanvas &canvas) const;

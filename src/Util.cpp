@@ -2,6 +2,8 @@
 
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
+#include "stream/Reader.h"
+#include "stream/Writer.h"
 
 #include <algorithm>
 #include <bit>
@@ -224,7 +226,8 @@ std::int64_t TFastCompress::CompressStream(TMemoryStream &source, TMemoryStream 
     return destination.Position() - start;
 }
 
-std::int64_t TFastCompress::DecompressStream(TMemoryStream &source, TMemoryStream &destination) {
+std::int64_t TFastCompress::DecompressStream(TMemoryStream &source, TMemoryStream &destination,
+                                            std::int64_t limit) {
     const std::int64_t start = destination.Position();
     while (source.Position() < source.Size()) {
         std::uint8_t frame[2];
@@ -239,7 +242,93 @@ std::int64_t TFastCompress::DecompressStream(TMemoryStream &source, TMemoryStrea
         } catch (const ECompressError &) {
             return -1;
         }
+        if (destination.Position() - start > limit - decoded) return -1;
         destination.Write(OutBuffer, decoded);
     }
     return destination.Position() - start;
+}
+
+// ---- Network files
+
+namespace {
+
+constexpr std::uint8_t FileMagic[10] = {0x11, 'Q', 'W', 'C', 'O', 'M', 'P', 'V', 0x01, 0x00};
+// Type RCDATA by ordinal, the empty name, the memory flags; the stream's length follows.
+constexpr std::uint8_t ResourceHeader[6] = {0xFF, 0x0A, 0x00, 0x00, 0x30, 0x10};
+// Far beyond any network; a file that claims more is refused before it fills the memory.
+constexpr std::int64_t MaxFileSize = std::int64_t(64) << 20, MaxBodySize = std::int64_t(256) << 20;
+
+} // namespace
+
+TMemoryStream NetworkFileImage(TMemoryStream &componentStream) {
+    TMemoryStream body;
+    const std::uint32_t length = std::uint32_t(componentStream.Size() - componentStream.Position());
+    const std::uint8_t lengthBytes[4] = {std::uint8_t(length), std::uint8_t(length >> 8),
+                                         std::uint8_t(length >> 16), std::uint8_t(length >> 24)};
+    body.Write(ResourceHeader, sizeof ResourceHeader);
+    body.Write(lengthBytes, sizeof lengthBytes);
+    body.Write(componentStream.Memory() + componentStream.Position(), length);
+    body.Seek(0);
+
+    TMemoryStream image;
+    image.Write(FileMagic, sizeof FileMagic);
+    if (TFastCompress().CompressStream(body, image) < 0) throw ECompressError("Cannot compress the network");
+    return image;
+}
+
+TMemoryStream NetworkFileImage(TComponent &window) {
+    TMemoryStream stream;
+    TWriter(stream).WriteRootComponent(window);
+    stream.Seek(0);
+    return NetworkFileImage(stream);
+}
+
+TMemoryStream NetworkFileStream(TMemoryStream &image) {
+    image.Seek(0);
+    std::uint8_t magic[sizeof FileMagic] = {};
+    if (image.Read(magic, sizeof magic) < std::int64_t(sizeof magic) || std::memcmp(magic, FileMagic, sizeof magic) != 0)
+        throw EStreamError("Not a network file: the first 10 bytes are not the magic");
+    // Whatever the decoding gives is read on: a damaged body fails in the reader.
+    TMemoryStream body;
+    TFastCompress().DecompressStream(image, body, MaxBodySize);
+    body.Seek(0);
+    std::uint8_t header[3] = {};
+    if (body.Read(header, 3) < 3 || header[0] != 0xFF || header[1] != 0x0A || header[2] != 0x00)
+        throw EStreamError("The body does not start with a resource header");
+    // Any name is accepted: skip it to its terminator, then the flags and the length.
+    std::uint8_t byte = 1;
+    while (byte != 0)
+        if (body.Read(&byte, 1) < 1) throw EStreamError("The resource header's name has no end");
+    body.Seek(body.Position() + 6);
+    return body;
+}
+
+bool SaveNetworkFile(const std::string &fileName, TComponent &window) {
+    try {
+        NetworkFileImage(window).SaveToFile(fileName);
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+void ReadNetworkFile(const std::string &fileName, TComponent &window,
+                     std::function<bool(std::string_view)> nameTaken) {
+    TMemoryStream image;
+    image.LoadFromFile(fileName, MaxFileSize);
+    TMemoryStream stream = NetworkFileStream(image);
+    TReader reader(stream, std::move(nameTaken));
+    reader.RestrictClassesToFields();
+    reader.ReadRootComponent(window);
+}
+
+TComponent &LoadNetworkFile(const std::string &fileName, TComponent &window, bool &ok,
+                            std::function<bool(std::string_view)> nameTaken) {
+    ok = false;
+    try {
+        ReadNetworkFile(fileName, window, std::move(nameTaken));
+        ok = true;
+    } catch (const std::exception &) {
+    }
+    return window;
 }

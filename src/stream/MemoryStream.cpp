@@ -49,13 +49,14 @@ void TMemoryStream::Write(const void *buffer, std::int64_t count) {
     FSize = std::max(FSize, end);
 }
 
-void TMemoryStream::LoadFromFile(const std::string &fileName) {
+void TMemoryStream::LoadFromFile(const std::string &fileName, std::int64_t maxSize) {
     std::ifstream file(fileName, std::ios::binary);
     if (!file) throw EStreamError("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
     file.seekg(0, std::ios::beg);
     if (size < 0) throw EStreamError("Cannot read file \"" + fileName + "\"");
+    if (size > maxSize) throw EStreamError("File \"" + fileName + "\" is too large");
     FSize = 0;
     FPosition = 0;
     Reserve(size);

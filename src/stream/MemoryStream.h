@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -30,7 +31,8 @@ public:
 
     // Whole-file transfers; failures raise EStreamError. Saving writes a temporary file beside
     // the target and replaces the target only once everything was written.
-    void LoadFromFile(const std::string &fileName);
+    // Files larger than maxSize are refused (EStreamError) before anything is read.
+    void LoadFromFile(const std::string &fileName, std::int64_t maxSize = std::numeric_limits<std::int64_t>::max());
     void SaveToFile(const std::string &fileName) const;
 
 private:

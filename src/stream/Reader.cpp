@@ -61,7 +61,7 @@ std::string TReader::UniqueRootName(const std::string &name) const {
 const TClassInfo *TReader::FindClass(std::string_view name) const {
     for (const TFieldInfo &field : FRoot->ClassInfo().Fields())
         if (SameText(field.FieldClass->Name(), name)) return field.FieldClass;
-    return FindRegisteredClass(name);
+    return FFieldClassesOnly ? nullptr : FindRegisteredClass(name);
 }
 
 void TReader::ReadRootComponent(TComponent &root) {

@@ -22,6 +22,8 @@ public:
     // nameTaken tells whether a root name is already used (by an open window); without it only
     // the root's own current name counts as taken.
     explicit TReader(TMemoryStream &stream, std::function<bool(std::string_view)> nameTaken = {});
+    // Creates only classes of the root's declared parts, never others the registry knows.
+    void RestrictClassesToFields() { FFieldClassesOnly = true; }
     void ReadRootComponent(TComponent &root);
 
 private:
@@ -47,6 +49,7 @@ private:
 
     TMemoryStream &FStream;
     std::function<bool(std::string_view)> FNameTaken;
+    bool FFieldClassesOnly = false;
     TComponent *FRoot = nullptr;
     std::vector<TComponent *> FLoaded;
     std::vector<Fixup> FFixups;

@@ -1,0 +1,227 @@
+#include "FChild.h"
+#include "Util.h"
+
+#include "classlib/Buttons.h"
+#include "classlib/ExtCtrls.h"
+#include "classlib/Menus.h"
+#include "gates/LogicCmp.h"
+#include "stream/MemoryStream.h"
+#include "stream/TextForm.h"
+#include "support/FormFixture.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// A network window emptied the way opening a file prepares it.
+std::unique_ptr<TFormZentaroChild> EmptyWindow() {
+    auto window = std::make_unique<TFormZentaroChild>(nullptr);
+    window->DestroyComponents();
+    return window;
+}
+
+QByteArray Bytes(const TMemoryStream &stream) {
+    return QByteArray(reinterpret_cast<const char *>(stream.Memory()), qsizetype(stream.Size()));
+}
+
+void Write(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A network file holding the text form's stream.
+QByteArray FileOf(const QString &text) {
+    TMemoryStream stream;
+    ObjectTextToBinary(text.toStdString(), stream);
+    stream.Seek(0);
+    return Bytes(NetworkFileImage(stream));
+}
+
+// The written description of a new window with three wired gates, one fed by a later one.
+QString WiredNetworkText() {
+    TFormZentaroChild window(nullptr);
+    TComponent::Free(window.PanelDefComp);
+    std::vector<TLogicalPort *> ports;
+    for (int i = 0; i < 3; ++i) {
+        window.BtnNewLog->OnClick(window.BtnNewLog);
+        ports.push_back(dynamic_cast<TLogicalPort *>(window.Components().back()));
+        ports.back()->SetBounds(20 + 100 * i, 40, 50, 40);
+    }
+    ports[0]->SetPortType(TLogicalPortType::logCLK);
+    ports[1]->SetInAComp(ports[0]);
+    ports[1]->SetInBComp(ports[2]);
+    ports[2]->SetPortType(TLogicalPortType::logNOT);
+    ports[2]->SetInAComp(ports[1]);
+    return FormFixture::DescriptionOf(window);
+}
+
+} // namespace
+
+class TestNetworkFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void newNetworkFileLayout();
+    void saveLoadSaveIsIdentical();
+    void readingRules_data();
+    void readingRules();
+    void damagedFilesNeverCrash();
+    void failedSaveKeepsTheOldFile();
+
+private:
+    QTemporaryDir FDir;
+    // Network windows open inside a multi-document frame, as in the program.
+    std::unique_ptr<TForm> FFrame;
+};
+
+void TestNetworkFile::initTestCase() {
+    FFrame = std::make_unique<TForm>(nullptr);
+    FFrame->SetFormStyle(TFormStyle::fsMDIForm);
+    FFrame->SetBounds(0, 0, 1000, 800);
+    FFrame->Show();
+}
+
+void TestNetworkFile::newNetworkFileLayout() {
+    TFormZentaroChild window(nullptr);
+    TComponent::Free(window.PanelDefComp);
+    TMemoryStream image = NetworkFileImage(window);
+    const QByteArray file = Bytes(image);
+    QCOMPARE(file.left(10), QByteArray("\x11QWCOMPV\x01\x00", 10));
+    const QByteArray body = Bytes(NetworkFileStream(image));
+    TMemoryStream decoded;
+    image.Seek(10);
+    TFastCompress().DecompressStream(image, decoded);
+    const QByteArray whole = Bytes(decoded);
+    QCOMPARE(whole.left(6), QByteArray("\xFF\x0A\x00\x00\x30\x10", 6));
+    const quint32 length = quint8(whole[6]) | quint8(whole[7]) << 8 | quint8(whole[8]) << 16 | quint32(quint8(whole[9])) << 24;
+    QCOMPARE(qsizetype(length), whole.size() - 10);
+    QCOMPARE(whole.mid(10), body.mid(qsizetype(NetworkFileStream(image).Position())));
+    // The stream: signature, the root's class and name, then its first properties.
+    const QByteArray start = QByteArray("TPF0\x11TFormZentaroChild\x10" "FormZentaroChild", 4 + 18 + 17) + "\x04Left";
+    QVERIFY2(whole.mid(10).startsWith(start), whole.mid(10, 48).toHex(' ').constData());
+}
+
+void TestNetworkFile::saveLoadSaveIsIdentical() {
+    const QString path = FDir.filePath("wired.ztr");
+    const QByteArray file = FileOf(WiredNetworkText());
+    Write(path, file);
+    auto window = EmptyWindow();
+    bool ok = false;
+    LoadNetworkFile(path.toStdString(), *window, ok);
+    QVERIFY(ok);
+    QApplication::processEvents();
+    auto *first = dynamic_cast<TLogicalPort *>(window->FindComponent("LogPort1"));
+    auto *second = dynamic_cast<TLogicalPort *>(window->FindComponent("LogPort2"));
+    auto *third = dynamic_cast<TLogicalPort *>(window->FindComponent("LogPort3"));
+    QVERIFY(first && second && third);
+    QCOMPARE(second->InAComp(), first);
+    QCOMPARE(second->InBComp(), third); // a reference to a gate stored later
+    QCOMPARE(third->PortType(), TLogicalPortType::logNOT);
+    QCOMPARE(window->PopupMenuPort->Items().Count(), 14);
+    // Saved again and read into another window, the network writes the same bytes; only the
+    // first load renames the window, whose name was taken by the window it was read into.
+    QVERIFY(SaveNetworkFile(path.toStdString(), *window));
+    const QByteArray saved = Bytes(NetworkFileImage(*window));
+    auto again = EmptyWindow();
+    LoadNetworkFile(path.toStdString(), *again, ok);
+    QVERIFY(ok);
+    QApplication::processEvents(); // the window lays itself out once shown
+    QCOMPARE(again->Name(), std::string("FormZentaroChild_1"));
+    QEXPECT_FAIL("", "A child window read with the bounds it already has keeps its frame's full size "
+                     "as its client area, so its aligned parts come out 8 pixels too wide", Continue);
+    QCOMPARE(Bytes(NetworkFileImage(*again)), saved);
+}
+
+void TestNetworkFile::readingRules_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("ok");
+    const QByteArray good = FileOf(WiredNetworkText());
+    QByteArray flipped = good;
+    flipped[8] = 0x02;
+    QByteArray wrongLength;
+    {
+        TMemoryStream image(good.constData(), good.size());
+        TMemoryStream stream = NetworkFileStream(image);
+        // A length field that lies: the stream is what follows the header, whatever it says.
+        QByteArray body = Bytes(stream).mid(qsizetype(stream.Position()));
+        TMemoryStream again(body.constData(), body.size());
+        wrongLength = Bytes(NetworkFileImage(again));
+        QVERIFY(wrongLength.size() > 20);
+    }
+    const QString text = WiredNetworkText();
+    QString named = text, unnamedTarget = text, foreignClass = text, badEvent = text;
+    named.replace("InBComp = LogPort3", "InBComp = Nobody");
+    badEvent.replace("OnDragDrop = LogicalPortDragDrop", "OnDragDrop = NoSuchHandler");
+    foreignClass.replace("object LogPort3: TLogicalPort", "object LogPort3: TButton");
+    QTest::newRow("whole file") << good << true;
+    QTest::newRow("empty file") << QByteArray() << false;
+    QTest::newRow("shorter than the magic") << good.left(9) << false;
+    QTest::newRow("only the magic") << good.left(10) << false;
+    QTest::newRow("version byte differs") << flipped << false;
+    QTest::newRow("truncated body") << good.left(good.size() / 2) << false;
+    QTest::newRow("reference to nobody loads unwired") << FileOf(named) << true;
+    QTest::newRow("unknown handler") << FileOf(badEvent) << false;
+    QTest::newRow("registered class of another window") << FileOf(foreignClass) << false;
+    QTest::newRow("length field ignored") << wrongLength << true;
+}
+
+void TestNetworkFile::readingRules() {
+    QFETCH(QByteArray, file);
+    QFETCH(bool, ok);
+    FormFixture::RegisterControlClasses(); // TButton is known, yet no part of a network
+    const QString path = FDir.filePath("rule.ztr");
+    Write(path, file);
+    auto window = EmptyWindow();
+    bool loaded = !ok;
+    QCOMPARE(&LoadNetworkFile(path.toStdString(), *window, loaded), window.get());
+    QCOMPARE(loaded, ok);
+    if (file.isEmpty()) QCOMPARE(window->ComponentCount(), 0);
+}
+
+void TestNetworkFile::damagedFilesNeverCrash() {
+    const QByteArray good = FileOf(WiredNetworkText());
+    const QString path = FDir.filePath("damaged.ztr");
+    auto tryLoad = [&](const QByteArray &bytes) {
+        Write(path, bytes);
+        auto window = EmptyWindow();
+        bool ok = false;
+        LoadNetworkFile(path.toStdString(), *window, ok);
+        return ok;
+    };
+    int loaded = 0;
+    for (qsizetype length = 0; length < good.size(); length += 7) loaded += tryLoad(good.left(length));
+    QCOMPARE(loaded, 0);
+    QRandomGenerator random(7);
+    for (int i = 0; i < 300; ++i) {
+        QByteArray bytes = good;
+        const int flips = 1 + random.bounded(4);
+        for (int f = 0; f < flips; ++f) bytes[random.bounded(int(bytes.size()))] ^= char(1 + random.bounded(255));
+        tryLoad(bytes);
+    }
+}
+
+void TestNetworkFile::failedSaveKeepsTheOldFile() {
+    const QString path = FDir.filePath("kept.ztr");
+    Write(path, "previous");
+    TFormZentaroChild window(nullptr);
+    QVERIFY(!SaveNetworkFile(FDir.filePath("no/such/folder/x.ztr").toStdString(), window));
+    QFile::setPermissions(FDir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const bool refused = !SaveNetworkFile(path.toStdString(), window);
+    QFile::setPermissions(FDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile kept(path);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    // Root ignores folder permissions; then the save succeeds and replaces the file whole.
+    if (refused) QCOMPARE(kept.readAll(), QByteArray("previous"));
+    else QVERIFY(kept.readAll().startsWith("\x11QWCOMPV"));
+}
+
+QTEST_MAIN(TestNetworkFile)
+#include "tst_networkfile.moc"
