@@ -25,6 +25,7 @@ class TestZtrtool : public QObject {
 private slots:
     void compressAndDecompressRoundTrip();
     void packAndDumpRoundTrip();
+    void networkFiles();
     void failuresExitWithOneLine_data();
     void failuresExitWithOneLine();
 
@@ -74,6 +75,29 @@ void TestZtrtool::packAndDumpRoundTrip() {
     QCOMPARE(dump.standardOutput, text);
     QCOMPARE(RunTool({"pack", File("dumped.txt", dump.standardOutput), again}).exitCode, 0);
     QCOMPARE(Contents(again), Contents(stream));
+}
+
+void TestZtrtool::networkFiles() {
+    // The window's own description as a network file: it loads as the program loads it.
+    QFile description(QStringLiteral(ZENTARO_FORMS_DIR "/FChild.txt"));
+    QVERIFY(description.open(QIODevice::ReadOnly));
+    const QByteArray text = description.readAll();
+    const QString network = File("net.ZTR"), resaved = File("resaved.ztr"), broken = File("broken.ZTR");
+    QCOMPARE(RunTool({"pack", File("net.txt", text), network}).exitCode, 0);
+    QVERIFY(Contents(network).startsWith("\x11QWCOMPV"));
+    const ToolRun check = RunTool({"check", network});
+    QCOMPARE(check.exitCode, 0);
+    QCOMPARE(check.standardOutput, QByteArray("ok\n"));
+    QCOMPARE(RunTool({"resave", network, resaved}).exitCode, 0);
+    const ToolRun dump = RunTool({"dump", resaved});
+    QCOMPARE(dump.exitCode, 0);
+    QVERIFY(dump.standardOutput.contains("object LogicalPort1: TLogicalPort"));
+    // check names the reason the program keeps to itself.
+    QCOMPARE(RunTool({"pack", File("broken.txt", QByteArray(text).replace("OnShow = FormShow", "OnShow = Nope")), broken})
+                 .exitCode, 0);
+    const ToolRun failed = RunTool({"check", broken});
+    QCOMPARE(failed.exitCode, 1);
+    QVERIFY2(failed.standardError.contains("Method Nope not found"), failed.standardError.constData());
 }
 
 void TestZtrtool::failuresExitWithOneLine_data() {

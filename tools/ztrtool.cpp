@@ -1,13 +1,19 @@
 // Command-line companion: inspects and converts the pieces of network files.
 // Each subcommand is one row of the table below; failures print one line and exit 1.
 
+#include "FChild.h"
 #include "Util.h"
+#include "classlib/Forms.h"
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
 #include "stream/TextForm.h"
 
+#include <QApplication>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <span>
@@ -57,9 +63,63 @@ void Decompress(Arguments arguments) {
     destination.SaveToFile(arguments[1]);
 }
 
-void Dump(Arguments arguments) {
+// A network file (by its magic) gives the component stream inside it; anything else is taken
+// for a bare component stream.
+TMemoryStream LoadStream(const std::string &fileName) {
     TMemoryStream source;
-    source.LoadFromFile(arguments[0]);
+    source.LoadFromFile(fileName);
+    std::uint8_t magic = 0;
+    if (source.Read(&magic, 1) == 1 && magic == 0x11) return NetworkFileStream(source);
+    source.Seek(0);
+    return source;
+}
+
+bool IsNetworkFileName(std::string_view name) {
+    if (name.size() < 4) return false;
+    std::string extension(name.substr(name.size() - 4));
+    for (char &c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".ztr";
+}
+
+// Runs body with a Qt application on the offscreen platform, which a network window needs.
+void WithApplication(const std::function<void()> &body) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "ztrtool";
+    char *argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    body();
+}
+
+// Loads a network file as the program opens one: a new network window emptied of its parts.
+void LoadAsProgram(const std::string &fileName, TFormZentaroChild &window) {
+    window.DestroyComponents();
+    ReadNetworkFile(fileName, window);
+}
+
+void Check(Arguments arguments) {
+    WithApplication([&] {
+        TFormZentaroChild window(nullptr);
+        try {
+            LoadAsProgram(arguments[0], window);
+        } catch (const EReadError &error) {
+            throw ToolError(std::string(arguments[0]) + ": stream byte " + std::to_string(error.Offset) + ": " +
+                            error.what());
+        }
+        std::printf("ok\n");
+    });
+}
+
+void Resave(Arguments arguments) {
+    WithApplication([&] {
+        TFormZentaroChild window(nullptr);
+        LoadAsProgram(arguments[0], window);
+        if (!SaveNetworkFile(arguments[1], window)) throw ToolError("cannot write " + std::string(arguments[1]));
+    });
+}
+
+void Dump(Arguments arguments) {
+    TMemoryStream source = LoadStream(arguments[0]);
     std::string text;
     try {
         text = ObjectBinaryToText(source);
@@ -81,14 +141,20 @@ void Pack(Arguments arguments) {
     } catch (const ETextFormError &error) {
         throw ToolError(std::string(arguments[0]) + ": " + error.what());
     }
-    destination.SaveToFile(arguments[1]);
+    destination.Seek(0);
+    if (IsNetworkFileName(arguments[1]))
+        NetworkFileImage(destination).SaveToFile(arguments[1]);
+    else
+        destination.SaveToFile(arguments[1]);
 }
 
 const Command Commands[] = {
     {"compress", "IN OUT", "compress raw bytes into framed blocks", 2, Compress},
     {"decompress", "IN OUT", "decompress framed blocks into raw bytes", 2, Decompress},
-    {"dump", "STREAM", "print a component stream as text", 1, Dump},
-    {"pack", "TEXT STREAM", "write the component stream of a text", 2, Pack},
+    {"dump", "STREAM", "print a component stream or a network file (.ZTR) as text", 1, Dump},
+    {"pack", "TEXT STREAM", "write the stream of a text, as a network file when named .ZTR", 2, Pack},
+    {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, Check},
+    {"resave", "IN OUT", "load a network file and save it again as the program does", 2, Resave},
 };
 
 void PrintUsage(std::FILE *to) {
