@@ -316,6 +316,10 @@ void ReadNetworkFile(const std::string &fileName, TComponent &window,
                      std::function<bool(std::string_view)> nameTaken) {
     TMemoryStream image;
     image.LoadFromFile(fileName, MaxFileSize);
+    ReadNetworkImage(image, window, std::move(nameTaken));
+}
+
+void ReadNetworkImage(TMemoryStream &image, TComponent &window, std::function<bool(std::string_view)> nameTaken) {
     TMemoryStream stream = NetworkFileStream(image);
     TReader reader(stream, std::move(nameTaken));
     reader.RestrictClassesToFields();

@@ -69,6 +69,9 @@ bool SaveNetworkFile(const std::string &fileName, TComponent &window);
 // use (see TReader).
 void ReadNetworkFile(const std::string &fileName, TComponent &window,
                      std::function<bool(std::string_view)> nameTaken = {});
+// The same for a file image already in memory.
+void ReadNetworkImage(TMemoryStream &image, TComponent &window,
+                      std::function<bool(std::string_view)> nameTaken = {});
 // As ReadNetworkFile, with only ok to tell whether the whole file was read. Returns the window.
 TComponent &LoadNetworkFile(const std::string &fileName, TComponent &window, bool &ok,
                             std::function<bool(std::string_view)> nameTaken = {});
