@@ -243,7 +243,12 @@ void TForm::ApplyFrameGeometry() {
     // The control's own geometry is the client's; the frame takes the outer bounds.
     QWidget *frame = FrameWidget();
     frame->setGeometry(Left(), Top(), Width(), Height());
-    if (FMDIFrame) return;
+    if (FMDIFrame) {
+        // The client sits inside the child window's frame; a frame that kept its geometry lays
+        // nothing out again, so put the client back where the frame holds it.
+        Widget()->setGeometry(FMDIFrame->contentsRect());
+        return;
+    }
     const QMargins margins = frame->frameGeometry().size() == frame->geometry().size()
                                  ? QMargins()
                                  : QMargins(frame->geometry().left() - frame->frameGeometry().left(),
