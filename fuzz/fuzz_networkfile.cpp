@@ -32,7 +32,14 @@ std::unique_ptr<TFormZentaroChild> Load(const std::uint8_t *data, std::size_t si
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication application(*argc, *argv);
+    // Both live to the very end: Qt's own teardown among the exit handlers would outlive them.
+    static auto *application = new QApplication(*argc, *argv);
+    // Network windows open inside the multi-document frame, as in the program.
+    static auto *frame = new TForm(nullptr);
+    frame->SetFormStyle(TFormStyle::fsMDIForm);
+    frame->SetBounds(0, 0, 1000, 800);
+    frame->Show();
+    Q_UNUSED(application);
     return 0;
 }
 

@@ -27,8 +27,10 @@ constexpr std::chrono::milliseconds ExitWait{1000};
 } // namespace
 
 std::shared_ptr<TUpdateDispatcher> &TUpdateDispatcher::Holder() {
-    static std::shared_ptr<TUpdateDispatcher> holder(new TUpdateDispatcher);
-    return holder;
+    // Never destroyed: an application object that is itself static ends after the statics made
+    // later, and its post routine still stops the threads through the dispatcher.
+    static auto *holder = new std::shared_ptr<TUpdateDispatcher>(new TUpdateDispatcher);
+    return *holder;
 }
 
 std::shared_ptr<TUpdateDispatcher> TUpdateDispatcher::Instance() {
