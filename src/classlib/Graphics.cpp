@@ -240,3 +240,9 @@ void TBitmap::LoadFromFile(const std::string &file) {
     FImage = image;
     if (OnChange) OnChange();
 }
+
+void TBitmap::Assign(const TBitmap &other) {
+    FFile = other.FFile;
+    FImage = other.FImage;
+    if (OnChange) OnChange();
+}

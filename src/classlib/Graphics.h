@@ -112,6 +112,7 @@ public:
     void SetData(const std::string &data);
     const std::string &File() const { return FFile; }
     void LoadFromFile(const std::string &file);
+    void Assign(const TBitmap &other);
     bool Empty() const { return FImage.isNull(); }
     const QImage &Image() const { return FImage; }
     std::function<void()> OnChange;
