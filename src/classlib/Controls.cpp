@@ -250,7 +250,8 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     FHeight = std::max(height, 0);
     ApplyGeometry();
     if (CaptionRoom() >= 0) ApplyFont();
-    if (!FParent) return;
+    // A parent being read lays its children out once, when it has been read.
+    if (!FParent || FParent->Loading()) return;
     if (FAlign != TAlign::alNone)
         FParent->AlignControls();
     else
@@ -547,7 +548,7 @@ void TWinControl::InsertControl(TControl *control) {
         control->Widget()->stackUnder(FWinControls.front()->Widget());
     else
         control->Widget()->raise();
-    AlignControls();
+    if (!Loading()) AlignControls();
 }
 
 void TWinControl::RemoveControl(TControl *control) {
@@ -599,6 +600,8 @@ void TWinControl::Loaded() {
     for (TWinControl *child : FTabList) child->FStoredTabOrder = -1;
     FTabList = std::move(placed);
     ApplyTabList();
+    // Children read into this control were not laid out one by one.
+    AlignControls();
 }
 
 void TWinControl::ApplyTabList() {
