@@ -1,18 +1,269 @@
+#include "Main.h"
+
+#include "FChild.h"
+#include "PatPanel.h"
+#include "Util.h"
+#include "classlib/AppEvnts.h"
 #include "classlib/Application.h"
-#include "classlib/Forms.h"
+#include "classlib/Buttons.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Dialogs.h"
+#include "classlib/MessageDlg.h"
+#include "classlib/Screen.h"
+#include "classlib/StdCtrls.h"
+#include "gates/LogicCmp.h"
+#include "stream/ClassRegistry.h"
 
-int main(int argc, char *argv[]) {
-    TApplicationObject application(argc, argv);
-    TApplication::Instance().SetTitle("Zentaro");
-    QApplication::setApplicationName(QStringLiteral("Zentaro"));
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
 
-    // The multi-document frame that will host the network windows.
-    TForm mainForm(nullptr);
-    mainForm.SetName("FormZentaroMain");
-    mainForm.SetCaption("Zentaro");
-    mainForm.SetFormStyle(TFormStyle::fsMDIForm);
-    mainForm.SetPosition(TPosition::poScreenCenter);
-    mainForm.SetBounds(0, 0, 800, 600);
-    mainForm.Show();
-    return application.exec();
+#include <stdexcept>
+
+namespace {
+
+std::string Description() {
+    QFile file(QStringLiteral(":/forms/Main.txt"));
+    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("The main window's description is missing");
+    return file.readAll().toStdString();
+}
+
+// Network files create their gates by class name.
+const bool PortClassRegistered = [] {
+    RegisterClass(TLogicalPort::StaticClassInfo());
+    return true;
+}();
+
+// Paths are kept in the encoding of the file system; captions are 8-bit text.
+std::string CaptionOfPath(const std::string &path) { return ToAnsi(QFile::decodeName(QByteArray::fromStdString(path))); }
+std::string NativePath(const QString &path) { return QFile::encodeName(path).toStdString(); }
+std::string FileNamePart(const std::string &path) {
+    return ToAnsi(QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName());
+}
+
+// The hourglass for as long as a file is read or written, whatever happens meanwhile.
+class THourglass {
+public:
+    THourglass() { TScreen::Instance().SetCursor(crHourGlass); }
+    ~THourglass() { TScreen::Instance().SetCursor(crDefault); }
+    THourglass(const THourglass &) = delete;
+    THourglass &operator=(const THourglass &) = delete;
+};
+
+void ShowMessageBox(const QString &text) { MessageDlg(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}); }
+
+} // namespace
+
+const TClassInfo &TFormZentaroMain::StaticClassInfo() {
+    using W = TFormZentaroMain;
+    static const TClassInfo info = TClassBuilder<W, TForm>("TFormZentaroMain")
+                                       .Field("PanelTop", &W::PanelTop)
+                                       .Field("BtnNew", &W::BtnNew)
+                                       .Field("BtnOpen", &W::BtnOpen)
+                                       .Field("BtnSave", &W::BtnSave)
+                                       .Field("Label1", &W::Label1)
+                                       .Field("BtnCascade", &W::BtnCascade)
+                                       .Field("BtnTile", &W::BtnTile)
+                                       .Field("BtnIconize", &W::BtnIconize)
+                                       .Field("BtnCloseAll", &W::BtnCloseAll)
+                                       .Field("TrackBarDelay", &W::TrackBarDelay)
+                                       .Field("CBShowPortState", &W::CBShowPortState)
+                                       .Field("StatusBar", &W::StatusBar)
+                                       .Field("PatternHolder", &W::PatternHolder)
+                                       .Field("OpenDialog", &W::OpenDialog)
+                                       .Field("SaveDialog", &W::SaveDialog)
+                                       .Field("ApplicationEvents", &W::ApplicationEvents)
+                                       .Method("ApplicationEventsException", &W::ApplicationEventsException)
+                                       .Method("ApplicationEventsHint", &W::ApplicationEventsHint)
+                                       .Method("FormCreate", &W::FormCreate)
+                                       .Method("BtnNewClick", &W::BtnNewClick)
+                                       .Method("BtnOpenClick", &W::BtnOpenClick)
+                                       .Method("BtnSaveClick", &W::BtnSaveClick)
+                                       .Method("FormDestroy", &W::FormDestroy)
+                                       .Method("FormClose", &W::FormClose)
+                                       .Method("TrackBarDelayChange", &W::TrackBarDelayChange)
+                                       .Method("CBShowPortStateClick", &W::CBShowPortStateClick)
+                                       .Method("BtnCascadeClick", &W::BtnCascadeClick)
+                                       .Method("BtnTileClick", &W::BtnTileClick)
+                                       .Method("BtnIconizeClick", &W::BtnIconizeClick)
+                                       .Method("BtnCloseAllClick", &W::BtnCloseAllClick)
+                                       .Build();
+    return info;
+}
+
+TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) { ReadDescription(Description()); }
+
+std::vector<TForm *> TFormZentaroMain::ChildWindows() const {
+    std::vector<TForm *> windows;
+    for (int i = 0; i < MDIChildCount(); ++i) windows.push_back(MDIChildren(i));
+    return windows;
+}
+
+std::vector<TFormZentaroChild *> TFormZentaroMain::NetworkWindows() const {
+    std::vector<TFormZentaroChild *> windows;
+    for (TForm *window : ChildWindows())
+        if (auto *network = dynamic_cast<TFormZentaroChild *>(window)) windows.push_back(network);
+    return windows;
+}
+
+int TFormZentaroMain::ClockDelay() const { return 2000 - TrackBarDelay->Position(); }
+
+void TFormZentaroMain::FormCreate(TComponent *) {
+    TScreen::Instance().OnActiveFormChange = TNotifyEvent([this](TComponent *sender) { ScreenActiveFormChange(sender); });
+    const QString folder = QCoreApplication::applicationDirPath();
+    OpenDialog->SetInitialDirPath(folder);
+    SaveDialog->SetInitialDirPath(folder);
+    SetCaption(CreditCaption());
+}
+
+void TFormZentaroMain::FormDestroy(TComponent *) {
+    TScreen::Instance().OnActiveFormChange = TNotifyEvent();
+    // The network windows belong to the program, which ends with this window.
+    for (TFormZentaroChild *window : NetworkWindows()) Free(window);
+}
+
+void TFormZentaroMain::FormClose(TComponent *, TCloseAction &action) {
+    try {
+        if (MDIChildCount() > 0) action = TCloseAction::caNone;
+    } catch (...) {
+        action = TCloseAction::caNone;
+    }
+}
+
+void TFormZentaroMain::ScreenActiveFormChange(TComponent *) {
+    bool windowsOpen = false;
+    try {
+        windowsOpen = MDIChildCount() > 0;
+        if (TForm *active = ActiveMDIChild()) {
+            auto *network = dynamic_cast<TFormZentaroChild *>(active);
+            windowsOpen = network != nullptr;
+            if (network) SetCaption(CaptionPrefix() + CaptionOfPath(network->FileName));
+        }
+    } catch (...) {
+    }
+    for (TSpeedButton *button : {BtnSave, BtnCascade, BtnTile, BtnIconize, BtnCloseAll}) button->SetEnabled(windowsOpen);
+}
+
+void TFormZentaroMain::NetworkClosed(TComponent *) { SetCaption(CreditCaption()); }
+
+void TFormZentaroMain::BtnNewClick(TComponent *) {
+    auto *window = new TFormZentaroChild(nullptr);
+    Free(window->PanelDefComp);
+    window->FileName = "NoName.ZTR";
+    window->Modified = false;
+    window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
+    SetCaption(CaptionPrefix() + "NoName.ZTR");
+}
+
+TFormZentaroChild *TFormZentaroMain::OpenNetwork(const std::string &path) {
+    THourglass hourglass;
+    auto *window = new TFormZentaroChild(nullptr);
+    while (!window->Components().empty()) Free(window->Components().front());
+    try {
+        bool ok = false;
+        LoadNetworkFile(path, *window, ok, FormNameTaken);
+        if (ok) {
+            window->FileName = path;
+            window->SetCaption(FileNamePart(path));
+            window->Modified = false;
+            window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
+            SetCaption(CaptionPrefix() + CaptionOfPath(path));
+            window->AddFlipFlopItems();
+            ApplyClockDelay(window, ClockDelay());
+            ApplyShowPortState(window, CBShowPortState->Checked());
+            // The gates can be moved at once, as in a window that was just created.
+            window->FormShow(window);
+            return window;
+        }
+    } catch (const std::exception &) {
+    }
+    // What a failed read leaves is no network window: it goes, and the user is told.
+    Free(window);
+    ShowMessageBox(QStringLiteral("Loading Error!"));
+    return nullptr;
+}
+
+void TFormZentaroMain::BtnOpenClick(TComponent *) {
+    if (!OpenDialog->Execute()) return;
+    OpenNetwork(NativePath(OpenDialog->FilePath()));
+}
+
+void TFormZentaroMain::BtnSaveClick(TComponent *) {
+    auto *window = dynamic_cast<TFormZentaroChild *>(ActiveMDIChild());
+    if (!window) return;
+    SaveDialog->SetFilePath(QFile::decodeName(QByteArray::fromStdString(window->FileName)));
+    if (!SaveDialog->Execute()) return;
+    const std::string path = NativePath(SaveDialog->FilePath());
+    bool saved = false;
+    {
+        THourglass hourglass;
+        saved = SaveNetworkFile(path, *window);
+    }
+    if (!saved) {
+        // The network is still unsaved, and the file it came from is as it was.
+        ShowMessageBox(QStringLiteral("Saving Error!"));
+        return;
+    }
+    window->FileName = path;
+    window->SetCaption(FileNamePart(path));
+    window->Modified = false;
+    SetCaption(CaptionPrefix() + CaptionOfPath(path));
+}
+
+void TFormZentaroMain::TrackBarDelayChange(TComponent *) {
+    const int delay = ClockDelay();
+    for (TFormZentaroChild *window : NetworkWindows()) {
+        try {
+            ApplyClockDelay(window, delay);
+        } catch (...) {
+        }
+    }
+}
+
+void TFormZentaroMain::CBShowPortStateClick(TComponent *) {
+    const bool show = CBShowPortState->Checked();
+    for (TFormZentaroChild *window : NetworkWindows()) {
+        try {
+            ApplyShowPortState(window, show);
+        } catch (...) {
+        }
+    }
+}
+
+void TFormZentaroMain::BtnCascadeClick(TComponent *) {
+    for (TForm *window : ChildWindows()) window->SetWindowState(TWindowState::wsNormal);
+    Cascade();
+}
+
+void TFormZentaroMain::BtnTileClick(TComponent *) {
+    for (TForm *window : ChildWindows()) window->SetWindowState(TWindowState::wsNormal);
+    Tile();
+}
+
+void TFormZentaroMain::BtnIconizeClick(TComponent *) {
+    const std::vector<TForm *> windows = ChildWindows();
+    for (auto window = windows.rbegin(); window != windows.rend(); ++window) (*window)->SetWindowState(TWindowState::wsMinimized);
+    ArrangeIcons();
+}
+
+void TFormZentaroMain::BtnCloseAllClick(TComponent *) {
+    // A question about one window lets the others that were closed before it go meanwhile.
+    std::vector<std::pair<TForm *, QPointer<QWidget>>> windows;
+    for (TForm *window : ChildWindows()) windows.emplace_back(window, window->Widget());
+    for (auto window = windows.rbegin(); window != windows.rend(); ++window)
+        if (window->second) window->first->Close();
+}
+
+void TFormZentaroMain::ApplicationEventsHint(TComponent *) { StatusBar->SetSimpleText(TApplication::Instance().Hint()); }
+
+void TFormZentaroMain::ApplicationEventsException(TComponent *, std::exception_ptr error) {
+    QString message = QStringLiteral("Unknown error");
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &exception) {
+        message = QString::fromStdString(exception.what());
+    } catch (...) {
+    }
+    ShowMessageBox(message);
 }

@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include "Screen.h"
 #include "stream/MemoryStream.h"
 #include "stream/Reader.h"
 #include "stream/TextForm.h"
@@ -37,6 +38,17 @@ std::vector<TForm *> &LiveForms() {
 TForm *&FrameForm() {
     static TForm *form = nullptr;
     return form;
+}
+
+// The frame's child windows that are forms, topmost first.
+std::vector<TForm *> ChildForms(const QMdiArea *area) {
+    std::vector<TForm *> children;
+    if (!area) return children;
+    const QList<QMdiSubWindow *> frames = area->subWindowList(QMdiArea::StackingOrder);
+    for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame)
+        for (TForm *form : LiveForms())
+            if (form->MDIFrame() == *frame) children.push_back(form);
+    return children;
 }
 
 } // namespace
@@ -124,6 +136,59 @@ TForm::~TForm() {
         // The frame goes, our widget goes with the control.
         FMDIFrame->setWidget(nullptr);
         delete FMDIFrame;
+        // The frame has one child window fewer: whoever shows that learns it now.
+        TScreen::Instance().ActiveFormChanged();
+    }
+}
+
+int TForm::MDIChildCount() const { return int(ChildForms(FMDIArea).size()); }
+
+TForm *TForm::MDIChildren(int index) const {
+    const std::vector<TForm *> children = ChildForms(FMDIArea);
+    return index >= 0 && index < int(children.size()) ? children[std::size_t(index)] : nullptr;
+}
+
+TForm *TForm::ActiveMDIChild() const {
+    // The current child stays current while another program has the focus.
+    const QMdiSubWindow *current = FMDIArea ? FMDIArea->currentSubWindow() : nullptr;
+    for (TForm *form : ChildForms(FMDIArea))
+        if (form->MDIFrame() == current) return form;
+    return nullptr;
+}
+
+void TForm::Cascade() {
+    if (FMDIArea) FMDIArea->cascadeSubWindows();
+}
+
+void TForm::Tile() {
+    if (!FMDIArea) return;
+    std::vector<QMdiSubWindow *> frames;
+    for (TForm *form : ChildForms(FMDIArea))
+        if (form->MDIFrame()->isVisible() && !form->MDIFrame()->isMinimized()) frames.push_back(form->MDIFrame());
+    const QRect area = FMDIArea->viewport()->rect();
+    const int count = int(frames.size());
+    for (int i = 0; i < count; ++i) {
+        const int top = area.height() * i / count, bottom = area.height() * (i + 1) / count;
+        frames[std::size_t(i)]->setGeometry(0, top, area.width(), bottom - top);
+    }
+}
+
+void TForm::ArrangeIcons() {
+    if (!FMDIArea) return;
+    const QRect area = FMDIArea->viewport()->rect();
+    int left = 0, bottom = area.height(), rowHeight = 0;
+    for (TForm *form : ChildForms(FMDIArea)) {
+        QMdiSubWindow *frame = form->MDIFrame();
+        if (!frame->isVisible() || !frame->isMinimized()) continue;
+        const QSize size = frame->size();
+        if (left > 0 && left + size.width() > area.width()) {
+            left = 0;
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        frame->move(left, bottom - size.height());
+        left += size.width();
+        rowHeight = std::max(rowHeight, size.height());
     }
 }
 
@@ -191,6 +256,7 @@ void TForm::SetFormStyle(TFormStyle style) {
     if (style == TFormStyle::fsMDIForm && !FMDIArea) {
         FMDIArea = new QMdiArea(Widget());
         FMDIArea->setBackground(ColorToQColor(clAppWorkSpace));
+        QObject::connect(FMDIArea, &QMdiArea::subWindowActivated, FMDIArea, [] { TScreen::Instance().ActiveFormChanged(); });
         if (!FrameForm()) FrameForm() = this;
         AlignControls();
     }
@@ -313,6 +379,10 @@ void TForm::SetModalResult(int result) {
     if (result != mrNone && FModalLoop) FModalLoop->quit();
 }
 
+bool FormNameTaken(std::string_view name) {
+    return std::any_of(LiveForms().begin(), LiveForms().end(), [name](TForm *form) { return SameText(form->Name(), name); });
+}
+
 TForm *GetParentForm(TControl *control) {
     while (control && control->Parent()) control = control->Parent();
     return dynamic_cast<TForm *>(control);
@@ -360,9 +430,7 @@ void TForm::ReadDescription(std::string_view text) {
     TMemoryStream stream;
     ObjectTextToBinary(text, stream);
     stream.Seek(0);
-    TReader(stream, [](std::string_view name) {
-        return std::any_of(LiveForms().begin(), LiveForms().end(), [name](TForm *form) { return SameText(form->Name(), name); });
-    }).ReadRootComponent(*this);
+    TReader(stream, FormNameTaken).ReadRootComponent(*this);
     OnCreate(this);
     if (Visible()) ShowFrame();
 }

@@ -67,6 +67,15 @@ public:
     // The multi-document frame's area (fsMDIForm) and a child window's frame (fsMDIChild).
     QMdiArea *MDIArea() const { return FMDIArea; }
     QMdiSubWindow *MDIFrame() const;
+    // The frame's child windows as they stack, the active one first.
+    int MDIChildCount() const;
+    TForm *MDIChildren(int index) const;
+    TForm *ActiveMDIChild() const;
+    // Arrangements of the child windows: one below and right of the other; stacked top to
+    // bottom, each the full width; minimised ones lined up along the bottom edge.
+    void Cascade();
+    void Tile();
+    void ArrangeIcons();
     QWidget *ClientWidget() const override;
     void AlignClientArea(const QRect &remaining) override;
 
@@ -114,6 +123,9 @@ private:
     bool FDestroying = false;
     class QEventLoop *FModalLoop = nullptr;
 };
+
+// Whether a live form has the name, compared without regard to case: form names are unique.
+bool FormNameTaken(std::string_view name);
 
 // The form a control sits on, or null.
 TForm *GetParentForm(TControl *control);

@@ -1,0 +1,84 @@
+#pragma once
+
+// The main window: the multi-document frame that holds the network windows. Its tool bar
+// creates, opens and saves networks, arranges and closes their windows, sets the speed of every
+// clock and switches the level display of every gate. It reaches the networks only through the
+// network window's own routines.
+
+#include "classlib/Forms.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+class TApplicationEvents;
+class TLabel;
+class TOpenDialog;
+class TPatternCheckBox;
+class TPatternHolder;
+class TPatternPanel;
+class TSaveDialog;
+class TSpeedButton;
+class TStatusBar;
+class TTrackBar;
+class TFormZentaroChild;
+
+class TFormZentaroMain : public TForm {
+public:
+    // Creates the window from its description; it shows itself when told to.
+    explicit TFormZentaroMain(TComponent *owner);
+    ZENTARO_CLASS_INFO()
+
+    TPatternPanel *PanelTop = nullptr;
+    TSpeedButton *BtnNew = nullptr;
+    TSpeedButton *BtnOpen = nullptr;
+    TSpeedButton *BtnSave = nullptr;
+    TLabel *Label1 = nullptr;
+    TSpeedButton *BtnCascade = nullptr;
+    TSpeedButton *BtnTile = nullptr;
+    TSpeedButton *BtnIconize = nullptr;
+    TSpeedButton *BtnCloseAll = nullptr;
+    TTrackBar *TrackBarDelay = nullptr;
+    TPatternCheckBox *CBShowPortState = nullptr;
+    TStatusBar *StatusBar = nullptr;
+    TPatternHolder *PatternHolder = nullptr;
+    TOpenDialog *OpenDialog = nullptr;
+    TSaveDialog *SaveDialog = nullptr;
+    TApplicationEvents *ApplicationEvents = nullptr;
+
+    // Every caption the window gives itself begins with this (the window's hint).
+    std::string CaptionPrefix() const { return Hint(); }
+    // The caption at start and after a network window closes.
+    static constexpr const char *CreditLine = "Simulatore di Reti Logiche";
+    std::string CreditCaption() const { return CaptionPrefix() + CreditLine; }
+    // The delay the slider gives to clocks, in milliseconds.
+    int ClockDelay() const;
+
+    // Opens the network file at path (native encoding) in a new window, as the open command does
+    // once a file has been chosen. Returns the window, or null when the file did not load.
+    TFormZentaroChild *OpenNetwork(const std::string &path);
+
+    void ScreenActiveFormChange(TComponent *sender);
+    void NetworkClosed(TComponent *sender);
+
+    // Handlers, bound by name from the window's description.
+    void ApplicationEventsException(TComponent *sender, std::exception_ptr error);
+    void ApplicationEventsHint(TComponent *sender);
+    void FormCreate(TComponent *sender);
+    void FormDestroy(TComponent *sender);
+    void FormClose(TComponent *sender, TCloseAction &action);
+    void BtnNewClick(TComponent *sender);
+    void BtnOpenClick(TComponent *sender);
+    void BtnSaveClick(TComponent *sender);
+    void TrackBarDelayChange(TComponent *sender);
+    void CBShowPortStateClick(TComponent *sender);
+    void BtnCascadeClick(TComponent *sender);
+    void BtnTileClick(TComponent *sender);
+    void BtnIconizeClick(TComponent *sender);
+    void BtnCloseAllClick(TComponent *sender);
+
+private:
+    // The frame's child windows, and those that are network windows, first to last.
+    std::vector<TForm *> ChildWindows() const;
+    std::vector<TFormZentaroChild *> NetworkWindows() const;
+};

@@ -1,0 +1,24 @@
+#include "Screen.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QWindow>
+
+TScreen &TScreen::Instance() {
+    static TScreen screen;
+    return screen;
+}
+
+TScreen::TScreen() {
+    if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        QObject::connect(application, &QGuiApplication::focusWindowChanged, application, [] { Instance().ActiveFormChanged(); });
+}
+
+void TScreen::SetCursor(TCursor cursor) {
+    if (cursor == FCursor) return;
+    if (FCursor != crDefault) QApplication::restoreOverrideCursor();
+    FCursor = cursor;
+    if (cursor != crDefault) QApplication::setOverrideCursor(CursorToQCursor(cursor));
+}
+
+void TScreen::ActiveFormChanged() { OnActiveFormChange(nullptr); }
