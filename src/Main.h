@@ -27,6 +27,8 @@ class TFormZentaroMain : public TForm {
 public:
     // Creates the window from its description; it shows itself when told to.
     explicit TFormZentaroMain(TComponent *owner);
+    // Runs the destroy step also when deleted plainly: the notices it subscribed to must stop.
+    ~TFormZentaroMain() override { BeforeDestruction(); }
     ZENTARO_CLASS_INFO()
 
     TPatternPanel *PanelTop = nullptr;

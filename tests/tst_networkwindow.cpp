@@ -8,6 +8,7 @@
 #include "gates/LogicCmp.h"
 
 #include "support/FormFixture.h"
+#include "support/UserInput.h"
 
 #include <QApplication>
 #include <QFile>
@@ -62,20 +63,13 @@ struct Harness {
     void Activate() { Click(Window->BtnActive, {50, 16}); }
 
     // Mouse input travels as a user's does: to the window, through Qt's dispatch.
-    static QWindow *WindowOf(const TControl *control) { return control->Widget()->window()->windowHandle(); }
-    static QPoint InWindow(const TControl *control, QPoint at) {
-        return control->Widget()->mapTo(control->Widget()->window(), at);
-    }
+    static QWindow *WindowOf(const TControl *control) { return UserInput::WindowOf(control); }
+    static QPoint InWindow(const TControl *control, QPoint at) { return UserInput::InWindow(control, at); }
     static void Click(const TControl *control, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-        QTest::mouseClick(WindowOf(control), button, {}, InWindow(control, at));
+        UserInput::Click(control, at, button);
     }
-    // Drags with the left button from a point of one control to a point of another.
     static void Drag(const TControl *from, QPoint start, const TControl *to, QPoint end) {
-        QWindow *window = WindowOf(from);
-        QTest::mousePress(window, Qt::LeftButton, {}, InWindow(from, start));
-        QTest::mouseMove(window, InWindow(to, end) - QPoint(3, 3));
-        QTest::mouseMove(window, InWindow(to, end));
-        QTest::mouseRelease(window, Qt::LeftButton, {}, InWindow(to, end));
+        UserInput::Drag(from, start, to, end);
     }
     // Right-clicks the port and chooses the menu item with that caption, by mouse.
     static void ChooseFromMenu(const TControl *port, const QString &caption) {
@@ -356,15 +350,7 @@ void TestNetworkWindow::closeAsksWhenModified() {
     h.Window->OnNetworkClose = [&](TComponent *sender) { closed += sender == h.Window; };
     h.Window->Modified = true;
     QStringList asked;
-    auto answer = [&asked](QMessageBox::StandardButton button) {
-        QTimer::singleShot(0, [&asked, button] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || !QTest::qWaitForWindowExposed(box)) return;
-            asked << box->text();
-            QWidget *choice = box->button(button);
-            QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {}, choice->mapTo(box, choice->rect().center()));
-        });
-    };
+    auto answer = [&asked](QMessageBox::StandardButton button) { UserInput::AnswerNextMessageBox(button, asked); };
     answer(QMessageBox::No);
     h.Window->Close();
     QApplication::processEvents();

@@ -1,0 +1,24 @@
+#pragma once
+
+// Input as a user gives it: mouse events go to the window and reach the controls through Qt's
+// dispatch, and message boxes are answered by clicking their buttons.
+
+#include <QMessageBox>
+#include <QPoint>
+#include <QStringList>
+
+class QWindow;
+class TControl;
+
+namespace UserInput {
+
+QWindow *WindowOf(const TControl *control);
+// A point of the control in the coordinates of its window.
+QPoint InWindow(const TControl *control, QPoint at);
+void Click(const TControl *control, QPoint at, Qt::MouseButton button = Qt::LeftButton);
+// Drags with the left button from a point of one control to a point of another.
+void Drag(const TControl *from, QPoint start, const TControl *to, QPoint end);
+// Answers the next message box that opens with the button, and adds its text to asked.
+void AnswerNextMessageBox(QMessageBox::StandardButton button, QStringList &asked);
+
+} // namespace UserInput

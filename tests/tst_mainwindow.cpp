@@ -1,0 +1,321 @@
+#include "Main.h"
+
+#include "FChild.h"
+#include "DsgnRunT.h"
+#include "PatPanel.h"
+#include "Util.h"
+#include "classlib/Buttons.h"
+#include "classlib/ComCtrls.h"
+#include "classlib/Dialogs.h"
+#include "classlib/Menus.h"
+#include "classlib/StdCtrls.h"
+#include "gates/LogicCmp.h"
+#include "stream/MemoryStream.h"
+
+#include "support/UserInput.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <memory>
+
+using UserInput::Click;
+
+namespace {
+
+const std::string Prefix = "Zentaro - ";
+
+struct Program {
+    std::unique_ptr<TFormZentaroMain> Main = std::make_unique<TFormZentaroMain>(nullptr);
+    QStringList Asked;
+    std::vector<TFileDialogRequest> Requests;
+
+    Program() {
+        Main->Show();
+        QVERIFY(QTest::qWaitForWindowExposed(Main->Widget()));
+    }
+    ~Program() { SetFileDialogRunner({}); }
+
+    std::vector<TFormZentaroChild *> Windows() const {
+        std::vector<TFormZentaroChild *> windows;
+        for (int i = 0; i < Main->MDIChildCount(); ++i) windows.push_back(dynamic_cast<TFormZentaroChild *>(Main->MDIChildren(i)));
+        return windows;
+    }
+    TFormZentaroChild *NewNetwork() {
+        Click(Main->BtnNew, {15, 15});
+        QApplication::processEvents();
+        return dynamic_cast<TFormZentaroChild *>(Main->ActiveMDIChild());
+    }
+    // The next file dialog chooses path (or is cancelled when path is empty).
+    void Choose(const QString &path) {
+        SetFileDialogRunner([this, path](const TFileDialogRequest &request) -> std::optional<QString> {
+            Requests.push_back(request);
+            if (path.isEmpty()) return std::nullopt;
+            return path;
+        });
+    }
+    void Save(const QString &path) {
+        Choose(path);
+        Click(Main->BtnSave, {15, 15});
+    }
+    TFormZentaroChild *Open(const QString &path) {
+        Choose(path);
+        const int before = Main->MDIChildCount();
+        Click(Main->BtnOpen, {15, 15});
+        QApplication::processEvents();
+        return Main->MDIChildCount() > before ? dynamic_cast<TFormZentaroChild *>(Main->ActiveMDIChild()) : nullptr;
+    }
+    std::vector<bool> ToolEnabled() const {
+        return {Main->BtnNew->Enabled(),   Main->BtnOpen->Enabled(), Main->BtnSave->Enabled(),   Main->BtnCascade->Enabled(),
+                Main->BtnTile->Enabled(),  Main->BtnIconize->Enabled(), Main->BtnCloseAll->Enabled()};
+    }
+};
+
+TLogicalPort *AddPort(TFormZentaroChild *window, QPoint at, TLogicalPortType kind) {
+    Click(window->BtnNewLog, {20, 17});
+    auto *port = dynamic_cast<TLogicalPort *>(window->Components().back());
+    port->SetPortType(kind);
+    port->SetBounds(at.x(), at.y(), port->Width(), port->Height());
+    return port;
+}
+
+// What a network is made of, in a form two windows can be compared by; the order of the gates
+// follows where the mouse went last.
+QStringList Network(const TFormZentaroChild *window) {
+    QStringList gates;
+    for (const TComponent *component : window->Components())
+        if (auto *port = dynamic_cast<const TLogicalPort *>(component))
+            gates << QStringLiteral("%1 kind %2 at %3,%4 A=%5 B=%6")
+                         .arg(QString::fromStdString(port->Name()))
+                         .arg(int(port->PortType()))
+                         .arg(port->Left())
+                         .arg(port->Top())
+                         .arg(port->InAComp() ? QString::fromStdString(port->InAComp()->Name()) : QString())
+                         .arg(port->InBComp() ? QString::fromStdString(port->InBComp()->Name()) : QString());
+    gates.sort();
+    return gates;
+}
+
+std::vector<bool> Flags(std::initializer_list<int> flags) { return std::vector<bool>(flags.begin(), flags.end()); }
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void newNetworkEnablesTheTools();
+    void statusBarShowsTheLongHint_data();
+    void statusBarShowsTheLongHint();
+    void saveCloseAndOpenAgain();
+    void openFailsCleanly_data();
+    void openFailsCleanly();
+    void failedSaveKeepsTheNetworkUnsaved();
+    void closingAsksOnlyForModifiedNetworks();
+    void arrangement();
+};
+
+void TestMainWindow::newNetworkEnablesTheTools() {
+    Program p;
+    QCOMPARE(p.Main->Caption(), Prefix + TFormZentaroMain::CreditLine);
+    QCOMPARE(p.ToolEnabled(), Flags({1, 1, 0, 0, 0, 0, 0}));
+    TFormZentaroChild *window = p.NewNetwork();
+    QVERIFY(window);
+    QCOMPARE(p.Main->Caption(), Prefix + "NoName.ZTR");
+    QCOMPARE(p.ToolEnabled(), Flags({1, 1, 1, 1, 1, 1, 1}));
+    QCOMPARE(window->PanelDefComp, nullptr);
+    QCOMPARE(window->LogicalPort1, nullptr);
+    QCOMPARE(window->FileName, "NoName.ZTR");
+    QVERIFY(!window->Modified);
+}
+
+void TestMainWindow::statusBarShowsTheLongHint_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("new") << "BtnNew" << "Crea una nuova rete logica";
+    QTest::newRow("hint without a bar") << "BtnCascade" << "Disponi in cascata";
+    QTest::newRow("a network window's button") << "BtnNewLog" << "Aggiungi Componente";
+}
+
+void TestMainWindow::statusBarShowsTheLongHint() {
+    QFETCH(QString, control);
+    QFETCH(QString, status);
+    Program p;
+    TFormZentaroChild *window = p.NewNetwork();
+    const TComponent *owner = control == "BtnNewLog" ? static_cast<TComponent *>(window) : p.Main.get();
+    const auto *target = dynamic_cast<const TControl *>(owner->FindComponent(control.toStdString()));
+    QVERIFY(target);
+    QTest::mouseMove(UserInput::WindowOf(target), UserInput::InWindow(p.Main->StatusBar, {5, 5}));
+    QTest::mouseMove(UserInput::WindowOf(target), UserInput::InWindow(target, {10, 10}));
+    QTRY_COMPARE(QString::fromStdString(p.Main->StatusBar->SimpleText()), status);
+}
+
+void TestMainWindow::saveCloseAndOpenAgain() {
+    Program p;
+    QTemporaryDir folder;
+    TFormZentaroChild *window = p.NewNetwork();
+    TLogicalPort *clock = AddPort(window, {10, 10}, TLogicalPortType::logCLK);
+    TLogicalPort *gate = AddPort(window, {150, 60}, TLogicalPortType::logAND);
+    TLogicalPort *lamp = AddPort(window, {300, 60}, TLogicalPortType::logLED);
+    Click(window->RBLnkPort, {5, 8});
+    UserInput::Drag(clock, {25, 20}, gate, {5, 5});
+    UserInput::Drag(gate, {25, 20}, lamp, {5, 20});
+    QCOMPARE(gate->InAComp(), clock);
+    QCOMPARE(lamp->InAComp(), gate);
+    QVERIFY(window->Modified);
+    const QStringList network = Network(window);
+    const std::string clockName = clock->Name();
+    const QString path = folder.filePath(QStringLiteral("rete.ZTR"));
+    p.Save(path);
+    QCOMPARE(p.Requests.size(), 1u);
+    const TFileDialogRequest &request = p.Requests.front();
+    QVERIFY(request.Save);
+    QCOMPARE(request.FileName, QStringLiteral("NoName.ZTR"));
+    QCOMPARE(request.InitialDir, QCoreApplication::applicationDirPath());
+    QCOMPARE(request.DefaultExt, QStringLiteral("ZTR"));
+    QCOMPARE(request.NameFilters.size(), 2);
+    QVERIFY(QFile::exists(path));
+    QVERIFY(!window->Modified);
+    QCOMPARE(window->Caption(), "rete.ZTR");
+    QCOMPARE(p.Main->Caption(), Prefix + path.toStdString());
+
+    Click(p.Main->BtnCloseAll, {15, 15});
+    QTRY_COMPARE(p.Main->MDIChildCount(), 0);
+    QCOMPARE(p.Main->Caption(), Prefix + TFormZentaroMain::CreditLine);
+    QCOMPARE(p.ToolEnabled(), Flags({1, 1, 0, 0, 0, 0, 0}));
+
+    // The slider and the level display apply to a network opened afterwards.
+    p.Main->TrackBarDelay->Widget()->setFocus();
+    QTest::keyClick(p.Main->Widget()->windowHandle(), Qt::Key_Right);
+    QCOMPARE(p.Main->TrackBarDelay->Position(), 1050);
+    Click(p.Main->CBShowPortState, {5, 8});
+    QVERIFY(p.Main->CBShowPortState->Checked());
+
+    TFormZentaroChild *opened = p.Open(path);
+    QVERIFY(opened);
+    QCOMPARE(Network(opened), network);
+    QCOMPARE(opened->FileName, path.toStdString());
+    QCOMPARE(opened->Caption(), "rete.ZTR");
+    QCOMPARE(p.Main->Caption(), Prefix + path.toStdString());
+    QCOMPARE(opened->PopupMenuPort->Items().Count(), 14);
+    QVERIFY(opened->DesignRT->Attached());
+    auto *openedClock = dynamic_cast<TLogicalPort *>(opened->FindComponent(clockName));
+    QVERIFY(openedClock);
+    QCOMPARE(openedClock->UpdateDelay(), 950);
+    for (const TComponent *component : opened->Components())
+        if (auto *port = dynamic_cast<const TLogicalPort *>(component)) QVERIFY(port->ShowPortState());
+
+    Click(opened->BtnActive, {50, 16});
+    QVERIFY(openedClock->Active());
+    p.Main->TrackBarDelay->Widget()->setFocus();
+    QTest::keyClick(p.Main->Widget()->windowHandle(), Qt::Key_End);
+    QCOMPARE(openedClock->UpdateDelay(), 50);
+    Click(opened->BtnActive, {50, 16});
+
+    // Saved again, it opens into the same network.
+    const QString again = folder.filePath(QStringLiteral("ancora.ZTR"));
+    p.Save(again);
+    TFormZentaroChild *reopened = p.Open(again);
+    QVERIFY(reopened);
+    QCOMPARE(Network(reopened), network);
+    QVERIFY(reopened->Name() != opened->Name());
+    Click(p.Main->BtnCloseAll, {15, 15});
+    QTRY_COMPARE(p.Main->MDIChildCount(), 0);
+}
+
+void TestMainWindow::openFailsCleanly_data() {
+    QTest::addColumn<QByteArray>("content");
+    TFormZentaroChild sample(nullptr);
+    const TMemoryStream image = NetworkFileImage(sample);
+    const QByteArray valid(reinterpret_cast<const char *>(image.Memory()), qsizetype(image.Size()));
+    QTest::newRow("not a network file") << QByteArray("object Rete: TFormZentaroChild\nend\n");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("cut short") << valid.left(valid.size() / 2);
+    QByteArray flipped = valid;
+    flipped[3] = char(flipped[3] ^ 0x5A);
+    QTest::newRow("magic changed") << flipped;
+}
+
+void TestMainWindow::openFailsCleanly() {
+    QFETCH(QByteArray, content);
+    Program p;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("guasto.ZTR"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    p.NewNetwork();
+    const std::string caption = p.Main->Caption();
+    UserInput::AnswerNextMessageBox(QMessageBox::Ok, p.Asked);
+    QCOMPARE(p.Open(path), nullptr);
+    QCOMPARE(p.Asked, QStringList(QStringLiteral("Loading Error!")));
+    QCOMPARE(p.Main->Caption(), caption);
+    QCOMPARE(p.Main->MDIChildCount(), 1);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestMainWindow::failedSaveKeepsTheNetworkUnsaved() {
+    Program p;
+    TFormZentaroChild *window = p.NewNetwork();
+    window->Modified = true;
+    UserInput::AnswerNextMessageBox(QMessageBox::Ok, p.Asked);
+    p.Save(QStringLiteral("/nonexistent-folder/rete.ZTR"));
+    QCOMPARE(p.Asked, QStringList(QStringLiteral("Saving Error!")));
+    QVERIFY(window->Modified);
+    QCOMPARE(window->FileName, "NoName.ZTR");
+    QCOMPARE(window->Caption(), "NoName.ZTR");
+    QCOMPARE(p.Main->Caption(), Prefix + "NoName.ZTR");
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestMainWindow::closingAsksOnlyForModifiedNetworks() {
+    Program p;
+    p.NewNetwork();
+    p.NewNetwork()->Modified = true;
+    p.Main->Close();
+    QVERIFY(p.Main->Widget()->isVisible());
+    UserInput::AnswerNextMessageBox(QMessageBox::Yes, p.Asked);
+    Click(p.Main->BtnCloseAll, {15, 15});
+    QTRY_COMPARE(p.Main->MDIChildCount(), 0);
+    QCOMPARE(p.Asked.size(), 1);
+    p.Main->Close();
+    QVERIFY(!p.Main->Widget()->isVisible());
+}
+
+void TestMainWindow::arrangement() {
+    Program p;
+    p.NewNetwork();
+    p.NewNetwork();
+    Click(p.Main->BtnIconize, {15, 15});
+    for (TFormZentaroChild *window : p.Windows()) QCOMPARE(window->WindowState(), TWindowState::wsMinimized);
+
+    Click(p.Main->BtnTile, {15, 15});
+    const QRect area = p.Main->MDIArea()->viewport()->rect();
+    int bottom = 0;
+    for (TFormZentaroChild *window : p.Windows()) {
+        QCOMPARE(window->WindowState(), TWindowState::wsNormal);
+        const QRect frame = window->MDIFrame()->geometry();
+        QCOMPARE(frame.left(), 0);
+        QCOMPARE(frame.width(), area.width());
+        QCOMPARE(frame.top(), bottom);
+        bottom = frame.bottom() + 1;
+    }
+    QCOMPARE(bottom, area.height());
+
+    Click(p.Main->BtnIconize, {15, 15});
+    Click(p.Main->BtnCascade, {15, 15});
+    const std::vector<TFormZentaroChild *> windows = p.Windows();
+    for (TFormZentaroChild *window : windows) QCOMPARE(window->WindowState(), TWindowState::wsNormal);
+    QVERIFY(windows[0]->MDIFrame()->pos() != windows[1]->MDIFrame()->pos());
+    Click(p.Main->BtnCloseAll, {15, 15});
+    QTRY_COMPARE(p.Main->MDIChildCount(), 0);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
