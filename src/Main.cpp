@@ -156,32 +156,37 @@ void TFormZentaroMain::BtnNewClick(TComponent *) {
     SetCaption(CaptionPrefix() + "NoName.ZTR");
 }
 
+TFormZentaroChild *TFormZentaroMain::OpenNetworkWindow(const std::string &path) {
+    auto *window = new TFormZentaroChild(nullptr);
+    try {
+        while (!window->Components().empty()) Free(window->Components().front());
+        ReadNetworkFile(path, *window, FormNameTaken);
+    } catch (...) {
+        // What a failed read leaves is no network window.
+        Free(window);
+        throw;
+    }
+    window->FileName = path;
+    window->SetCaption(FileNamePart(path));
+    window->Modified = false;
+    window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
+    SetCaption(CaptionPrefix() + CaptionOfPath(path));
+    window->AddFlipFlopItems();
+    ApplyClockDelay(window, ClockDelay());
+    ApplyShowPortState(window, CBShowPortState->Checked());
+    // The gates can be moved at once, as in a window that was just created.
+    window->FormShow(window);
+    return window;
+}
+
 TFormZentaroChild *TFormZentaroMain::OpenNetwork(const std::string &path) {
     THourglass hourglass;
-    auto *window = new TFormZentaroChild(nullptr);
-    while (!window->Components().empty()) Free(window->Components().front());
     try {
-        bool ok = false;
-        LoadNetworkFile(path, *window, ok, FormNameTaken);
-        if (ok) {
-            window->FileName = path;
-            window->SetCaption(FileNamePart(path));
-            window->Modified = false;
-            window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
-            SetCaption(CaptionPrefix() + CaptionOfPath(path));
-            window->AddFlipFlopItems();
-            ApplyClockDelay(window, ClockDelay());
-            ApplyShowPortState(window, CBShowPortState->Checked());
-            // The gates can be moved at once, as in a window that was just created.
-            window->FormShow(window);
-            return window;
-        }
+        return OpenNetworkWindow(path);
     } catch (const std::exception &) {
+        ShowMessageBox(QStringLiteral("Loading Error!"));
+        return nullptr;
     }
-    // What a failed read leaves is no network window: it goes, and the user is told.
-    Free(window);
-    ShowMessageBox(QStringLiteral("Loading Error!"));
-    return nullptr;
 }
 
 void TFormZentaroMain::BtnOpenClick(TComponent *) {

@@ -59,6 +59,9 @@ public:
     // Opens the network file at path (native encoding) in a new window, as the open command does
     // once a file has been chosen. Returns the window, or null when the file did not load.
     TFormZentaroChild *OpenNetwork(const std::string &path);
+    // The same without telling the user: a file that does not load throws the reason, and the
+    // window made for it is gone.
+    TFormZentaroChild *OpenNetworkWindow(const std::string &path);
 
     void ScreenActiveFormChange(TComponent *sender);
     void NetworkClosed(TComponent *sender);

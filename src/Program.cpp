@@ -9,7 +9,6 @@ int main(int argc, char *argv[]) {
     TApplication::Instance().SetTitle("Zentaro");
     QApplication::setApplicationName(QStringLiteral("Zentaro"));
     const auto mainForm = std::make_unique<TFormZentaroMain>(nullptr);
-    SetMDIFrameForm(mainForm.get());
     mainForm->Show();
     return application.exec();
 }

@@ -2,6 +2,7 @@
 // Each subcommand is one row of the table below; failures print one line and exit 1.
 
 #include "FChild.h"
+#include "Main.h"
 #include "Util.h"
 #include "classlib/Forms.h"
 #include "stream/Errors.h"
@@ -81,27 +82,23 @@ bool IsNetworkFileName(std::string_view name) {
     return extension == ".ztr";
 }
 
-// Runs body with a Qt application on the offscreen platform, which a network window needs.
-void WithApplication(const std::function<void()> &body) {
+// Runs body with the program's main window on the offscreen platform: network files open in it
+// as they do in the program.
+void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
     char name[] = "ztrtool";
     char *argv[] = {name, nullptr};
     QApplication application(argc, argv);
-    body();
-}
-
-// Loads a network file as the program opens one: a new network window emptied of its parts.
-void LoadAsProgram(const std::string &fileName, TFormZentaroChild &window) {
-    window.DestroyComponents();
-    ReadNetworkFile(fileName, window);
+    TFormZentaroMain mainWindow(nullptr);
+    mainWindow.Show();
+    body(mainWindow);
 }
 
 void Check(Arguments arguments) {
-    WithApplication([&] {
-        TFormZentaroChild window(nullptr);
+    WithMainWindow([&](TFormZentaroMain &mainWindow) {
         try {
-            LoadAsProgram(arguments[0], window);
+            mainWindow.OpenNetworkWindow(arguments[0]);
         } catch (const EReadError &error) {
             throw ToolError(std::string(arguments[0]) + ": stream byte " + std::to_string(error.Offset) + ": " +
                             error.what());
@@ -111,10 +108,9 @@ void Check(Arguments arguments) {
 }
 
 void Resave(Arguments arguments) {
-    WithApplication([&] {
-        TFormZentaroChild window(nullptr);
-        LoadAsProgram(arguments[0], window);
-        if (!SaveNetworkFile(arguments[1], window)) throw ToolError("cannot write " + std::string(arguments[1]));
+    WithMainWindow([&](TFormZentaroMain &mainWindow) {
+        TFormZentaroChild *window = mainWindow.OpenNetworkWindow(arguments[0]);
+        if (!SaveNetworkFile(arguments[1], *window)) throw ToolError("cannot write " + std::string(arguments[1]));
     });
 }
 
