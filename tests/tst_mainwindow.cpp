@@ -311,8 +311,12 @@ void TestMainWindow::arrangement() {
     Click(p.Main->BtnIconize, {15, 15});
     Click(p.Main->BtnCascade, {15, 15});
     const std::vector<TFormZentaroChild *> windows = p.Windows();
-    for (TFormZentaroChild *window : windows) QCOMPARE(window->WindowState(), TWindowState::wsNormal);
-    QVERIFY(windows[0]->MDIFrame()->pos() != windows[1]->MDIFrame()->pos());
+    for (TFormZentaroChild *window : windows) {
+        QCOMPARE(window->WindowState(), TWindowState::wsNormal);
+        // The full width the windows had before, as far as the area allows.
+        QCOMPARE(window->MDIFrame()->geometry().right(), area.width() - 1);
+    }
+    QVERIFY(windows[0]->MDIFrame()->y() > windows[1]->MDIFrame()->y());
     Click(p.Main->BtnCloseAll, {15, 15});
     QTRY_COMPARE(p.Main->MDIChildCount(), 0);
 }

@@ -157,7 +157,22 @@ TForm *TForm::ActiveMDIChild() const {
 }
 
 void TForm::Cascade() {
-    if (FMDIArea) FMDIArea->cascadeSubWindows();
+    if (!FMDIArea) return;
+    // Each window keeps its size as far as the area allows; the active one ends on top, lowest.
+    const QRect area = FMDIArea->viewport()->rect();
+    std::vector<TForm *> children = ChildForms(FMDIArea);
+    std::reverse(children.begin(), children.end());
+    int step = 0, offset = 0;
+    for (TForm *form : children) {
+        QMdiSubWindow *frame = form->MDIFrame();
+        if (!frame->isVisible() || frame->isMinimized()) continue;
+        if (!step) step = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
+        if (offset > 0 && (offset + frame->minimumSizeHint().height() > area.height() || offset > area.height() / 2)) offset = 0;
+        const QSize size = frame->size().boundedTo(area.size() - QSize(offset, offset));
+        frame->setGeometry(offset, offset, size.width(), size.height());
+        frame->raise();
+        offset += step;
+    }
 }
 
 void TForm::Tile() {
