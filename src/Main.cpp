@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "ExcepLog.h"
 #include "FChild.h"
 #include "PatPanel.h"
 #include "Util.h"
@@ -73,6 +74,7 @@ const TClassInfo &TFormZentaroMain::StaticClassInfo() {
                                        .Field("PatternHolder", &W::PatternHolder)
                                        .Field("OpenDialog", &W::OpenDialog)
                                        .Field("SaveDialog", &W::SaveDialog)
+                                       .Field("ExceptLogger", &W::ExceptLogger)
                                        .Field("ApplicationEvents", &W::ApplicationEvents)
                                        .Method("ApplicationEventsException", &W::ApplicationEventsException)
                                        .Method("ApplicationEventsHint", &W::ApplicationEventsHint)
@@ -262,13 +264,14 @@ void TFormZentaroMain::BtnCloseAllClick(TComponent *) {
 
 void TFormZentaroMain::ApplicationEventsHint(TComponent *) { StatusBar->SetSimpleText(TApplication::Instance().Hint()); }
 
-void TFormZentaroMain::ApplicationEventsException(TComponent *, std::exception_ptr error) {
-    QString message = QStringLiteral("Unknown error");
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception &exception) {
-        message = QString::fromStdString(exception.what());
-    } catch (...) {
-    }
-    ShowMessageBox(message);
+void TFormZentaroMain::ApplicationEventsException(TComponent *sender, std::exception_ptr error) {
+    const std::vector<TForm *> windows = ChildWindows();
+    std::string active;
+    if (!windows.empty())
+        if (const TForm *window = ActiveMDIChild()) active = window->Name() + "  [" + window->Caption() + "]";
+    std::vector<std::string> open;
+    for (auto window = windows.rbegin(); window != windows.rend(); ++window) open.push_back(std::string(11, ' ') + (*window)->Name());
+    ExceptLogger->SetActiveForm(active);
+    ExceptLogger->SetOpenForms(open);
+    ExceptLogger->ReportException(sender, error);
 }

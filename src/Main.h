@@ -12,6 +12,7 @@
 #include <vector>
 
 class TApplicationEvents;
+class TExceptionLogger;
 class TLabel;
 class TOpenDialog;
 class TPatternCheckBox;
@@ -46,6 +47,7 @@ public:
     TPatternHolder *PatternHolder = nullptr;
     TOpenDialog *OpenDialog = nullptr;
     TSaveDialog *SaveDialog = nullptr;
+    TExceptionLogger *ExceptLogger = nullptr;
     TApplicationEvents *ApplicationEvents = nullptr;
 
     // Every caption the window gives itself begins with this (the window's hint).

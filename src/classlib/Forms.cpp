@@ -85,6 +85,10 @@ const TClassInfo &TForm::StaticClassInfo() {
             .Enumeration("BorderStyle", BorderStyleNames, &TForm::BorderStyle, &TForm::SetBorderStyle)
             .Default(int(TFormBorderStyle::bsSizeable))
             .String("Caption", &TForm::Caption, &TForm::SetCaption)
+            .Integer("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight)
+            .Stored(&TForm::IsClientSizeStored)
+            .Integer("ClientWidth", &TForm::ClientWidth, &TForm::SetClientWidth)
+            .Stored(&TForm::IsClientSizeStored)
             .Integer("Color", &TForm::Color, &TForm::SetColor)
             .Symbols(ColorNames)
             .Stored(&TForm::IsColorStored)
@@ -304,17 +308,26 @@ void TForm::SetWindowState(TWindowState state) {
         frame->showNormal();
 }
 
+void TForm::SetClientWidth(int value) { SetBounds(Left(), Top(), Width() - ClientWidth() + value, Height()); }
+
+void TForm::SetClientHeight(int value) { SetBounds(Left(), Top(), Width(), Height() - ClientHeight() + value); }
+
 int TForm::PixelsPerInch() const { return Widget()->logicalDpiY(); }
 
 int TForm::TextHeight() const { return QFontMetrics(Font()->ToQFont()).height(); }
 
 void TForm::SetBounds(int left, int top, int width, int height) {
-    TControl::SetBounds(left, top, width, height);
+    // The bounds are the frame's: the client follows from them, and the frame's own notices of
+    // the change must not take its half-done geometry for the new bounds.
+    TakeBounds(left, top, width, height);
+    FApplyingFrame = true;
     ApplyFrameGeometry();
+    FApplyingFrame = false;
     AlignControls();
 }
 
 void TForm::FrameGeometryChanged() {
+    if (FApplyingFrame) return;
     const QWidget *frame = FrameWidget();
     const QRect outer = FMDIFrame ? frame->geometry() : frame->frameGeometry();
     TakeBounds(outer.x(), outer.y(), outer.width(), outer.height());

@@ -45,6 +45,9 @@ public:
     void SetPosition(TPosition position) { FPosition = position; }
     bool Scaled() const { return FScaled; }
     void SetScaled(bool value) { FScaled = value; }
+    // The inner size; a description may give it instead of the outer one. Never written back.
+    void SetClientWidth(int value);
+    void SetClientHeight(int value);
     TWindowState WindowState() const;
     void SetWindowState(TWindowState state);
     // The screen's pixel density and the form font's text height, as of this machine.
@@ -99,6 +102,7 @@ protected:
     void ColorChanged() override;
 
 private:
+    bool IsClientSizeStored() const { return false; }
     QWidget *FrameWidget() const;
     void ShowFrame();
     void ApplyFrameGeometry();
@@ -121,6 +125,7 @@ private:
     QObject *FCloseFilter = nullptr;
     int FModalResult = mrNone;
     bool FDestroying = false;
+    bool FApplyingFrame = false;
     class QEventLoop *FModalLoop = nullptr;
 };
 
