@@ -159,6 +159,17 @@ void TestTextForm::goldenText() {
                             "end\n";
     QCOMPARE(Dump(stream), text);
     QCOMPARE(Pack(text), stream);
+
+    // Names that are no identifiers, and a prefix byte the words cannot give.
+    const QByteArray odd = Stream(All({Raw("F0"), Record("T-Root", "my name", Property("1st", Set({"a", "b c"})),
+                                                         Record("", "it's\t\xe9\x81", {}, {}, ffInherited | ffInline, 2))}));
+    const QByteArray oddText = "object $F0 'my name': 'T-Root'\n"
+                               "  '1st' = [a, 'b c']\n"
+                               "  object $F7 'it''s'#9'\u00e9'#129: '' [2]\n"
+                               "  end\n"
+                               "end\n";
+    QCOMPARE(Dump(odd), oddText);
+    QCOMPARE(Pack(oddText), odd);
 }
 
 void TestTextForm::binaryRoundTrip_data() {
@@ -216,6 +227,29 @@ void TestTextForm::binaryRoundTrip_data() {
         Property("end", Ident("end")), Property("object", Ident("inherited")), Property("item", Ident("inline")),
         Property("Inline", Collection({{-1, All({Property("End", Ident("item")), Property("item", Int(1))})}}))}),
         All({Record("inline", "end", {}, {}), Record("item", "", {}, {}, 0, 1), Record("object", "", {}, {})})));
+    QTest::newRow("empty root and class names") << Stream(Record("", "", {}, Record("", "", {}, {}, ffInherited)));
+    QTest::newRow("name with a blank") << Stream(Record("TRoot", "my name", {}, Record("TPanel", " ")));
+    QTest::newRow("name starting with a digit") << Stream(Record("TRoot", "1st", {}, Record("TPanel", "2")));
+    QTest::newRow("8-bit names") << Stream(Record("TRoot", "caf\xe9\x81\x90\t\x7f\xff", {},
+                                                  Record("TPanel", "\x80\xa0", {}, {}, ffInline)));
+    QTest::newRow("quote in a name") << Stream(Record("TRoot", "it's", {}, Record("TPanel", "''", {}, {}, 0, 1)));
+    QTest::newRow("class names") << Stream(Record("T Root", "", {}, All({
+        Record("T-Gate", "G", {}, {}, ffInherited), Record("A.B", "", {}, {}), Record("\xe9", "x.y")})));
+    QTest::newRow("long class names") << Stream(Record(std::string(240, 'C'), "", {},
+        Record(std::string(255, '\xe9'), std::string(255, '\''), {}, {}, ffInline), ffInherited));
+    QTest::newRow("property names and set elements") << Stream(Record("TRoot", "", All({
+        Property("1st", Set({"1a", "b c", "x..y"})), Property("a.", Int(1)), Property("\xe9", Int(2))})));
+    QTest::newRow("identifiers") << WithValue(List({Ident("a b"), Ident(""), Ident("x."), Ident("caf\xe9"),
+                                                    Raw("07 04 54525545"), Raw("07 03 6E696C"), Raw("07 04 4E554C4C")}));
+    QTest::newRow("prefix bytes") << Stream(All({Raw("F0"), Record("TRoot", "", {}, All({
+        Record("TPanel", "P", {}, {}, ffInherited | ffInline), Record("TPanel", "Q", {}, {}, 8),
+        Record("TPanel", "R", {}, {}, 0x0F, 3), Raw("F0 00 00 00 00")}))}));
+    // Child position 2 and item index 1 in tags wider than needed.
+    QTest::newRow("integer tags") << Stream(Record("TRoot", "", All({
+        Property("P", List({Raw("03 0500"), Raw("04 FFFFFFFF"), Raw("13 0100000000000000"), Raw("04 00800000")})),
+        Property("C", Raw("0E 030100 01 00 00"))}), Raw("F2 0402000000 06 5450616E656C 00 00 00")));
+    QTest::newRow("string tags") << WithValue(List({Raw("0C 03000000 616263"), Raw("0C 00000000"),
+                                                    Wide(u"abc\u20ac"), Wide(u""), Wide(std::u16string(70, u'w'))}));
 
     Writes deep = Record("TLeaf", "", Property("P", Int(1)));
     for (int i = 0; i < MaxNestingDepth; ++i) deep = Record("TBox", std::string("B").append(std::to_string(i)), {}, deep);
@@ -244,7 +278,12 @@ void TestTextForm::valueNotation_data() {
     QTest::newRow("quote and Windows-1252") << WithValue(Str("'\x80\xe9\x81")) << QByteArray(" '''\u20ac\u00e9'#129");
     QTest::newRow("only escapes") << WithValue(Str("\t")) << QByteArray(" #9");
     QTest::newRow("wide") << WithValue(Wide(u"\u03a9\u0080\r\xd800")) << QByteArray(" '\u03a9'#0128#13#55296");
-    QTest::newRow("wide that fits 8 bits") << WithValue(Wide(u"\u20ac\r")) << QByteArray(" '\u20ac'#13");
+    QTest::newRow("wide that fits 8 bits") << WithValue(Wide(u"\u20ac\r")) << QByteArray(" '\u20ac'#13W");
+    QTest::newRow("short long string") << WithValue(Raw("0C 02000000 6162")) << QByteArray(" 'ab'L");
+    QTest::newRow("identifier no plain one") << WithValue(Ident("a b")) << QByteArray(" &'a b'");
+    QTest::newRow("identifier that is a word") << WithValue(Raw("07 04 54525545")) << QByteArray(" &'TRUE'");
+    QTest::newRow("integer tags") << WithValue(List({Raw("03 0500"), Raw("13 FFFFFFFFFFFFFFFF")}))
+                                  << QByteArray(" (\n    5i16\n    -1i64)");
     QTest::newRow("long string") << WithValue(Str(std::string(64, 'a') + "b"))
                                  << QByteArray("\n    '" + QByteArray(64, 'a') + "' +\n    'b'");
     QTest::newRow("extended") << WithValue(Raw("05 00000000000000C0FF3F")) << QByteArray(" 1.5");
@@ -313,6 +352,9 @@ void TestTextForm::handWrittenText_data() {
     QTest::newRow("set with gaps") << QByteArray("[ a ,b.c,\n d ]") << WithValue(Set({"a", "b.c", "d"}));
     QTest::newRow("collection in one line") << QByteArray("<item [-1] A=1 end item end>")
                                             << WithValue(Raw("0E 02FF 01 0141 0201 00 01 00 00"));
+    QTest::newRow("tag marks") << QByteArray("('a'w #65L -1I32 5i8 & #9'x')")
+                               << WithValue(List({Wide(u"a"), Raw("0C 01000000 41"), Raw("04 FFFFFFFF"), Int(5),
+                                                  Raw("07 02 0978")}));
 }
 
 void TestTextForm::handWrittenText() {
@@ -358,6 +400,17 @@ void TestTextForm::parseErrors_data() {
     QTest::newRow("class name too long") << QByteArray("object " + QByteArray(240, 'C') + "\nend") << 1 << 8
                                          << "too long";
     QTest::newRow("text after the end") << QByteArray("object T\nend\nobject U\nend") << 3 << 1 << "End of text";
+    QTest::newRow("empty property name") << QByteArray("object T\n  '' = 1\nend") << 2 << 3 << "Property name";
+    QTest::newRow("empty set element") << QByteArray("object T\n  S = [a, '']\nend") << 2 << 11 << "Set element";
+    QTest::newRow("empty child class") << QByteArray("object T\n  object ''\n  end\nend") << 2 << 10
+                                       << "Class name expected";
+    QTest::newRow("name outside Windows-1252") << QByteArray("object '\u03a9': T\nend") << 1 << 8 << "Windows-1252";
+    QTest::newRow("prefix byte after inherited") << QByteArray("inherited $F0 T\nend") << 1 << 11 << "'object'";
+    QTest::newRow("prefix byte without position") << QByteArray("object $F2 T\nend") << 2 << 1 << "'[' expected";
+    QTest::newRow("integer width") << QByteArray("object T\n  I = 1i7\nend") << 2 << 7 << "width";
+    QTest::newRow("position width") << QByteArray("object T [1i64]\nend") << 1 << 11 << "too wide";
+    QTest::newRow("long string of wide text") << QByteArray("object T\n  S = '\u03a9'L\nend") << 2 << 10
+                                              << "long string";
 
     QByteArray lists = "object T\n  P = " + QByteArray(MaxNestingDepth + 1, '(') + "1" +
                        QByteArray(MaxNestingDepth + 1, ')') + "\nend";
@@ -401,17 +454,9 @@ void TestTextForm::malformedBinary_data() {
     QTest::newRow("wide string past the end") << withValue("12 02000000 4100") << qint64(18);
     QTest::newRow("binary past the end") << withValue("0A 00000001") << qint64(18);
     QTest::newRow("extended cut short") << withValue("05 0000") << qint64(14);
-    QTest::newRow("identifier with a space") << withValue("07 03 6120 62") << qint64(13);
-    QTest::newRow("identifier that is a word") << withValue("07 04 54525545") << qint64(13);
-    QTest::newRow("set element") << withValue("0B 02 3161 00") << qint64(14);
     QTest::newRow("unended list") << withValue("01 0201 0202") << qint64(18);
     QTest::newRow("item without list") << withValue("0E 0201 02") << qint64(16);
     QTest::newRow("item index too wide") << withValue("0E 13 0000000000000000 01 00 00") << qint64(14);
-    QTest::newRow("property name") << Stream(Record("TRoot", "", Property("1st", Int(1)))) << qint64(11);
-    QTest::newRow("class name") << Stream(Record("T Root", "", {})) << qint64(4);
-    QTest::newRow("class name too long") << Stream(Record(std::string(240, 'C'), "", {}, {}, ffInherited))
-                                         << qint64(5);
-    QTest::newRow("inherited and inline") << Stream(Record("TRoot", "", {}, {}, ffInherited | ffInline)) << qint64(4);
     QTest::newRow("position not an integer") << QByteArray("TPF0\xF2\x06\x01" "a\x01T\0\0\0", 13) << qint64(5);
 
     Writes deepList = Int(1);

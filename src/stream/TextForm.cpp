@@ -7,6 +7,7 @@
 #include "TextFormDetail.h"
 #include "Values.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -115,6 +116,17 @@ std::string FormatDate(std::uint64_t bits) {
         if (ParseDate(text, back) && back == bits) return text + "d";
     }
     return RawHex(0, 0, bits, 16);
+}
+
+std::string FormatInteger(std::int64_t value, TValueType type) {
+    std::string text = std::to_string(value);
+    if (type == IntegerType(value)) return text;
+    switch (type) {
+    case TValueType::vaInt8: return text + "i8";
+    case TValueType::vaInt16: return text + "i16";
+    case TValueType::vaInt32: return text + "i32";
+    default: return text + "i64";
+    }
 }
 
 std::string FormatCurrency(std::int64_t value) {
@@ -245,12 +257,12 @@ private:
         throw EReadError(message, offset);
     }
 
-    std::string ReadName(const char *what, bool allowDots, bool allowEmpty) {
-        const std::int64_t at = FReader.Position();
-        std::string name = FReader.ReadShortString();
-        if (!(allowEmpty && name.empty()) && !IsIdentifier(name, allowDots))
-            FailAt(at, std::string("Invalid ") + what);
-        return name;
+    // Names may hold any bytes: those that are no identifier are quoted like strings.
+    void WriteName(std::string_view name, bool allowDots) {
+        if (IsIdentifier(name, allowDots))
+            FOut += name;
+        else
+            WriteQuoted(name);
     }
 
     TValueType ReadIntegerType(const char *what) {
@@ -263,28 +275,33 @@ private:
     void WriteRecord(int level) {
         const std::int64_t start = FReader.Position();
         if (level > MaxNestingDepth) FailAt(start, "Components nested too deeply");
-        std::uint8_t flags = 0;
-        bool hasPosition = false;
-        std::int64_t position = 0;
-        if ((FReader.PeekByte() & 0xF0) == 0xF0) {
-            flags = FReader.ReadByte() & 0x0F;
-            if ((flags & ffInherited) && (flags & ffInline))
-                FailAt(start, "A component both inherited and inline has no text form");
-            if (flags & ffChildPos) {
-                hasPosition = true;
-                position = FReader.ReadIntegerPayload(ReadIntegerType("Child position"));
-            }
+        const bool hasPrefix = (FReader.PeekByte() & 0xF0) == 0xF0;
+        const int flags = hasPrefix ? FReader.ReadByte() & 0x0F : 0;
+        std::string position;
+        if (flags & ffChildPos) {
+            const TValueType type = ReadIntegerType("Child position");
+            position = FormatInteger(FReader.ReadIntegerPayload(type), type);
         }
-        const std::int64_t classAt = FReader.Position();
-        const std::string className = ReadName("class name", false, false);
-        if (className.size() > MaxClassNameLength) FailAt(classAt, "Class name too long");
-        const std::string name = ReadName("component name", false, true);
+        const std::string className = FReader.ReadShortString();
+        const std::string name = FReader.ReadShortString();
 
         Indent(level);
-        FOut += (flags & ffInherited) ? "inherited " : (flags & ffInline) ? "inline " : "object ";
-        if (!name.empty()) FOut += name + ": ";
-        FOut += className;
-        if (hasPosition) FOut += " [" + std::to_string(position) + "]";
+        // The words give flag 1 or 4, with or without 2; other prefix bytes are written as they are.
+        const int kind = flags & ~ffChildPos;
+        if (kind == ffInherited)
+            FOut += "inherited ";
+        else if (kind == ffInline)
+            FOut += "inline ";
+        else if (kind == 0 && (flags != 0 || !hasPrefix))
+            FOut += "object ";
+        else
+            FOut += std::string("object $F") + HexDigits[flags] + ' ';
+        if (!name.empty()) {
+            WriteName(name, false);
+            FOut += ": ";
+        }
+        WriteName(className, false);
+        if (!position.empty()) FOut += " [" + position + "]";
         FOut += '\n';
         while (FReader.PeekByte() != 0) {
             WriteProperty(level + 1, level);
@@ -300,7 +317,7 @@ private:
     // "Name = value" at the level's indent, without the line end.
     void WriteProperty(int level, int depth) {
         Indent(level);
-        FOut += ReadName("property name", true, false);
+        WriteName(FReader.ReadShortString(), true);
         FOut += " =";
         WriteValue(level + 1, depth, true);
     }
@@ -321,7 +338,7 @@ private:
         case TValueType::vaInt8:
         case TValueType::vaInt16:
         case TValueType::vaInt32:
-        case TValueType::vaInt64: FOut += std::to_string(FReader.ReadIntegerPayload(type)); return;
+        case TValueType::vaInt64: FOut += FormatInteger(FReader.ReadIntegerPayload(type), type); return;
         case TValueType::vaExtended: {
             const std::string bytes = FReader.ReadBytes(ExtendedSize);
             std::uint8_t extended[ExtendedSize];
@@ -333,21 +350,31 @@ private:
         case TValueType::vaCurrency: FOut += FormatCurrency(std::int64_t(FReader.ReadUInt64())); return;
         case TValueType::vaDate: FOut += FormatDate(FReader.ReadUInt64()); return;
         case TValueType::vaString:
-        case TValueType::vaLString: WriteString(FReader.ReadStringPayload(type), level, afterEquals); return;
+        case TValueType::vaLString: {
+            const std::string text = FReader.ReadStringPayload(type);
+            WriteString(text, level, afterEquals);
+            // A long string the writer would have made short.
+            if (type == TValueType::vaLString && text.size() <= 255) FOut += 'L';
+            return;
+        }
         case TValueType::vaWString: WriteWideString(FReader.ReadWideStringPayload(), level, afterEquals); return;
         case TValueType::vaIdent: {
             const std::string ident = FReader.ReadShortString();
-            if (!IsIdentifier(ident, true) || IsValueWord(ident)) FailAt(at, "Invalid identifier");
-            FOut += ident;
+            if (IsIdentifier(ident, true) && !IsValueWord(ident)) {
+                FOut += ident;
+            } else {
+                FOut += '&';
+                WriteQuoted(ident);
+            }
             return;
         }
         case TValueType::vaSet: {
             FOut += '[';
             for (bool first = true;; first = false) {
-                const std::string element = ReadName("set element", true, true);
+                const std::string element = FReader.ReadShortString();
                 if (element.empty()) break;
                 if (!first) FOut += ", ";
-                FOut += element;
+                WriteName(element, true);
             }
             FOut += ']';
             return;
@@ -391,8 +418,10 @@ private:
         FOut += '\n';
         Indent(level);
         FOut += "item";
-        if (FReader.PeekValueType() != TValueType::vaList)
-            FOut += " [" + std::to_string(FReader.ReadIntegerPayload(ReadIntegerType("Item index"))) + "]";
+        if (FReader.PeekValueType() != TValueType::vaList) {
+            const TValueType type = ReadIntegerType("Item index");
+            FOut += " [" + FormatInteger(FReader.ReadIntegerPayload(type), type) + "]";
+        }
         if (FReader.PeekValueType() != TValueType::vaList) FReader.Fail("Collection item expected");
         FReader.ReadValueType();
         while (FReader.PeekByte() != 0) {
@@ -420,31 +449,36 @@ private:
     }
 
     void WriteString(std::string_view bytes, int level, bool afterEquals) {
+        const std::size_t count =
+            std::max<std::size_t>(1, (bytes.size() + StringPieceLength - 1) / StringPieceLength);
+        for (std::size_t piece = 0; piece < count; ++piece) {
+            BeginPiece(piece, count, level, afterEquals);
+            WriteQuoted(bytes.substr(piece * StringPieceLength, StringPieceLength));
+        }
+    }
+
+    // 8-bit text as one piece: quoted characters, and escapes for those that are better not.
+    void WriteQuoted(std::string_view bytes) {
         if (bytes.empty()) {
-            BeginPiece(0, 1, level, afterEquals);
             FOut += "''";
             return;
         }
-        const std::size_t count = (bytes.size() + StringPieceLength - 1) / StringPieceLength;
-        for (std::size_t piece = 0; piece < count; ++piece) {
-            BeginPiece(piece, count, level, afterEquals);
-            bool quoted = false;
-            for (char c : bytes.substr(piece * StringPieceLength, StringPieceLength)) {
-                const std::uint8_t byte = std::uint8_t(c);
-                const int character = Cp1252ToUnicode(byte);
-                if (character < 0x20 || character == 0x7F) {
-                    if (quoted) FOut += '\'';
-                    quoted = false;
-                    FOut += '#' + std::to_string(byte);
-                    continue;
-                }
-                if (!quoted) FOut += '\'';
-                quoted = true;
-                if (c == '\'') FOut += '\'';
-                AppendUtf8(FOut, char32_t(character));
+        bool quoted = false;
+        for (char c : bytes) {
+            const std::uint8_t byte = std::uint8_t(c);
+            const int character = Cp1252ToUnicode(byte);
+            if (character < 0x20 || character == 0x7F) {
+                if (quoted) FOut += '\'';
+                quoted = false;
+                FOut += '#' + std::to_string(byte);
+                continue;
             }
-            if (quoted) FOut += '\'';
+            if (!quoted) FOut += '\'';
+            quoted = true;
+            if (c == '\'') FOut += '\'';
+            AppendUtf8(FOut, char32_t(character));
         }
+        if (quoted) FOut += '\'';
     }
 
     // Text that Windows-1252 holds entirely is written like an 8-bit string; otherwise code
@@ -457,7 +491,11 @@ private:
             if (byte < 0) break;
             bytes += char(byte);
         }
-        if (bytes.size() == units.size()) return WriteString(bytes, level, afterEquals);
+        if (bytes.size() == units.size()) {
+            WriteString(bytes, level, afterEquals);
+            FOut += 'W';
+            return;
+        }
 
         std::size_t count = 0;
         for (std::size_t i = 0; i < units.size(); ++count) i = PieceEnd(units, i);

@@ -10,8 +10,8 @@
 class TMemoryStream;
 
 // Reads the signature and the root record from the input's position on and returns the text
-// (UTF-8). Malformed bytes, and records the text cannot express, raise EReadError with the
-// offset; the input's position is then where reading stopped.
+// (UTF-8), which packs back into exactly the bytes read. Malformed bytes raise EReadError with
+// the offset; the input's position is then where reading stopped.
 std::string ObjectBinaryToText(TMemoryStream &input);
 
 // Parses the text and writes the signature and root record at the output's position. Malformed

@@ -26,6 +26,10 @@ bool IsIdentifier(std::string_view text, bool allowDots);
 // False, True, Null and nil in any case: identifiers the writer turns into their own tags.
 bool IsValueWord(std::string_view text);
 
+// Decimal; with the width as "i8", "i16", "i32" or "i64" when the tag is not the smallest that
+// holds the value.
+std::string FormatInteger(std::int64_t value, TValueType type);
+
 // The text of a float of each kind, suffix included: the shortest decimal that reads back to the
 // same bits, or the bits in hex ("$" and 8, 16 or 20 digits) when no decimal does.
 std::string FormatExtended(const std::uint8_t (&bytes)[ExtendedSize]);

@@ -133,7 +133,7 @@ private:
             ++FPosition;
             if (!AtDigit()) Fail(FPosition, "Character code expected after '#'");
             SkipDigits();
-        } else if (IsOneOf(c, "=:[](){}<>,+")) {
+        } else if (IsOneOf(c, "=:[](){}<>,+&")) {
             token.kind = TTokenKind::Symbol;
             ++FPosition;
         } else {
@@ -143,12 +143,15 @@ private:
         return token;
     }
 
-    // -digits[.digits][E[+-]digits][s|c|d], and nothing word-like straight after.
+    // -digits[.digits][E[+-]digits][s|c|d], or -digits and a width (i16), and nothing word-like
+    // straight after.
     void LexNumber() {
         const std::size_t start = FPosition;
         if (At('-')) ++FPosition;
         SkipDigits();
+        bool whole = true;
         if (At('.') && AtDigit(1)) {
+            whole = false;
             ++FPosition;
             SkipDigits();
         }
@@ -156,11 +159,17 @@ private:
             const std::size_t sign = (FPosition + 1 < FText.size() &&
                                       (FText[FPosition + 1] == '+' || FText[FPosition + 1] == '-')) ? 1 : 0;
             if (AtDigit(1 + sign)) {
+                whole = false;
                 FPosition += 1 + sign;
                 SkipDigits();
             }
         }
-        if (FPosition < FText.size() && IsOneOf(FText[FPosition], "sScCdD")) ++FPosition;
+        if (FPosition < FText.size() && IsOneOf(FText[FPosition], "sScCdD")) {
+            ++FPosition;
+        } else if (whole && (At('i') || At('I')) && AtDigit(1)) {
+            ++FPosition;
+            SkipDigits();
+        }
         if (FPosition < FText.size() && (IsLetterOrDigit(FText[FPosition]) || FText[FPosition] == '.'))
             Fail(start, "Invalid number");
         if (FPosition - start > MaxNumberLength) Fail(start, "Number too long");
@@ -194,45 +203,88 @@ private:
     bool IsRecordKeyword(const TToken &token) const {
         return IsWord(token, "object") || IsWord(token, "inherited") || IsWord(token, "inline");
     }
-    // A keyword is a property name when "=" follows it.
+    static bool IsStringStart(const TToken &token) {
+        return token.kind == TTokenKind::Quoted || token.kind == TTokenKind::Escape;
+    }
+    // A keyword is a property name when "=" follows it; a quoted name is always one.
     bool IsPropertyName(const TToken &token) {
-        return token.kind == TTokenKind::Identifier && IsSymbol(Peek(), '=');
+        return (token.kind == TTokenKind::Identifier && IsSymbol(Peek(), '=')) || IsStringStart(token);
     }
     void Expect(char symbol) {
         const TToken token = Next();
         if (!IsSymbol(token, symbol)) Fail(token.start, std::string("'") + symbol + "' expected");
     }
 
-    std::string_view Name(const TToken &token, const char *what, bool allowDots, std::size_t maxLength) {
-        if (token.kind != TTokenKind::Identifier) Fail(token.start, std::string(what) + " expected");
-        const std::string_view name = TextOf(token);
-        if (!allowDots && name.find('.') != std::string_view::npos)
+    // An identifier, or any 8-bit text written as a string without gaps ('1 x', #9'a').
+    std::string NameText(const TToken &token, const char *what) {
+        if (token.kind == TTokenKind::Identifier) return std::string(TextOf(token));
+        if (!IsStringStart(token)) Fail(token.start, std::string(what) + " expected");
+        TToken last = token;
+        bool wide = false;
+        const std::u16string units = DecodeString(last, false, wide);
+        if (wide) Fail(token.start, std::string(what) + " outside Windows-1252");
+        return Cp1252Bytes(units);
+    }
+
+    void CheckName(const TToken &token, std::string_view name, const char *what, bool allowDots,
+                   std::size_t maxLength) {
+        if (token.kind == TTokenKind::Identifier && !allowDots && name.find('.') != std::string_view::npos)
             Fail(token.start, std::string("Invalid ") + what);
         if (name.size() > maxLength) Fail(token.start, std::string(what) + " too long");
+    }
+
+    std::string Name(const TToken &token, const char *what, bool allowDots, std::size_t maxLength) {
+        std::string name = NameText(token, what);
+        CheckName(token, name, what, allowDots, maxLength);
         return name;
     }
 
-    std::int64_t ParseInteger(const TToken &token, std::int64_t low, std::int64_t high, const char *what) {
-        const std::string_view text = TextOf(token);
+    struct TInteger {
+        std::int64_t value;
+        TValueType type;
+    };
+
+    // Decimal digits and an optional width ("i16"), at most the widest tag allowed; without a
+    // width the smallest tag that holds the value.
+    TInteger ParseInteger(const TToken &token, TValueType widest, const char *what) {
+        std::string_view text = TextOf(token);
         if (token.kind != TTokenKind::Number || text.find_first_of(".eEsScCdD") != std::string_view::npos)
             Fail(token.start, std::string(what) + ": integer expected");
+        TValueType type = widest;
+        const std::size_t width = text.find_first_of("iI");
+        if (width != std::string_view::npos) {
+            const std::string_view bits = text.substr(width + 1);
+            type = bits == "8"    ? TValueType::vaInt8
+                   : bits == "16" ? TValueType::vaInt16
+                   : bits == "32" ? TValueType::vaInt32
+                   : bits == "64" ? TValueType::vaInt64
+                                  : TValueType::vaNull;
+            if (type == TValueType::vaNull) Fail(token.start, "Integer width i8, i16, i32 or i64 expected");
+            // The tags' numbers grow with their width.
+            if (std::uint8_t(type) > std::uint8_t(widest)) Fail(token.start, std::string(what) + " too wide");
+            text = text.substr(0, width);
+        }
+        const std::uint64_t high = type == TValueType::vaInt8    ? 0x7F
+                                   : type == TValueType::vaInt16 ? 0x7FFF
+                                   : type == TValueType::vaInt32 ? 0x7FFFFFFF
+                                                                 : 0x7FFFFFFFFFFFFFFF;
         const bool negative = text[0] == '-';
-        const std::uint64_t limit = negative ? 0 - std::uint64_t(low) : std::uint64_t(high);
+        const std::uint64_t limit = negative ? high + 1 : high;
         std::uint64_t magnitude = 0;
         for (char c : text.substr(negative ? 1 : 0)) {
             const unsigned digit = unsigned(c - '0');
             if (magnitude > (limit - digit) / 10) Fail(token.start, std::string(what) + " out of range");
             magnitude = magnitude * 10 + digit;
         }
-        return negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
+        const std::int64_t value = negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
+        return {value, width == std::string_view::npos ? IntegerType(value) : type};
     }
 
     // "[n]" after a class or an item keyword.
     void ParseIndex(const char *what) {
-        const std::int64_t index = ParseInteger(Next(), std::numeric_limits<std::int32_t>::min(),
-                                                std::numeric_limits<std::int32_t>::max(), what);
+        const TInteger index = ParseInteger(Next(), TValueType::vaInt32, what);
         Expect(']');
-        FWriter.WriteInteger(index);
+        FWriter.WriteInteger(index.value, index.type);
     }
 
     // ---- records
@@ -240,18 +292,37 @@ private:
     void ParseObject(const TToken &keyword, int depth) {
         if (depth > MaxNestingDepth) Fail(keyword.start, "Components nested too deeply");
         std::uint8_t flags = IsWord(keyword, "inherited") ? ffInherited : IsWord(keyword, "inline") ? ffInline : 0;
-        const TToken first = Next();
-        std::string_view name, className;
-        if (IsSymbol(Peek(), ':')) {
-            name = Name(first, "Component name", false, MaxNameLength);
-            Next();
-            className = Name(Next(), "Class name", false, MaxClassNameLength);
-        } else {
-            className = Name(first, "Class name", false, MaxClassNameLength);
+        // "object $F5": a prefix byte the words cannot give, written as it is.
+        const bool givenPrefix = Peek().kind == TTokenKind::RawFloat;
+        if (givenPrefix) {
+            const TToken prefix = Next();
+            const std::string_view digits = TextOf(prefix).substr(1);
+            if (!IsWord(keyword, "object")) Fail(prefix.start, "A prefix byte goes with 'object'");
+            if (digits.size() != 2 || (digits[0] != 'F' && digits[0] != 'f'))
+                Fail(prefix.start, "Prefix byte $F0 to $FF expected");
+            flags = std::uint8_t(HexValue(digits[1]));
         }
+        const TToken first = Next();
+        TToken classToken = first;
+        std::string name, className = NameText(first, "Name");
+        if (IsSymbol(Peek(), ':')) {
+            name = std::move(className);
+            CheckName(first, name, "Component name", false, MaxNameLength);
+            Next();
+            classToken = Next();
+            className = NameText(classToken, "Class name");
+        }
+        CheckName(classToken, className, "Class name", false, MaxNameLength);
         const bool hasPosition = IsSymbol(Peek(), '[');
-        if (hasPosition) flags |= ffChildPos;
-        if (flags != 0) FWriter.WriteByte(0xF0 | flags);
+        if (!givenPrefix && hasPosition) flags |= ffChildPos;
+        if (givenPrefix && hasPosition != ((flags & ffChildPos) != 0))
+            Fail(Peek().start, hasPosition ? "The prefix byte has no child position" : "'[' expected");
+        const bool hasPrefix = givenPrefix || flags != 0;
+        // Without a prefix byte, a class name's length byte must not read as one, nor as the end
+        // of the children.
+        if (!hasPrefix && className.size() > MaxClassNameLength) Fail(classToken.start, "Class name too long");
+        if (!hasPrefix && className.empty() && depth > 0) Fail(classToken.start, "Class name expected");
+        if (hasPrefix) FWriter.WriteByte(0xF0 | flags);
         if (hasPosition) {
             Next();
             ParseIndex("Child position");
@@ -282,8 +353,11 @@ private:
     }
 
     void ParseProperty(const TToken &nameToken, int depth) {
-        FWriter.WriteShortString(Name(nameToken, "Property name", true, MaxNameLength));
-        Next(); // "="
+        const std::string name = Name(nameToken, "Property name", true, MaxNameLength);
+        // An empty name would end the properties.
+        if (name.empty()) Fail(nameToken.start, "Property name expected");
+        FWriter.WriteShortString(name);
+        Expect('=');
         ParseValue(depth, false);
     }
 
@@ -293,7 +367,7 @@ private:
         const TToken token = Next();
         switch (token.kind) {
         case TTokenKind::Identifier: {
-            const std::string_view ident = Name(token, "Identifier", true, MaxNameLength);
+            const std::string ident = Name(token, "Identifier", true, MaxNameLength);
             if (inList && SameText(ident, "Null")) Fail(token.start, "Null cannot be a list item");
             FWriter.WriteIdent(ident);
             return;
@@ -306,6 +380,14 @@ private:
         case TTokenKind::Symbol: break;
         }
         switch (FText[token.start]) {
+        case '&': {
+            // An identifier that is no plain one, or that would read as False, True, Null or nil.
+            const TToken literal = Next();
+            if (!IsStringStart(literal)) Fail(literal.start, "String expected after '&'");
+            FWriter.WriteValueType(TValueType::vaIdent);
+            FWriter.WriteShortString(Name(literal, "Identifier", true, MaxNameLength));
+            return;
+        }
         case '[': return ParseSet();
         case '{': return ParseBinary();
         case '(':
@@ -329,8 +411,8 @@ private:
         if (hasSuffix) text.remove_suffix(1);
         const bool isFloat = text.find_first_of(".eE") != std::string_view::npos;
         if (!hasSuffix && !isFloat) {
-            FWriter.WriteInteger(ParseInteger(token, std::numeric_limits<std::int64_t>::min(),
-                                              std::numeric_limits<std::int64_t>::max(), "Integer"));
+            const TInteger integer = ParseInteger(token, TValueType::vaInt64, "Integer");
+            FWriter.WriteInteger(integer.value, integer.type);
             return;
         }
         bool valid;
@@ -394,36 +476,55 @@ private:
         }
     }
 
-    // Pieces written without a gap join directly ('a'#13'b'); with a gap they need a "+".
-    void ParseString(TToken token) {
+    // Pieces written without a gap join directly ('a'#13'b'); with a gap, where joins are
+    // allowed, they need a "+". token ends at the last piece.
+    std::u16string DecodeString(TToken &token, bool joins, bool &wide) {
         std::u16string units;
-        bool wide = false;
         for (;;) {
             if (token.kind == TTokenKind::Quoted)
                 DecodeQuoted(token, units, wide);
             else
                 DecodeEscape(token, units, wide);
             const TToken &next = Peek();
-            if ((next.kind == TTokenKind::Quoted || next.kind == TTokenKind::Escape) && next.start == token.end) {
+            if (IsStringStart(next) && next.start == token.end) {
                 token = Next();
-            } else if (IsSymbol(next, '+')) {
+            } else if (joins && IsSymbol(next, '+')) {
                 Next();
                 token = Next();
-                if (token.kind != TTokenKind::Quoted && token.kind != TTokenKind::Escape)
-                    Fail(token.start, "String expected after '+'");
+                if (!IsStringStart(token)) Fail(token.start, "String expected after '+'");
             } else {
                 break;
             }
         }
-        if (units.size() > MaxLength32) Fail(token.start, "String too long");
-        if (wide) return FWriter.WriteWideString(units);
+        return units;
+    }
+
+    // The bytes of text that is not wide.
+    static std::string Cp1252Bytes(const std::u16string &units) {
         std::string bytes(units.size(), '\0');
         for (std::size_t i = 0; i < units.size(); ++i) {
             // Only a short escape puts a byte without a character (U+0081 and so on) here.
             const int byte = UnicodeToCp1252(units[i]);
             bytes[i] = char(byte < 0 ? units[i] : byte);
         }
-        FWriter.WriteString(bytes);
+        return bytes;
+    }
+
+    void ParseString(TToken token) {
+        bool wide = false;
+        const std::u16string units = DecodeString(token, true, wide);
+        if (units.size() > MaxLength32) Fail(token.start, "String too long");
+        // L or W right after the last piece keeps a tag the writer would not choose: a long
+        // string below 256 bytes, a wide string that Windows-1252 could hold.
+        const TToken &next = Peek();
+        const bool marked = next.kind == TTokenKind::Identifier && next.start == token.end;
+        const bool asLong = marked && SameText(TextOf(next), "L");
+        const bool asWide = marked && SameText(TextOf(next), "W");
+        if (asLong && wide) Fail(next.start, "A long string holds only Windows-1252 text");
+        if (asLong || asWide) Next();
+        if (wide || asWide) return FWriter.WriteWideString(units);
+        if (asLong) return FWriter.WriteLongString(Cp1252Bytes(units));
+        FWriter.WriteString(Cp1252Bytes(units));
     }
 
     void DecodeQuoted(const TToken &token, std::u16string &units, bool &wide) {
@@ -506,7 +607,11 @@ private:
             Next();
         } else {
             for (;;) {
-                FWriter.WriteSetElement(Name(Next(), "Set element", true, MaxNameLength));
+                const TToken element = Next();
+                const std::string name = Name(element, "Set element", true, MaxNameLength);
+                // An empty one would end the set.
+                if (name.empty()) Fail(element.start, "Set element expected");
+                FWriter.WriteSetElement(name);
                 const TToken separator = Next();
                 if (IsSymbol(separator, ']')) break;
                 if (!IsSymbol(separator, ',')) Fail(separator.start, "',' or ']' expected");

@@ -52,36 +52,35 @@ void TValueWriter::WriteShortString(std::string_view text) {
     WriteBytes(text.data(), text.size());
 }
 
-void TValueWriter::WriteInteger(std::int64_t value) {
+TValueType IntegerType(std::int64_t value) {
+    if (value >= -128 && value <= 127) return TValueType::vaInt8;
+    if (value >= -32768 && value <= 32767) return TValueType::vaInt16;
+    if (value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max())
+        return TValueType::vaInt32;
+    return TValueType::vaInt64;
+}
+
+void TValueWriter::WriteInteger(std::int64_t value, TValueType type) {
+    const int size = type == TValueType::vaInt8    ? 1
+                     : type == TValueType::vaInt16 ? 2
+                     : type == TValueType::vaInt32 ? 4
+                                                   : 8;
     std::uint8_t bytes[9];
-    int size;
-    if (value >= -128 && value <= 127) {
-        bytes[0] = std::uint8_t(TValueType::vaInt8);
-        size = 1;
-    } else if (value >= -32768 && value <= 32767) {
-        bytes[0] = std::uint8_t(TValueType::vaInt16);
-        size = 2;
-    } else if (value >= std::numeric_limits<std::int32_t>::min() &&
-               value <= std::numeric_limits<std::int32_t>::max()) {
-        bytes[0] = std::uint8_t(TValueType::vaInt32);
-        size = 4;
-    } else {
-        bytes[0] = std::uint8_t(TValueType::vaInt64);
-        size = 8;
-    }
+    bytes[0] = std::uint8_t(type);
     PutLittleEndian(bytes + 1, std::uint64_t(value), size);
     WriteBytes(bytes, std::size_t(size) + 1);
 }
 
 void TValueWriter::WriteString(std::string_view text) {
-    if (text.size() <= 255) {
-        WriteValueType(TValueType::vaString);
-        WriteShortString(text);
-    } else {
-        WriteValueType(TValueType::vaLString);
-        WriteUInt32(std::uint32_t(text.size()));
-        WriteBytes(text.data(), text.size());
-    }
+    if (text.size() > 255) return WriteLongString(text);
+    WriteValueType(TValueType::vaString);
+    WriteShortString(text);
+}
+
+void TValueWriter::WriteLongString(std::string_view text) {
+    WriteValueType(TValueType::vaLString);
+    WriteUInt32(std::uint32_t(text.size()));
+    WriteBytes(text.data(), text.size());
 }
 
 void TValueWriter::WriteIdent(std::string_view ident) {

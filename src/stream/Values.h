@@ -44,6 +44,9 @@ constexpr std::string_view StreamSignature = "TPF0";
 // Prefix byte flags of a component record (present only as a byte 0xF0 | flags).
 enum TFilerFlag : std::uint8_t { ffInherited = 1, ffChildPos = 2, ffInline = 4 };
 
+// The integer tag the writer picks for a value: the smallest that holds it.
+TValueType IntegerType(std::int64_t value);
+
 class TValueWriter {
 public:
     explicit TValueWriter(TMemoryStream &stream) : FStream(stream) {}
@@ -55,9 +58,12 @@ public:
     void WriteShortString(std::string_view text);
 
     // Smallest of vaInt8, vaInt16, vaInt32; vaInt64 beyond 32 bits.
-    void WriteInteger(std::int64_t value);
+    void WriteInteger(std::int64_t value) { WriteInteger(value, IntegerType(value)); }
+    // With the given integer tag, which must hold the value.
+    void WriteInteger(std::int64_t value, TValueType type);
     // vaString below 256 bytes, else vaLString.
     void WriteString(std::string_view text);
+    void WriteLongString(std::string_view text);
     // "False", "True", "Null" and "nil" (any case) become their own tags, others vaIdent.
     void WriteIdent(std::string_view ident);
     void WriteBoolean(bool value) { WriteValueType(value ? TValueType::vaTrue : TValueType::vaFalse); }
