@@ -3,6 +3,7 @@
 #include "ExcepLog.h"
 #include "FChild.h"
 #include "PatPanel.h"
+#include "Sysinfo.h"
 #include "Util.h"
 #include "classlib/AppEvnts.h"
 #include "classlib/Application.h"
@@ -74,6 +75,7 @@ const TClassInfo &TFormZentaroMain::StaticClassInfo() {
                                        .Field("PatternHolder", &W::PatternHolder)
                                        .Field("OpenDialog", &W::OpenDialog)
                                        .Field("SaveDialog", &W::SaveDialog)
+                                       .Field("SysInfo", &W::SysInfo)
                                        .Field("ExceptLogger", &W::ExceptLogger)
                                        .Field("ApplicationEvents", &W::ApplicationEvents)
                                        .Method("ApplicationEventsException", &W::ApplicationEventsException)

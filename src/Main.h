@@ -21,6 +21,7 @@ class TPatternPanel;
 class TSaveDialog;
 class TSpeedButton;
 class TStatusBar;
+class TSystemInformation;
 class TTrackBar;
 class TFormZentaroChild;
 
@@ -47,6 +48,7 @@ public:
     TPatternHolder *PatternHolder = nullptr;
     TOpenDialog *OpenDialog = nullptr;
     TSaveDialog *SaveDialog = nullptr;
+    TSystemInformation *SysInfo = nullptr;
     TExceptionLogger *ExceptLogger = nullptr;
     TApplicationEvents *ApplicationEvents = nullptr;
 
