@@ -1,14 +1,30 @@
 #include "Main.h"
 #include "classlib/Application.h"
 
+#include <QFileInfo>
+#include <QIcon>
+#include <QTimer>
+
 #include <memory>
+#include <string>
+#include <vector>
 
 // The program: the main window is its only window at start, and it ends when that window closes.
+// Files named on the command line (a file manager passes them so) open as if chosen in the open
+// dialog.
 int main(int argc, char *argv[]) {
     TApplicationObject application(argc, argv);
     TApplication::Instance().SetTitle("Zentaro");
     QApplication::setApplicationName(QStringLiteral("Zentaro"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zentaro"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zentaro-128.png")));
     const auto mainForm = std::make_unique<TFormZentaroMain>(nullptr);
     mainForm->Show();
+    // Qt has taken its own options out of argv by now; what is left names files.
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) files.push_back(QFile::encodeName(QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath()).toStdString());
+    QTimer::singleShot(0, mainForm.get()->Widget(), [&mainForm, files] {
+        for (const std::string &file : files) mainForm->OpenNetwork(file);
+    });
     return application.exec();
 }

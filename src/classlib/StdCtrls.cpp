@@ -2,6 +2,7 @@
 
 #include "Forms.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QPainter>
@@ -434,8 +435,22 @@ void TMemo::SetWordWrap(bool value) {
 }
 
 void TMemo::ColorChanged() {
+    ApplyPalette();
+    TWinControl::ColorChanged();
+}
+
+void TMemo::SetEnabled(bool enabled) {
+    TWinControl::SetEnabled(enabled);
+    ApplyPalette();
+}
+
+void TMemo::ApplyPalette() {
     QPalette palette = Widget()->palette();
     palette.setColor(QPalette::Base, ColorToQColor(Color()));
+    // Only a memo disabled itself greys its text; in a disabled container it still reads as
+    // usual and merely takes no input, as the system draws it.
+    const QPalette standard = QApplication::palette(Widget());
+    palette.setColor(QPalette::Disabled, QPalette::Text,
+                     standard.color(Enabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
     Widget()->setPalette(palette);
-    TWinControl::ColorChanged();
 }

@@ -164,8 +164,11 @@ public:
     QString PlainText() const;
     void SetPlainText(const QString &text);
 
+    void SetEnabled(bool enabled) override;
+
 protected:
     void ColorChanged() override;
+    void ApplyPalette();
 
 private:
     TMemoLines FLines{*this};
