@@ -12,15 +12,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 
 namespace {
-
-std::string Description() {
-    QFile file(QStringLiteral(":/forms/ShowExcept.txt"));
-    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("The report dialog's description is missing");
-    return file.readAll().toStdString();
-}
 
 TDesktopOpener &DesktopOpener() {
     static TDesktopOpener opener;
@@ -84,7 +77,7 @@ const TClassInfo &TFormShowExcept::StaticClassInfo() {
     return info;
 }
 
-TFormShowExcept::TFormShowExcept(TComponent *owner) : TForm(owner) { ReadDescription(Description()); }
+TFormShowExcept::TFormShowExcept(TComponent *owner) : TForm(owner) { ReadDescriptionResource(":/forms/ShowExcept.txt"); }
 
 void TFormShowExcept::FormShow(TComponent *) {
     PanelError->SetHeight(std::min(ReportLineHeight * MemoError->Lines().Count() + ReportPadding, ReportMaxHeight));

@@ -8,18 +8,10 @@
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
 
-#include <QFile>
 #include <QPainter>
 
-#include <stdexcept>
 
 namespace {
-
-std::string Description() {
-    QFile file(QStringLiteral(":/forms/FChild.txt"));
-    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("The network window's description is missing");
-    return file.readAll().toStdString();
-}
 
 // Delays a kind change gives: clocks tick slowly enough to be watched, the rest react at once.
 constexpr std::int32_t ClockDelay = 500, GateDelay = 10;
@@ -75,7 +67,7 @@ const TClassInfo &TFormZentaroChild::StaticClassInfo() {
     return info;
 }
 
-TFormZentaroChild::TFormZentaroChild(TComponent *owner) : TForm(owner) { ReadDescription(Description()); }
+TFormZentaroChild::TFormZentaroChild(TComponent *owner) : TForm(owner) { ReadDescriptionResource(":/forms/FChild.txt"); }
 
 template <typename F> void TFormZentaroChild::ForEachPort(F &&action) const {
     // Copied first: an action may add or remove components.

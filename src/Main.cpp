@@ -21,15 +21,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
-#include <stdexcept>
 
 namespace {
-
-std::string Description() {
-    QFile file(QStringLiteral(":/forms/Main.txt"));
-    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("The main window's description is missing");
-    return file.readAll().toStdString();
-}
 
 // Network files create their gates by class name.
 const bool PortClassRegistered = [] {
@@ -96,7 +89,7 @@ const TClassInfo &TFormZentaroMain::StaticClassInfo() {
     return info;
 }
 
-TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) { ReadDescription(Description()); }
+TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) { ReadDescriptionResource(":/forms/Main.txt"); }
 
 std::vector<TForm *> TFormZentaroMain::ChildWindows() const {
     std::vector<TForm *> windows;

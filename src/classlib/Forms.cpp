@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMdiArea>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <stdexcept>
 
 namespace {
 
@@ -452,6 +454,12 @@ void TForm::GetChildren(const std::function<void(TComponent *)> &proc, TComponen
 void TForm::Loaded() {
     TWinControl::Loaded();
     AlignControls();
+}
+
+void TForm::ReadDescriptionResource(const char *path) {
+    QFile file(QString::fromLatin1(path));
+    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error(std::string("The window description ") + path + " is missing");
+    ReadDescription(file.readAll().toStdString());
 }
 
 void TForm::ReadDescription(std::string_view text) {

@@ -96,6 +96,8 @@ public:
     // Reads the form's description (the text form of its component stream) into it, then runs
     // OnCreate. A description that does not read raises EReadError or ETextFormError.
     void ReadDescription(std::string_view text);
+    // The same with the description compiled into the program under that resource path.
+    void ReadDescriptionResource(const char *path);
 
 protected:
     void ApplyCaption() override;
