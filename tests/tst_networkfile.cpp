@@ -96,6 +96,7 @@ const std::map<QString, TGoodFile> GoodFiles = {
     {"clock_divider", {12, "LogPort9.InBComp=LogPort5", "FormZentaroChild_1", false}},
     {"d_latch", {4, "LogPort3.InBComp=LogPort2", "FormZentaroChild_1", false}},
     {"empty_network", {0, "", "FormZentaroChild_1", false}},
+    {"extreme_values", {6, "LogPort3.InAComp=LogPort1", "FormZentaroChild_1", false}},
     {"forward_reference", {3, "LogPort1.InAComp=LogPort2", "FormZentaroChild_1", false}},
     {"half_adder", {6, "LogPort3.InBComp=LogPort2", "FormZentaroChild_1", false}},
     {"jk_toggle", {4, "LogPort3.InBComp=LogPort2", "FormZentaroChild_1", false}},
