@@ -10,11 +10,14 @@
 #include "support/FormFixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -62,6 +65,74 @@ QString WiredNetworkText() {
     return FormFixture::DescriptionOf(window);
 }
 
+// A network file opened as the program opens one: read into an emptied window, the flip-flop
+// kinds added to an older menu, the window shown. Null when the file does not load.
+std::unique_ptr<TFormZentaroChild> Open(const QString &path) {
+    auto window = EmptyWindow();
+    bool ok = false;
+    LoadNetworkFile(path.toStdString(), *window, ok);
+    if (!ok) return nullptr;
+    window->AddFlipFlopItems();
+    window->FormShow(window.get());
+    QApplication::processEvents();
+    return window;
+}
+
+QByteArray FileBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What each file of tests/data must show. Good files: the gates, one wire ("Gate.InAComp=Feeder",
+// no feeder when the input stays unwired), the window's name after loading (its own name is
+// taken, so the usual one gains "_1") and whether the network runs.
+struct TGoodFile {
+    int Gates;
+    const char *Wire;
+    const char *Name;
+    bool Active;
+};
+const std::map<QString, TGoodFile> GoodFiles = {
+    {"clock_divider", {12, "LogPort9.InBComp=LogPort5", "FormZentaroChild_1", false}},
+    {"d_latch", {4, "LogPort3.InBComp=LogPort2", "FormZentaroChild_1", false}},
+    {"empty_network", {0, "", "FormZentaroChild_1", false}},
+    {"extreme_values", {6, "LogPort3.InAComp=LogPort1", "FormZentaroChild_1", false}},
+    {"forward_reference", {3, "LogPort1.InAComp=LogPort2", "FormZentaroChild_1", false}},
+    {"half_adder", {6, "LogPort3.InBComp=LogPort2", "FormZentaroChild_1", false}},
+    {"jk_toggle", {4, "LogPort3.InBComp=LogPort2", "FormZentaroChild_1", false}},
+    {"menu_without_flipflops", {4, "LogPort4.InBComp=LogPort2", "FormZentaroChild_1", false}},
+    {"not_ring", {3, "LogPort1.InAComp=LogPort3", "FormZentaroChild_1", false}},
+    {"reference_to_nobody", {2, "LogPort2.InBComp=", "FormZentaroChild_1", false}},
+    {"resource_header_named", {4, "LogPort3.InAComp=LogPort1", "FormZentaroChild_1", false}},
+    {"sample_panel_kept", {2, "LogPort1.InAComp=LogicalPort1", "FormZentaroChild_1", false}},
+    {"saved_active", {6, "LogPort4.InAComp=LogPort1", "FormZentaroChild_1", true}},
+    {"unusual_root_name", {3, "LogPort4.InAComp=LogPort1", "ReteDiProva", false}},
+};
+// Broken files: part of the reason the read gives, so each fails for the fault its name says.
+const std::map<QString, QString> BrokenFiles = {
+    {"duplicate_gate_name", "LogPort1 already exists"},
+    {"empty_file", "not the magic"},
+    {"foreign_class_TMemo", "Class TMemo not found"},
+    {"garbage_after_resource_header", "signature"},
+    {"garbage_body", "resource header"},
+    {"match_before_block_start", "resource header"},
+    {"negative_data_length", "Unexpected end"},
+    {"nesting_too_deep", "nested too deeply"},
+    {"oversized_data_length", "Unexpected end"},
+    {"oversized_frame_length", "resource header"},
+    {"oversized_long_string_length", "Unexpected end"},
+    {"truncated_at_frame_boundary", "Unexpected end"},
+    {"truncated_in_first_frame", "resource header"},
+    {"truncated_in_magic", "not the magic"},
+    {"truncated_in_second_frame", "Unexpected end"},
+    {"truncated_last_byte", "Unexpected end"},
+    {"unknown_class", "Class TLogicalGate not found"},
+    {"unknown_event_handler", "Method GateDropped not found"},
+    {"unknown_gate_kind", "Invalid value for property PortType"},
+    {"unknown_property", "Property Voltage does not exist"},
+    {"wrong_magic", "not the magic"},
+};
+
 } // namespace
 
 class TestNetworkFile : public QObject {
@@ -74,6 +145,8 @@ private slots:
     void readingRules_data();
     void readingRules();
     void damagedFilesNeverCrash();
+    void corpus_data();
+    void corpus();
     void failedSaveKeepsTheOldFile();
 
 private:
@@ -204,6 +277,74 @@ void TestNetworkFile::damagedFilesNeverCrash() {
         for (int f = 0; f < flips; ++f) bytes[random.bounded(int(bytes.size()))] ^= char(1 + random.bounded(255));
         tryLoad(bytes);
     }
+}
+
+void TestNetworkFile::corpus_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("good");
+    QTest::addColumn<QString>("expected"); // broken files: part of the reason
+    const QDir corpus(ZENTARO_CORPUS_DIR);
+    for (const bool good : {true, false}) {
+        const QString folder = good ? "good" : "broken";
+        const QFileInfoList files = QDir(corpus.filePath(folder)).entryInfoList({"*.ZTR"}, QDir::Files, QDir::Name);
+        // Every file has its expectations and every expectation its file.
+        QCOMPARE(files.size(), qsizetype(good ? GoodFiles.size() : BrokenFiles.size()));
+        for (const QFileInfo &file : files) {
+            const QString name = file.completeBaseName();
+            QVERIFY2(good ? GoodFiles.contains(name) : BrokenFiles.contains(name), qPrintable(file.filePath()));
+            QTest::newRow(qPrintable(folder + "/" + name))
+                << file.filePath() << good << (good ? QString() : BrokenFiles.at(name));
+        }
+    }
+}
+
+void TestNetworkFile::corpus() {
+    QFETCH(QString, path);
+    QFETCH(bool, good);
+    QFETCH(QString, expected);
+    FormFixture::RegisterControlClasses(); // a TMemo is known, yet no part of a network
+    if (!good) {
+        auto window = EmptyWindow();
+        QString reason = "loaded";
+        try {
+            ReadNetworkFile(path.toStdString(), *window);
+        } catch (const std::exception &error) {
+            reason = error.what();
+        }
+        QVERIFY2(reason.contains(expected), qPrintable(reason));
+        // What was read before the failure still gets its events, then goes with the window.
+        QApplication::processEvents();
+        window.reset();
+        QApplication::processEvents();
+        return;
+    }
+    const TGoodFile &expect = GoodFiles.at(QFileInfo(path).completeBaseName());
+    const QStringList wire = QString(expect.Wire).split(QRegularExpression("[.=]"));
+    const QString copy = FDir.filePath("corpus.ztr");
+    // Opened, saved, opened from the save: the file's network survives each round, and once
+    // the first save has settled what loading changes, saving no longer changes a byte.
+    QByteArray saves[3];
+    for (int round = 0; round < 3; ++round) {
+        auto window = Open(round == 0 ? path : copy);
+        QVERIFY2(window, qPrintable(QString("round %1").arg(round)));
+        QCOMPARE(QString::fromStdString(window->Name()), QString(expect.Name));
+        int gates = 0;
+        for (TComponent *component : window->Components()) gates += dynamic_cast<TLogicalPort *>(component) != nullptr;
+        QCOMPARE(gates, expect.Gates);
+        if (wire.size() == 3) {
+            auto *port = dynamic_cast<TLogicalPort *>(window->FindComponent(wire[0].toStdString()));
+            QVERIFY(port);
+            TLogicalPort *feeder = wire[1] == "InAComp" ? port->InAComp() : port->InBComp();
+            QCOMPARE(feeder ? QString::fromStdString(feeder->Name()) : QString(), wire[2]);
+        }
+        QStringList kinds;
+        for (const TMenuItem *item : window->PopupMenuPort->Items().Items()) kinds << QString::fromStdString(item->Caption());
+        QCOMPARE(kinds.join(' '), QString("AND OR NOT XOR NAND NOR NXOR CLOCK PULSE LED FFD FFJK - Elimina"));
+        QCOMPARE(window->NetworkActive(), expect.Active);
+        QVERIFY(SaveNetworkFile(copy.toStdString(), *window));
+        saves[round] = FileBytes(copy);
+    }
+    QCOMPARE(saves[2], saves[1]);
 }
 
 void TestNetworkFile::failedSaveKeepsTheOldFile() {
