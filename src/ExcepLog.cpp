@@ -29,9 +29,11 @@ void OpenOnDesktop(const std::string &address) {
     QProcess::startDetached(QStringLiteral("xdg-open"), {FromAnsi(address)});
 }
 
-// The system's text for an error code, without its final blanks, line breaks and full stops.
+// The system's own (untranslated) text for an error code, without its final blanks, line breaks
+// and full stops; empty when the system has none.
 std::string SystemErrorText(int code) {
-    std::string text = code ? std::strerror(code) : "Success";
+    const char *description = code ? strerrordesc_np(code) : "Success";
+    std::string text = description ? description : "";
     while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) text.pop_back();
     return text;
 }
@@ -100,6 +102,14 @@ const TClassInfo &TExceptionLogger::StaticClassInfo() {
 void TExceptionLogger::ReportException(TComponent *sender, std::exception_ptr error) {
     // The code of the last failed system call, before anything here makes another one.
     const int systemError = errno;
+    // The report runs where an error is being handled already: nothing may escape it.
+    try {
+        Report(sender, error, systemError);
+    } catch (...) {
+    }
+}
+
+void TExceptionLogger::Report(TComponent *sender, std::exception_ptr error, int systemError) {
     std::string objectName, ownerName;
     if (sender) {
         objectName = sender->Name();

@@ -60,6 +60,8 @@ public:
     void WriteLog(const std::string &text) const;
 
 private:
+    void Report(TComponent *sender, std::exception_ptr error, int systemError);
+
     std::string FLogName;
     std::string FMailAddress;
     std::string FActiveForm;

@@ -154,36 +154,38 @@ void TFormZentaroMain::BtnNewClick(TComponent *) {
 }
 
 TFormZentaroChild *TFormZentaroMain::OpenNetworkWindow(const std::string &path) {
+    const std::string previousCaption = Caption();
     auto *window = new TFormZentaroChild(nullptr);
     try {
         while (!window->Components().empty()) Free(window->Components().front());
         ReadNetworkFile(path, *window, FormNameTaken);
+        window->FileName = path;
+        window->SetCaption(FileNamePart(path));
+        window->Modified = false;
+        window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
+        SetCaption(CaptionPrefix() + CaptionOfPath(path));
+        window->AddFlipFlopItems();
+        ApplyClockDelay(window, ClockDelay());
+        ApplyShowPortState(window, CBShowPortState->Checked());
+        // The gates can be moved at once, as in a window that was just created.
+        window->FormShow(window);
     } catch (...) {
-        // What a failed read leaves is no network window.
+        // What a failed open leaves is no network window, and the caption it had before.
         Free(window);
+        SetCaption(previousCaption);
         throw;
     }
-    window->FileName = path;
-    window->SetCaption(FileNamePart(path));
-    window->Modified = false;
-    window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
-    SetCaption(CaptionPrefix() + CaptionOfPath(path));
-    window->AddFlipFlopItems();
-    ApplyClockDelay(window, ClockDelay());
-    ApplyShowPortState(window, CBShowPortState->Checked());
-    // The gates can be moved at once, as in a window that was just created.
-    window->FormShow(window);
     return window;
 }
 
 TFormZentaroChild *TFormZentaroMain::OpenNetwork(const std::string &path) {
-    THourglass hourglass;
     try {
+        THourglass hourglass;
         return OpenNetworkWindow(path);
     } catch (const std::exception &) {
-        ShowMessageBox(QStringLiteral("Loading Error!"));
-        return nullptr;
     }
+    ShowMessageBox(QStringLiteral("Loading Error!"));
+    return nullptr;
 }
 
 void TFormZentaroMain::BtnOpenClick(TComponent *) {

@@ -1,7 +1,8 @@
 #include "Main.h"
 #include "classlib/Application.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QTimer>
 
@@ -22,7 +23,9 @@ int main(int argc, char *argv[]) {
     mainForm->Show();
     // Qt has taken its own options out of argv by now; what is left names files.
     std::vector<std::string> files;
-    for (int i = 1; i < argc; ++i) files.push_back(QFile::encodeName(QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath()).toStdString());
+    // The names stay the bytes they were given: a file system need not hold valid text.
+    const std::string folder = QFile::encodeName(QDir::currentPath()).toStdString() + '/';
+    for (int i = 1; i < argc; ++i) files.push_back(argv[i][0] == '/' ? std::string(argv[i]) : folder + argv[i]);
     QTimer::singleShot(0, mainForm.get()->Widget(), [&mainForm, files] {
         for (const std::string &file : files) mainForm->OpenNetwork(file);
     });

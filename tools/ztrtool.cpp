@@ -1,9 +1,11 @@
 // Command-line companion: inspects and converts the pieces of network files.
 // Each subcommand is one row of the table below; failures print one line and exit 1.
 
+#include "ExcepLog.h"
 #include "FChild.h"
 #include "Main.h"
 #include "Util.h"
+#include "classlib/AppEvnts.h"
 #include "classlib/Forms.h"
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
@@ -91,8 +93,14 @@ void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body) {
     char *argv[] = {name, nullptr};
     QApplication application(argc, argv);
     TFormZentaroMain mainWindow(nullptr);
+    // No one is there to answer a report dialog: an error an event handler raises fails the tool.
+    std::string failure;
+    mainWindow.ApplicationEvents->OnException = [&failure](TComponent *, std::exception_ptr error) {
+        if (failure.empty()) failure = ExceptionMessage(error);
+    };
     mainWindow.Show();
     body(mainWindow);
+    if (!failure.empty()) throw ToolError(failure);
 }
 
 void Check(Arguments arguments) {

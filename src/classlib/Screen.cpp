@@ -21,4 +21,10 @@ void TScreen::SetCursor(TCursor cursor) {
     if (cursor != crDefault) QApplication::setOverrideCursor(CursorToQCursor(cursor));
 }
 
-void TScreen::ActiveFormChanged() { OnActiveFormChange(nullptr); }
+void TScreen::ActiveFormChanged() {
+    // Also sent while a form is destroyed, where nothing may escape.
+    try {
+        OnActiveFormChange(nullptr);
+    } catch (...) {
+    }
+}
