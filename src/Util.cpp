@@ -283,24 +283,43 @@ TMemoryStream NetworkFileImage(TComponent &window) {
     return NetworkFileImage(stream);
 }
 
-TMemoryStream NetworkFileStream(TMemoryStream &image) {
+namespace {
+
+// The component stream of a network file; damage says why the compressed body stopped decoding
+// before its end, and stays empty when all of it decoded.
+TMemoryStream DecodedStream(TMemoryStream &image, std::string &damage) {
     image.Seek(0);
     std::uint8_t magic[sizeof FileMagic] = {};
     if (image.Read(magic, sizeof magic) < std::int64_t(sizeof magic) || std::memcmp(magic, FileMagic, sizeof magic) != 0)
         throw EStreamError("Not a network file: the first 10 bytes are not the magic");
-    // Whatever the decoding gives is read on: a damaged body fails in the reader.
+    // Whatever the decoding gives is read on: a damaged body fails in the reader, which then
+    // names the damage as the cause.
     TMemoryStream body;
-    TFastCompress().DecompressStream(image, body, MaxBodySize);
+    const std::int64_t decoded = TFastCompress().DecompressStream(image, body, MaxBodySize);
+    if (decoded == 0 && image.Position() < image.Size())
+        damage = "a compressed frame is longer than the whole file (file byte " + std::to_string(image.Position()) + ")";
+    else if (decoded < 0)
+        damage = "the compressed body does not decode past file byte " + std::to_string(image.Position());
+    const auto fail = [&damage](const std::string &reason) {
+        throw EStreamError(damage.empty() ? reason : reason + "; " + damage);
+    };
     body.Seek(0);
     std::uint8_t header[3] = {};
     if (body.Read(header, 3) < 3 || header[0] != 0xFF || header[1] != 0x0A || header[2] != 0x00)
-        throw EStreamError("The body does not start with a resource header");
+        fail("The body does not start with a resource header");
     // Any name is accepted: skip it to its terminator, then the flags and the length.
     std::uint8_t byte = 1;
     while (byte != 0)
-        if (body.Read(&byte, 1) < 1) throw EStreamError("The resource header's name has no end");
+        if (body.Read(&byte, 1) < 1) fail("The resource header's name has no end");
     body.Seek(body.Position() + 6);
     return body;
+}
+
+} // namespace
+
+TMemoryStream NetworkFileStream(TMemoryStream &image) {
+    std::string damage;
+    return DecodedStream(image, damage);
 }
 
 bool SaveNetworkFile(const std::string &fileName, TComponent &window) {
@@ -320,10 +339,16 @@ void ReadNetworkFile(const std::string &fileName, TComponent &window,
 }
 
 void ReadNetworkImage(TMemoryStream &image, TComponent &window, std::function<bool(std::string_view)> nameTaken) {
-    TMemoryStream stream = NetworkFileStream(image);
+    std::string damage;
+    TMemoryStream stream = DecodedStream(image, damage);
     TReader reader(stream, std::move(nameTaken));
     reader.RestrictClassesToFields();
-    reader.ReadRootComponent(window);
+    try {
+        reader.ReadRootComponent(window);
+    } catch (const EReadError &error) {
+        if (damage.empty()) throw;
+        throw EReadError(std::string(error.what()) + "; " + damage, error.Offset);
+    }
 }
 
 TComponent &LoadNetworkFile(const std::string &fileName, TComponent &window, bool &ok,
