@@ -2,13 +2,15 @@
 
 #include "UpdateDispatcher.h"
 
+#include "WakeTimer.h"
+
+#include <linux/futex.h>
 #include <pthread.h>
 #include <sched.h>
-#include <sys/resource.h>
-#include <sys/timerfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <chrono>
 #include <system_error>
 
 namespace {
@@ -16,32 +18,11 @@ namespace {
 // Workers do nothing but wait; a small stack keeps thousands of gates cheap.
 constexpr std::size_t WorkerStackSize = 256 * 1024;
 
-// Every gate holds a timer descriptor; networks of thousands of gates need more than the usual
-// soft limit, so it is raised once to what the system allows.
-void RaiseDescriptorLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
-int CreateTimer() {
-    int timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
-    if (timer < 0 && (errno == EMFILE || errno == ENFILE)) {
-        RaiseDescriptorLimit();
-        timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
-    }
-    if (timer < 0)
-        throw std::system_error(errno, std::generic_category(), "Cannot create a gate's timer");
-    return timer;
-}
-
 } // namespace
 
 std::shared_ptr<TLogicalThread> TLogicalThread::Create() {
     std::shared_ptr<TUpdateDispatcher> dispatcher = TUpdateDispatcher::Instance();
-    std::shared_ptr<TLogicalThread> thread(new TLogicalThread(dispatcher, CreateTimer()));
+    std::shared_ptr<TLogicalThread> thread(new TLogicalThread(dispatcher));
 
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
@@ -60,10 +41,8 @@ std::shared_ptr<TLogicalThread> TLogicalThread::Create() {
     return thread;
 }
 
-TLogicalThread::TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher, int timer)
-    : FDispatcher(std::move(dispatcher)), FTimer(timer) {}
-
-TLogicalThread::~TLogicalThread() { close(FTimer); }
+TLogicalThread::TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher)
+    : FDispatcher(std::move(dispatcher)) {}
 
 void *TLogicalThread::Run(void *reference) {
     std::shared_ptr<TLogicalThread> self = std::move(*static_cast<std::shared_ptr<TLogicalThread> *>(reference));
@@ -85,6 +64,8 @@ void TLogicalThread::Execute() {
             state = FState.load();
             continue;
         }
+        // Read before the request exists, so no wake-up meant for this cycle can be missed.
+        const std::uint32_t ticket = FWakeTicket.load();
         // Only the worker leaves Waiting and Sleeping; a pause or stop that comes first wins.
         if (!FState.compare_exchange_weak(state, (state & ~PhaseMask) | Requested)) continue;
         // One request per thread in the queue: a request still waiting there from before a
@@ -93,9 +74,9 @@ void TLogicalThread::Execute() {
             FKeepAlive = shared_from_this();
             FDispatcher->Post(this);
         }
-        // The GUI thread arms the timer once the evaluation has run (or at once when it is
-        // cancelled), so the wait for the evaluation and the sleep are one block.
-        SleepOnTimer();
+        // The GUI thread books the wake-up once the evaluation has run (or wakes the worker at
+        // once when it is cancelled), so the wait for the evaluation and the sleep are one block.
+        SleepUntilWoken(ticket);
         state = FState.load();
     }
     FState.fetch_or(Ended);
@@ -109,23 +90,27 @@ void TLogicalThread::WaitWhilePaused() {
     });
 }
 
-void TLogicalThread::SleepOnTimer() {
-    std::uint64_t expirations;
-    while (read(FTimer, &expirations, sizeof expirations) < 0 && errno == EINTR) {
-    }
+// The ticket is waited on with the kernel's futex directly: std::atomic::wait spins and yields
+// before it blocks, which with thousands of workers costs more than the gates themselves.
+void TLogicalThread::SleepUntilWoken(std::uint32_t ticket) {
+    static_assert(sizeof FWakeTicket == sizeof(std::uint32_t));
+    while (FWakeTicket.load() == ticket)
+        syscall(SYS_futex, &FWakeTicket, FUTEX_WAIT_PRIVATE, ticket, nullptr, nullptr, 0);
 }
 
-void TLogicalThread::ArmTimer(std::int32_t milliseconds) {
-    // Relative to the moment of arming, which is after the evaluation. A zero time would
-    // disarm the timer instead, so "at once" is one nanosecond.
-    itimerspec spec{};
-    if (milliseconds > 0) {
-        spec.it_value.tv_sec = milliseconds / 1000;
-        spec.it_value.tv_nsec = long(milliseconds % 1000) * 1'000'000;
-    } else {
-        spec.it_value.tv_nsec = 1;
-    }
-    timerfd_settime(FTimer, 0, &spec, nullptr);
+void TLogicalThread::WakeTicket(std::uint32_t ticket) {
+    if (FWakeTicket.compare_exchange_strong(ticket, ticket + 1))
+        syscall(SYS_futex, &FWakeTicket, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+void TLogicalThread::WakeAfter(std::int32_t milliseconds) {
+    // Measured from now, which is after the evaluation.
+    const std::uint32_t ticket = FWakeTicket.load();
+    if (milliseconds > 0)
+        FDispatcher->WakeTimer().WakeAt(shared_from_this(), ticket,
+                                        TWakeTimer::Clock::now() + std::chrono::milliseconds(milliseconds));
+    else
+        WakeTicket(ticket);
 }
 
 void TLogicalThread::ServeRequest() {
@@ -138,7 +123,7 @@ void TLogicalThread::ServeRequest() {
     }
     // The evaluation may have paused or stopped this very thread; then it is awake already.
     std::uint32_t expected = Requested;
-    if (FState.compare_exchange_strong(expected, Sleeping)) ArmTimer(Delay());
+    if (FState.compare_exchange_strong(expected, Sleeping)) WakeAfter(Delay());
 }
 
 void TLogicalThread::Signal(std::uint32_t flag, bool cutSleep) {
@@ -149,7 +134,7 @@ void TLogicalThread::Signal(std::uint32_t flag, bool cutSleep) {
         wake = Phase(state) == Requested || (cutSleep && Phase(state) == Sleeping);
         if (wake) next = (next & ~PhaseMask) | Sleeping;
     } while (!FState.compare_exchange_weak(state, next));
-    if (wake) ArmTimer(0);
+    if (wake) WakeTicket(FWakeTicket.load());
 }
 
 void TLogicalThread::Suspend() { Signal(Suspending, false); }

@@ -1,9 +1,10 @@
 #pragma once
 
 // A gate's update thread: while running it asks the GUI thread to evaluate the gate, waits until
-// that evaluation has run, then sleeps Delay milliseconds, over and over. It computes nothing
-// and touches no gate state; the evaluation itself runs on the GUI thread (see
-// UpdateDispatcher.h for how the request gets there).
+// that evaluation has run, then sleeps Delay milliseconds, over and over. The wait and the sleep
+// are one block: the GUI thread books the wake-up for "end of evaluation + Delay" (WakeTimer.h).
+// It computes nothing and touches no gate state; the evaluation itself runs on the GUI thread
+// (see UpdateDispatcher.h for how the request gets there).
 //
 // The thread object is shared: the gate holds it until the gate goes, the worker until its run
 // loop ends, so the object releases itself when both are done and nobody ever waits for it.
@@ -29,7 +30,7 @@ public:
     // Starts a worker at idle priority, paused: it runs no cycle until first resumed.
     // Call on the GUI thread.
     static std::shared_ptr<TLogicalThread> Create();
-    ~TLogicalThread();
+    ~TLogicalThread() = default;
     TLogicalThread(const TLogicalThread &) = delete;
     TLogicalThread &operator=(const TLogicalThread &) = delete;
 
@@ -56,21 +57,24 @@ public:
 
 private:
     friend class TUpdateDispatcher;
+    friend class TWakeTimer;
     // The low bits hold the phase of the cycle, the others the GUI thread's requests.
     static constexpr std::uint32_t Waiting = 0, Requested = 1, Sleeping = 2, Ended = 3,
                                    PhaseMask = 3, Suspending = 4, Terminating = 8;
     static std::uint32_t Phase(std::uint32_t state) { return state & PhaseMask; }
 
-    TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher, int timer);
+    explicit TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher);
     // The worker thread's entry: takes over a heap-held reference and runs the loop.
     static void *Run(void *reference);
     // The run loop, on the worker thread.
     void Execute();
     void WaitWhilePaused();
-    // Blocks the worker until the timer expires.
-    void SleepOnTimer();
-    // Wakes the worker after the given number of milliseconds from now (at once for 0 or less).
-    void ArmTimer(std::int32_t milliseconds);
+    // Blocks the worker until the wake-up ticket moves on from ticket.
+    void SleepUntilWoken(std::uint32_t ticket);
+    // Ends the worker's block if it still waits for the wake-up ticket.
+    void WakeTicket(std::uint32_t ticket);
+    // Wakes the worker the given number of milliseconds from now (at once for 0 or less).
+    void WakeAfter(std::int32_t milliseconds);
     // Sets flag; a request still waiting is cancelled (and the worker woken), and with
     // cutSleep so is a sleep in progress.
     void Signal(std::uint32_t flag, bool cutSleep);
@@ -78,7 +82,9 @@ private:
     void ServeRequest();
 
     const std::shared_ptr<TUpdateDispatcher> FDispatcher;
-    const int FTimer;
+    // Counts the worker's wake-ups; it blocks while the count stays what it read before asking
+    // for its evaluation.
+    std::atomic<std::uint32_t> FWakeTicket{0};
     std::atomic<std::int32_t> FDelay{100};
     std::atomic<std::uint32_t> FState{Suspending | Waiting};
 

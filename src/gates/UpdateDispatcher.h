@@ -1,15 +1,17 @@
 #pragma once
 
 // The GUI end of the gates' update threads. A worker that wants its gate evaluated queues a
-// request here and blocks on its own timer; the GUI thread serves all waiting requests per
-// wake-up, evaluating each gate and then arming its thread's timer for "end of evaluation +
-// Delay". So a worker blocks once per cycle, each gate has at most one evaluation outstanding,
-// and its sleep starts only after its evaluation ran. Serving stops after a short time slice and
-// goes on at the next turn of the event loop, so a flood of requests never starves the GUI
-// thread's timers and painting.
+// request here and blocks; the GUI thread serves all waiting requests per wake-up, evaluating
+// each gate and then booking its worker's wake-up for "end of evaluation + Delay". So a worker
+// blocks once per cycle, each gate has at most one evaluation outstanding, and its sleep starts
+// only after its evaluation ran. Serving stops after a short time slice and goes on at the next
+// turn of the event loop, so a flood of requests never starves the GUI thread's timers and
+// painting.
 //
 // Workers never call into Qt and never take a lock the GUI thread waits for: they push onto a
 // lock-free list and wake the GUI thread through an eventfd that a socket notifier watches.
+
+#include "WakeTimer.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -40,6 +42,8 @@ public:
     void StopAll();
     std::size_t LiveThreads() const;
 
+    TWakeTimer &WakeTimer() { return FWakeTimer; }
+
 private:
     TUpdateDispatcher();
     static std::shared_ptr<TUpdateDispatcher> &Holder();
@@ -66,6 +70,8 @@ private:
     std::atomic<TLogicalThread *> FPosted{nullptr};
     // Set while a wake-up is on its way or the GUI thread is serving.
     std::atomic<bool> FSignalled{false};
+
+    TWakeTimer FWakeTimer;
 
     // Live threads, for program exit.
     mutable std::mutex FMutex;

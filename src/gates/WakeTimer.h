@@ -1,0 +1,54 @@
+#pragma once
+
+// Ends the gates' sleeps. After evaluating a gate the GUI thread books its worker's wake-up here
+// instead of arming a timer of the worker's own: one timekeeper thread sleeps until the earliest
+// booking and wakes every worker then due. So the GUI thread makes no system call per
+// evaluation, and the kernel keeps one timer for all gates instead of one per gate (thousands of
+// expiring timers cost more processor time than the gates themselves).
+//
+// Bookings wake a worker only if it still waits for the wake-up they were made for (see
+// TLogicalThread::WakeTicket), so one cut short by a pause or stop never ends a later sleep.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <queue>
+#include <vector>
+
+class TLogicalThread;
+
+class TWakeTimer {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    TWakeTimer() = default;
+    TWakeTimer(const TWakeTimer &) = delete;
+    TWakeTimer &operator=(const TWakeTimer &) = delete;
+
+    // Wakes the thread at due (never earlier) unless its wake-up ticket has moved on by then.
+    // Starts the timekeeper on first use.
+    void WakeAt(std::shared_ptr<TLogicalThread> thread, std::uint32_t ticket, Clock::time_point due);
+
+private:
+    struct TBooking {
+        Clock::time_point Due;
+        std::uint32_t Ticket;
+        std::shared_ptr<TLogicalThread> Thread;
+    };
+    struct TLater {
+        bool operator()(const TBooking &a, const TBooking &b) const { return a.Due > b.Due; }
+    };
+
+    static void *Run(void *timer);
+    void Keep();
+
+    std::mutex FMutex;
+    std::condition_variable FBooked;
+    std::priority_queue<TBooking, std::vector<TBooking>, TLater> FBookings;
+    // The time the timekeeper sleeps until; the minimum while it is awake, when it looks at the
+    // bookings again anyway, and the maximum while there is nothing to wait for.
+    Clock::time_point FSleepingUntil = Clock::time_point::min();
+    bool FStarted = false;
+};
