@@ -152,6 +152,18 @@ private slots:
         QVERIFY(clock.MsBetween(clock.Ends[2], clock.Starts[3]) < 300);
     }
 
+    // All sleeps share one timekeeper: a short sleep booked while it waits for a long one must
+    // not wait with it.
+    void shortSleepBookedDuringLongOneEndsOnTime() {
+        TCountedClock slow(800), fast(20);
+        slow.Port->SetActive(true);
+        QTRY_COMPARE(slow.Count(), 1);
+        fast.Port->SetActive(true);
+        QTRY_VERIFY_WITH_TIMEOUT(fast.Count() >= 4, 5000);
+        QVERIFY(fast.MsBetween(fast.Ends[0], fast.Starts[1]) < 300);
+        QCOMPARE(slow.Count(), 1);
+    }
+
     void destructionMidSleepReturnsAtOnce() {
         auto clock = std::make_unique<TCountedClock>(400);
         clock->Port->SetActive(true);
