@@ -32,7 +32,8 @@ void TWakeTimer::WakeAt(std::shared_ptr<TLogicalThread> thread, std::uint32_t ti
         const int error = pthread_create(&id, &attributes, &TWakeTimer::Run, this);
         pthread_attr_destroy(&attributes);
         if (error != 0)
-            throw std::system_error(error, std::generic_category(), "Cannot start the gates' timer");
+            throw std::system_error(error, std::generic_category(),
+                                    "Cannot start the gates' timer");
         FStarted = true;
     }
     FBookings.push({due, ticket, std::move(thread)});
@@ -69,7 +70,8 @@ void TWakeTimer::Keep() {
         }
         // Waking takes a system call per worker: done without holding up new bookings.
         lock.unlock();
-        for (TBooking &booking : due) booking.Thread->WakeTicket(booking.Ticket);
+        for (TBooking &booking : due)
+            booking.Thread->WakeTicket(booking.Ticket);
         due.clear();
         lock.lock();
     }

@@ -29,7 +29,8 @@ public:
 
     // Wakes the thread at due (never earlier) unless its wake-up ticket has moved on by then.
     // Starts the timekeeper on first use.
-    void WakeAt(std::shared_ptr<TLogicalThread> thread, std::uint32_t ticket, Clock::time_point due);
+    void WakeAt(std::shared_ptr<TLogicalThread> thread, std::uint32_t ticket,
+                Clock::time_point due);
 
 private:
     struct TBooking {
