@@ -106,11 +106,18 @@ void TLogicalThread::WakeTicket(std::uint32_t ticket) {
 void TLogicalThread::WakeAfter(std::int32_t milliseconds) {
     // Measured from now, which is after the evaluation.
     const std::uint32_t ticket = FWakeTicket.load();
-    if (milliseconds > 0)
-        FDispatcher->WakeTimer().WakeAt(shared_from_this(), ticket,
-                                        TWakeTimer::Clock::now() + std::chrono::milliseconds(milliseconds));
-    else
-        WakeTicket(ticket);
+    if (milliseconds > 0) {
+        try {
+            FDispatcher->WakeTimer().WakeAt(shared_from_this(), ticket,
+                                            TWakeTimer::Clock::now() + std::chrono::milliseconds(milliseconds));
+            return;
+        } catch (...) {
+            // The system refused the timekeeper a thread or the booking its memory: the worker
+            // is better woken at once than left blocked for good, and the GUI thread's round
+            // must not be cut short.
+        }
+    }
+    WakeTicket(ticket);
 }
 
 void TLogicalThread::ServeRequest() {
