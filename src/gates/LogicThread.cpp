@@ -1,7 +1,6 @@
 #include "LogicThread.h"
 
 #include "UpdateDispatcher.h"
-
 #include "WakeTimer.h"
 
 #include <linux/futex.h>

@@ -1,10 +1,10 @@
 #pragma once
 
 // Ends the gates' sleeps. After evaluating a gate the GUI thread books its worker's wake-up here
-// instead of arming a timer of the worker's own: one timekeeper thread sleeps until the earliest
-// booking and wakes every worker then due. So the GUI thread makes no system call per
-// evaluation, and the kernel keeps one timer for all gates instead of one per gate (thousands of
-// expiring timers cost more processor time than the gates themselves).
+// instead of setting a timer of the worker's own: one timekeeper thread sleeps until the earliest
+// booking and wakes every worker then due. So the GUI thread, which bounds how fast a network
+// that repaints can run, makes no system call per evaluation, and the kernel keeps one timer for
+// all gates instead of one per gate.
 //
 // Bookings wake a worker only if it still waits for the wake-up they were made for (see
 // TLogicalThread::WakeTicket), so one cut short by a pause or stop never ends a later sleep.
