@@ -105,6 +105,8 @@ void TFormZentaroChild::BtnActiveClick(TComponent *) {
         port.SetActive(active);
         port.ResetState();
     });
+    // Resetting is silent: the levels shown must follow, in one repaint of the drawing area.
+    ScrollBoxCli->Invalidate();
     if (active) {
         ForEachPort([](TLogicalPort &port) {
             port.SetDragMode(TDragMode::dmManual);
@@ -220,6 +222,8 @@ void TFormZentaroChild::AddFlipFlopItems() {
 }
 
 void TFormZentaroChild::FormClose(TComponent *, TCloseAction &action) {
+    // The user must see the network the question is about (close-all asks about hidden ones).
+    if (Modified) ShowInFront();
     if (Modified && MessageDlg(QStringLiteral("La rete non è stata salvata. Chiudere ugualmente?"),
                                TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}) != mrYes) {
         action = TCloseAction::caNone;
@@ -273,9 +277,20 @@ void TFormZentaroChild::DrawWires(TCanvas &canvas) const {
 }
 
 void TFormZentaroChild::RepaintWires() {
-    if (!Whole()) return;
     FWirePictureValid = false;
-    PaintBoxNet->Invalidate();
+    if (Whole()) PaintBoxNet->Invalidate();
+}
+
+void TFormZentaroChild::Loaded() {
+    TForm::Loaded();
+    // Gates repaint while they are read, before their wires are resolved: what the wire layer
+    // kept then is wrong.
+    RepaintWires();
+}
+
+void TFormZentaroChild::RemovalNotice(TComponent *component) {
+    TForm::RemovalNotice(component);
+    FWirePictureValid = false;
 }
 
 void TFormZentaroChild::PaintBoxNetPaint(TComponent *) {

@@ -77,6 +77,10 @@ public:
     // Redraws the wire layer from the gates as they are now.
     void RepaintWires();
 
+    // Reading a file and removing a gate change the wires without any handler of ours.
+    void Loaded() override;
+    void RemovalNotice(TComponent *component) override;
+
     // Handlers, bound by name from the window's description and from network files.
     void FormCreate(TComponent *sender);
     void FormDestroy(TComponent *sender);

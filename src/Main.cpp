@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QShortcut>
 
 
 namespace {
@@ -89,7 +90,25 @@ const TClassInfo &TFormZentaroMain::StaticClassInfo() {
     return info;
 }
 
-TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) { ReadDescriptionResource(":/forms/Main.txt"); }
+TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) {
+    ReadDescriptionResource(":/forms/Main.txt");
+    AddShortCuts();
+}
+
+void TFormZentaroMain::AddShortCuts() {
+    const std::pair<TSpeedButton *, QKeySequence> buttons[] = {
+        {BtnNew, Qt::CTRL | Qt::Key_N}, {BtnOpen, Qt::CTRL | Qt::Key_O}, {BtnSave, Qt::CTRL | Qt::Key_S}};
+    for (const auto &[button, keys] : buttons) {
+        button->SetShortCutHint(keys.toString(QKeySequence::NativeText));
+        // Like a click, a key does nothing while its button is disabled.
+        QObject::connect(new QShortcut(keys, Widget()), &QShortcut::activated, Widget(), [button] {
+            if (button->Enabled()) button->OnClick(button);
+        });
+    }
+    QObject::connect(new QShortcut(Qt::CTRL | Qt::Key_W, Widget()), &QShortcut::activated, Widget(), [this] {
+        if (auto *window = dynamic_cast<TFormZentaroChild *>(ActiveMDIChild())) window->Close();
+    });
+}
 
 std::vector<TForm *> TFormZentaroMain::ChildWindows() const {
     std::vector<TForm *> windows;
@@ -129,9 +148,10 @@ void TFormZentaroMain::FormClose(TComponent *, TCloseAction &action) {
 }
 
 void TFormZentaroMain::ScreenActiveFormChange(TComponent *) {
-    bool windowsOpen = false;
+    bool windowsOpen = false, networksOpen = true;
     try {
         windowsOpen = MDIChildCount() > 0;
+        networksOpen = !NetworkWindows().empty();
         if (TForm *active = ActiveMDIChild()) {
             auto *network = dynamic_cast<TFormZentaroChild *>(active);
             windowsOpen = network != nullptr;
@@ -140,6 +160,9 @@ void TFormZentaroMain::ScreenActiveFormChange(TComponent *) {
     } catch (...) {
     }
     for (TSpeedButton *button : {BtnSave, BtnCascade, BtnTile, BtnIconize, BtnCloseAll}) button->SetEnabled(windowsOpen);
+    // A closing window may be named again after its close notice, while it is still listed;
+    // the notice of its going comes later and finds no network left.
+    if (!networksOpen) SetCaption(CreditCaption());
 }
 
 void TFormZentaroMain::NetworkClosed(TComponent *) { SetCaption(CreditCaption()); }
@@ -169,6 +192,8 @@ TFormZentaroChild *TFormZentaroMain::OpenNetworkWindow(const std::string &path) 
         ApplyShowPortState(window, CBShowPortState->Checked());
         // The gates can be moved at once, as in a window that was just created.
         window->FormShow(window);
+        // Saved in a larger frame, it could open out of reach.
+        window->MoveIntoFrame();
     } catch (...) {
         // What a failed open leaves is no network window, and the caption it had before.
         Free(window);

@@ -87,6 +87,8 @@ public:
     void BtnCloseAllClick(TComponent *sender);
 
 private:
+    // Ctrl+N, Ctrl+O and Ctrl+S do what their buttons do; Ctrl+W closes the active network.
+    void AddShortCuts();
     // The frame's child windows, and those that are network windows, first to last.
     std::vector<TForm *> ChildWindows() const;
     std::vector<TFormZentaroChild *> NetworkWindows() const;

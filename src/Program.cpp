@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include <memory>
 #include <string>
@@ -19,6 +22,11 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Zentaro"));
     QGuiApplication::setDesktopFileName(QStringLiteral("zentaro"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zentaro-128.png")));
+    // Qt's own texts (file dialogs, standard buttons) in the language of the program's own.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     const auto mainForm = std::make_unique<TFormZentaroMain>(nullptr);
     mainForm->Show();
     // Qt has taken its own options out of argv by now; what is left names files.

@@ -7,6 +7,7 @@
 #include "classlib/Buttons.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/Dialogs.h"
+#include "classlib/ExtCtrls.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
@@ -118,6 +119,7 @@ private slots:
     void openFailsCleanly();
     void failedSaveKeepsTheNetworkUnsaved();
     void closingAsksOnlyForModifiedNetworks();
+    void keyboard();
     void arrangement();
 };
 
@@ -141,6 +143,7 @@ void TestMainWindow::statusBarShowsTheLongHint_data() {
     QTest::newRow("new") << "BtnNew" << "Crea una nuova rete logica";
     QTest::newRow("hint without a bar") << "BtnCascade" << "Disponi in cascata";
     QTest::newRow("a network window's button") << "BtnNewLog" << "Aggiungi Componente";
+    QTest::newRow("the frame's empty area") << "none" << "";
 }
 
 void TestMainWindow::statusBarShowsTheLongHint() {
@@ -150,9 +153,10 @@ void TestMainWindow::statusBarShowsTheLongHint() {
     TFormZentaroChild *window = p.NewNetwork();
     const TComponent *owner = control == "BtnNewLog" ? static_cast<TComponent *>(window) : p.Main.get();
     const auto *target = dynamic_cast<const TControl *>(owner->FindComponent(control.toStdString()));
-    QVERIFY(target);
-    QTest::mouseMove(UserInput::WindowOf(target), UserInput::InWindow(p.Main->StatusBar, {5, 5}));
-    QTest::mouseMove(UserInput::WindowOf(target), UserInput::InWindow(target, {10, 10}));
+    const QWidget *area = p.Main->MDIArea()->viewport();
+    QWindow *main = p.Main->Widget()->windowHandle();
+    QTest::mouseMove(main, UserInput::InWindow(p.Main->BtnOpen, {10, 10}));
+    QTest::mouseMove(main, target ? UserInput::InWindow(target, {10, 10}) : area->mapTo(area->window(), area->rect().bottomRight()));
     QTRY_COMPARE(QString::fromStdString(p.Main->StatusBar->SimpleText()), status);
 }
 
@@ -171,6 +175,9 @@ void TestMainWindow::saveCloseAndOpenAgain() {
     QVERIFY(window->Modified);
     const QStringList network = Network(window);
     const std::string clockName = clock->Name();
+    // Saved out of sight, beyond the frame's corner.
+    const QRect area = p.Main->MDIArea()->viewport()->rect();
+    window->SetBounds(area.width() + 100, area.height() + 50, 300, 200);
     const QString path = folder.filePath(QStringLiteral("rete.ZTR"));
     p.Save(path);
     QCOMPARE(p.Requests.size(), 1u);
@@ -200,6 +207,10 @@ void TestMainWindow::saveCloseAndOpenAgain() {
     TFormZentaroChild *opened = p.Open(path);
     QVERIFY(opened);
     QCOMPARE(Network(opened), network);
+    QCOMPARE(opened->MDIFrame()->geometry(), QRect(area.width() - 300, area.height() - 200, 300, 200));
+    // The wires show at once: the clock's runs right along y = 30.
+    QApplication::processEvents();
+    QCOMPARE(opened->ScrollBoxCli->ClientWidget()->grab().toImage().pixelColor(70, 30), QColor(Qt::black));
     QCOMPARE(opened->FileName, path.toStdString());
     QCOMPARE(opened->Caption(), "rete.ZTR");
     QCOMPARE(p.Main->Caption(), Prefix + path.toStdString());
@@ -284,16 +295,46 @@ void TestMainWindow::failedSaveKeepsTheNetworkUnsaved() {
 
 void TestMainWindow::closingAsksOnlyForModifiedNetworks() {
     Program p;
+    TFormZentaroChild *modified = p.NewNetwork();
+    modified->Modified = true;
     p.NewNetwork();
-    p.NewNetwork()->Modified = true;
     p.Main->Close();
     QVERIFY(p.Main->Widget()->isVisible());
+    // The window asked about is brought to the front, above the one that hid it.
+    const TForm *shown = nullptr;
+    QTimer::singleShot(0, [&] { shown = p.Main->ActiveMDIChild(); });
     UserInput::AnswerNextMessageBox(QMessageBox::Yes, p.Asked);
     Click(p.Main->BtnCloseAll, {15, 15});
     QTRY_COMPARE(p.Main->MDIChildCount(), 0);
     QCOMPARE(p.Asked.size(), 1);
+    QCOMPARE(shown, modified);
+    QCOMPARE(p.Main->Caption(), Prefix + TFormZentaroMain::CreditLine);
     p.Main->Close();
     QVERIFY(!p.Main->Widget()->isVisible());
+}
+
+void TestMainWindow::keyboard() {
+    Program p;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("rete.ZTR"));
+    QCOMPARE(p.Main->BtnSave->Widget()->toolTip(), QStringLiteral("Salva (Ctrl+S)"));
+    auto press = [&](Qt::Key key) {
+        p.Main->Widget()->activateWindow(); // as the window manager does after a message box
+        QVERIFY(QTest::qWaitForWindowActive(p.Main->Widget()));
+        QTest::keyClick(p.Main->Widget()->windowHandle(), key, Qt::ControlModifier);
+    };
+    p.Choose(path);
+    press(Qt::Key_N);
+    press(Qt::Key_S);
+    QVERIFY(QFile::exists(path));
+    AddPort(p.Windows().front(), {10, 10}, TLogicalPortType::logAND);
+    UserInput::AnswerNextMessageBox(QMessageBox::Yes, p.Asked);
+    press(Qt::Key_W);
+    QTRY_COMPARE(p.Main->MDIChildCount(), 0);
+    QCOMPARE(p.Asked.size(), 1);
+    p.Choose(path);
+    press(Qt::Key_O);
+    QCOMPARE(p.Main->Caption(), Prefix + path.toStdString());
 }
 
 void TestMainWindow::arrangement() {

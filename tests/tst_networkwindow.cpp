@@ -17,6 +17,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -115,6 +117,7 @@ private slots:
     void frameDestroyedBeforeItsWindows();
     void writesItsDescriptionBack();
     void movingAndSizingRedrawTheWires();
+    void scrollSteps();
 };
 
 void TestNetworkWindow::wireRoute_data() {
@@ -336,11 +339,23 @@ void TestNetworkWindow::activationResetsLevels() {
     Harness h;
     TLogicalPort *pulse = h.AddPort({10, 10}, TLogicalPortType::logPLS);
     h.Window->Modified = false;
+    // Whether the screen shows the switch as it is now: what was last painted against a fresh picture.
+    auto shownAsItIs = [&] {
+        QApplication::processEvents();
+        QWidget *top = pulse->Widget()->window();
+        const QRect at(pulse->Widget()->mapTo(top, QPoint()), pulse->Widget()->size());
+        const QPixmap shown = top->screen()->grabWindow(top->winId(), at.x(), at.y(), at.width(), at.height());
+        return shown.toImage().convertToFormat(QImage::Format_RGB32) == top->grab(at).toImage().convertToFormat(QImage::Format_RGB32);
+    };
     h.Activate();
+    // Labels shown while running: stopping then changes nothing else about the switch's look.
+    h.Click(h.Window->CBShowPortType, {5, 8});
     QTest::mouseDClick(h.WindowOf(pulse), Qt::LeftButton, {}, h.InWindow(pulse, {25, 20}));
     QCOMPARE(pulse->Output(), TLevel(1));
+    QVERIFY(shownAsItIs());
     h.Activate();
     QCOMPARE(pulse->Output(), TLevel(0));
+    QVERIFY(shownAsItIs());
     QVERIFY(!h.Window->Modified);
 }
 
@@ -455,6 +470,27 @@ void TestNetworkWindow::movingAndSizingRedrawTheWires() {
     QTest::mouseRelease(window, Qt::LeftButton, {}, edge + QPoint(0, 40));
     QCOMPARE(target->Height(), 80);
     QVERIFY(wireAt({199, 140}));
+}
+
+void TestNetworkWindow::scrollSteps() {
+    Harness h;
+    // A long wire down the drawing area.
+    TLogicalPort *source = h.AddPort({10, 10}, TLogicalPortType::logCLK);
+    h.AddPort({200, 800}, TLogicalPortType::logNOT)->SetInAComp(source);
+    h.Window->RepaintWires();
+    const int wireX = RouteWire({10, 10, 50, 40}, {200, 800, 50, 40}, TPin::Middle, {})[1].x();
+    TScrollBox *box = h.Window->ScrollBoxCli;
+    const QScrollBar *bar = box->Widget()->findChildren<QScrollBar *>().back();
+    auto onBar = [&](int y) { return bar->mapTo(box->Widget(), QPoint(bar->width() / 2, y)); };
+    UserInput::Wheel(box, {300, 200}, {0, -120}); // three lines
+    QCOMPARE(box->ScrollPosition(), QPoint(0, 60));
+    h.Click(box, onBar(bar->height() - 4)); // the arrow
+    QCOMPARE(box->ScrollPosition(), QPoint(0, 80));
+    h.Click(box, onBar(bar->height() * 3 / 4)); // below the slider: a page
+    const int y = 80 + box->ViewSize().height();
+    QCOMPARE(box->ScrollPosition(), QPoint(0, y));
+    QApplication::processEvents();
+    QCOMPARE(box->ClientWidget()->grab().toImage().pixelColor(wireX, y + 50), QColor(Qt::black));
 }
 
 QTEST_MAIN(TestNetworkWindow)

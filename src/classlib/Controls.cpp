@@ -329,7 +329,16 @@ void TControl::ParentShowHintChanged() {
         for (TControl *child : container->Controls()) child->ParentShowHintChanged();
 }
 
-void TControl::ApplyToolTip() { FWidget->setToolTip(FShowHint ? FromAnsi(GetShortHint(FHint)) : QString()); }
+void TControl::SetShortCutHint(const QString &keys) {
+    FShortCutHint = keys;
+    ApplyToolTip();
+}
+
+void TControl::ApplyToolTip() {
+    if (!FShowHint) return FWidget->setToolTip({});
+    const QString tip = FromAnsi(GetShortHint(FHint));
+    FWidget->setToolTip(FShortCutHint.isEmpty() ? tip : tip + QStringLiteral(" (%1)").arg(FShortCutHint));
+}
 
 void TControl::SetCursor(TCursor cursor) {
     FCursor = cursor;

@@ -104,6 +104,8 @@ public:
     void SetShowHint(bool value);
     bool ParentShowHint() const { return FParentShowHint; }
     void SetParentShowHint(bool value);
+    // The keys that do what the control does, named in its tooltip after the short hint.
+    void SetShortCutHint(const QString &keys);
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor cursor);
     TColor Color() const { return FColor; }
@@ -192,6 +194,7 @@ private:
     std::string FHint;
     bool FShowHint = false;
     bool FParentShowHint = true;
+    QString FShortCutHint;
     TCursor FCursor = crDefault;
     TColor FColor = clWindow;
     bool FParentColor = false;

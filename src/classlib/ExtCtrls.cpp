@@ -18,6 +18,9 @@ namespace {
 constexpr std::array<std::string_view, 4> BevelCutElements = {"bvNone", "bvLowered", "bvRaised",
                                                               "bvSpace"};
 
+// How far a scroll bar's arrow moves the contents, in pixels: about a line of text.
+constexpr int LineStep = 20;
+
 // The scroll box's widget: a sunken frame around the visible area (viewport), which holds the
 // contents widget that is moved to scroll, and two scroll bars the box lays out itself, so that
 // the layout does not wait for the widget to be shown.
@@ -28,8 +31,11 @@ public:
           HorzBar(new QScrollBar(Qt::Horizontal, this)),
           VertBar(new QScrollBar(Qt::Vertical, this)) {
         setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-        HorzBar->hide();
-        VertBar->hide();
+        for (QScrollBar *bar : {HorzBar, VertBar}) {
+            bar->hide();
+            // An arrow click moves a line, a wheel notch the desktop's number of lines.
+            bar->setSingleStep(LineStep);
+        }
     }
 
     QWidget *Viewport;

@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include "Application.h"
 #include "Screen.h"
 #include "stream/MemoryStream.h"
 #include "stream/Reader.h"
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -55,11 +57,16 @@ std::vector<TForm *> ChildForms(const QMdiArea *area) {
 
 } // namespace
 
-// Closing through the window's frame goes through the form's close rules.
-class TFormCloseFilter : public QObject {
+// Closing through the window's frame goes through the form's close rules; the frame's empty
+// area, which is no control, has no hint.
+class TFormEventFilter : public QObject {
 public:
-    explicit TFormCloseFilter(TForm *form) : FForm(form) {}
+    explicit TFormEventFilter(TForm *form) : FForm(form) {}
     bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Enter && FForm->FMDIArea && watched == FForm->FMDIArea->viewport()) {
+            TApplication::Instance().SetHint({});
+            return false;
+        }
         if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
             // The user moved or sized the window: its bounds follow.
             if (watched == FForm->FrameWidget()) FForm->FrameGeometryChanged();
@@ -124,8 +131,8 @@ TForm::TForm(TComponent *owner) : TWinControl(owner, new QWidget) {
     SetParentFont(false);
     SetColor(clBtnFace);
     TControl::SetVisible(false);
-    FCloseFilter = new TFormCloseFilter(this);
-    Widget()->installEventFilter(FCloseFilter);
+    FEventFilter = new TFormEventFilter(this);
+    Widget()->installEventFilter(FEventFilter);
 }
 
 void TForm::BeforeDestruction() {
@@ -137,7 +144,7 @@ void TForm::BeforeDestruction() {
 TForm::~TForm() {
     std::erase(LiveForms(), this);
     if (FrameForm() == this) FrameForm() = nullptr;
-    delete FCloseFilter;
+    delete FEventFilter;
     if (FMDIFrame) {
         // The frame goes, our widget goes with the control.
         FMDIFrame->setWidget(nullptr);
@@ -277,14 +284,21 @@ void TForm::SetFormStyle(TFormStyle style) {
     if (style == TFormStyle::fsMDIForm && !FMDIArea) {
         FMDIArea = new QMdiArea(Widget());
         FMDIArea->setBackground(ColorToQColor(clAppWorkSpace));
+        FMDIArea->viewport()->installEventFilter(FEventFilter);
         QObject::connect(FMDIArea, &QMdiArea::subWindowActivated, FMDIArea, [] { TScreen::Instance().ActiveFormChanged(); });
         if (!FrameForm()) FrameForm() = this;
         AlignControls();
     }
     if (style == TFormStyle::fsMDIChild && !FMDIFrame && FrameForm() && FrameForm()->MDIArea()) {
         FMDIFrame = FrameForm()->MDIArea()->addSubWindow(Widget());
-        FMDIFrame->installEventFilter(FCloseFilter);
+        FMDIFrame->installEventFilter(FEventFilter);
         FMDIFrame->setAttribute(Qt::WA_DeleteOnClose, false);
+        // Its menu's close item keeps Ctrl+F4 only: bound on every child window, Ctrl+W could
+        // never be the frame form's own key (it would always be ambiguous).
+        for (QAction *action : FMDIFrame->systemMenu()->actions()) {
+            QList<QKeySequence> keys = action->shortcuts();
+            if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_W))) action->setShortcuts(keys);
+        }
         ApplyBorder();
         ApplyFrameGeometry();
         FMDIFrame->setVisible(Visible());
@@ -386,6 +400,29 @@ void TForm::ShowFrame() {
 }
 
 void TForm::Close() { FrameWidget()->close(); }
+
+void TForm::ShowInFront() {
+    if (WindowState() == TWindowState::wsMinimized) SetWindowState(TWindowState::wsNormal);
+    QWidget *frame = FrameWidget();
+    frame->raise();
+    if (QMdiArea *area = FMDIFrame ? FMDIFrame->mdiArea() : nullptr)
+        area->setActiveSubWindow(FMDIFrame);
+    else
+        frame->activateWindow();
+}
+
+void TForm::MoveIntoFrame() {
+    QMdiArea *area = FMDIFrame ? FMDIFrame->mdiArea() : nullptr;
+    if (!area || WindowState() != TWindowState::wsNormal) return;
+    const QRect inside = area->viewport()->rect();
+    if (inside.isEmpty()) return;
+    QRect bounds(Left(), Top(), Width(), Height());
+    if (inside.contains(bounds)) return;
+    bounds.setSize(bounds.size().boundedTo(inside.size()));
+    bounds.moveTo(std::clamp(bounds.left(), inside.left(), inside.right() + 1 - bounds.width()),
+                  std::clamp(bounds.top(), inside.top(), inside.bottom() + 1 - bounds.height()));
+    SetBounds(bounds.left(), bounds.top(), bounds.width(), bounds.height());
+}
 
 int TForm::ShowModal() {
     FModalResult = mrNone;

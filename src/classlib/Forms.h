@@ -59,6 +59,11 @@ public:
     void SetVisible(bool visible) override;
     void SetBounds(int left, int top, int width, int height) override;
     void Show() { SetVisible(true); }
+    // Puts the form where the user sees it: restored if minimised, raised and activated.
+    void ShowInFront();
+    // A child window that reaches outside the frame's area is moved into it, title bar and all,
+    // and made smaller only where it does not fit.
+    void MoveIntoFrame();
     // Asks OnClose; the action decides whether the form hides, is destroyed or stays.
     void Close();
     // Shows the form as a modal dialog and returns its modal result once it is set or the
@@ -111,7 +116,7 @@ private:
     void FrameGeometryChanged();
     void ApplyBorder();
     bool ConfirmClose();
-    friend class TFormCloseFilter;
+    friend class TFormEventFilter;
 
     TWinControl *FActiveControl = nullptr;
     std::int64_t FBorderIcons = 1 << biSystemMenu | 1 << biMinimize | 1 << biMaximize;
@@ -124,7 +129,7 @@ private:
     QMdiArea *FMDIArea = nullptr;
     // Goes with the frame's area when the frame form is destroyed first.
     QPointer<QMdiSubWindow> FMDIFrame;
-    QObject *FCloseFilter = nullptr;
+    QObject *FEventFilter = nullptr;
     int FModalResult = mrNone;
     bool FDestroying = false;
     bool FApplyingFrame = false;

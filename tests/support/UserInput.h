@@ -16,9 +16,11 @@ QWindow *WindowOf(const TControl *control);
 // A point of the control in the coordinates of its window.
 QPoint InWindow(const TControl *control, QPoint at);
 void Click(const TControl *control, QPoint at, Qt::MouseButton button = Qt::LeftButton);
+// Turns the mouse wheel over a point of the control by angle (120 a notch; negative is down).
+void Wheel(const TControl *control, QPoint at, QPoint angle);
 // Drags with the left button from a point of one control to a point of another.
 void Drag(const TControl *from, QPoint start, const TControl *to, QPoint end);
 // Answers the next message box that opens with the button, and adds its text to asked.
-void AnswerNextMessageBox(QMessageBox::StandardButton button, QStringList &asked);
+void AnswerNextMessageBox(QMessageBox::StandardButton button, QStringList &asked, int attempts = 100);
 
 } // namespace UserInput
