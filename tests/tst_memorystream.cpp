@@ -4,6 +4,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 class TestMemoryStream : public QObject {
     Q_OBJECT
 
@@ -12,7 +16,8 @@ private slots:
     void seekAndSizeStayInsideTheBytes();
     void writeGrowsAndOverwrites();
     void fileRoundTrip();
-    void failedSaveKeepsTheOldFile();
+    void savingHarmsNothingElse_data();
+    void savingHarmsNothingElse();
     void missingFileRaises();
 };
 
@@ -59,19 +64,92 @@ void TestMemoryStream::fileRoundTrip() {
     loaded.LoadFromFile(name);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(loaded.Memory()), int(loaded.Size())), bytes);
     QCOMPARE(loaded.Position(), std::int64_t(0));
-    QVERIFY(!QFile::exists(dir.filePath("net.bin.tmp")));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-void TestMemoryStream::failedSaveKeepsTheOldFile() {
+namespace {
+
+void Put(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray Held(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Saves "new" over path, as an ordinary user when asked: root may write into any folder.
+bool SaveNew(const QString &path, bool ordinaryUser) {
+    const auto save = [&path] {
+        try {
+            TMemoryStream("new", 3).SaveToFile(path.toStdString());
+            return true;
+        } catch (const EStreamError &) {
+            return false;
+        }
+    };
+    if (!ordinaryUser || ::geteuid() != 0) return save();
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 && save() ? 0 : 1);
+    int status = 1;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+void TestMemoryStream::savingHarmsNothingElse_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QByteArray>("other"); // what the other file the setup made holds afterwards
+    QTest::addColumn<int>("mode");         // of the saved file afterwards
+    QTest::newRow("a file named like a temporary stays") << "tmp file" << true << QByteArray("keep") << 0644;
+    QTest::newRow("a link named like a temporary leads nowhere") << "tmp link" << true << QByteArray("keep") << 0644;
+    QTest::newRow("a link is written through") << "target link" << true << QByteArray("new") << 0644;
+    QTest::newRow("hard links stay one file") << "hard link" << true << QByteArray("new") << 0644;
+    QTest::newRow("permissions are kept") << "mode 0640" << true << QByteArray() << 0640;
+    QTest::newRow("a read-only file is refused") << "mode 0440" << false << QByteArray() << 0440;
+    QTest::newRow("a folder that takes no new file") << "locked folder" << true << QByteArray() << 0644;
+}
+
+void TestMemoryStream::savingHarmsNothingElse() {
+    QFETCH(QString, setup);
+    QFETCH(bool, saved);
+    QFETCH(QByteArray, other);
+    QFETCH(int, mode);
     QTemporaryDir dir;
-    const QString target = dir.filePath("kept");
-    TMemoryStream("old", 3).SaveToFile(target.toStdString());
-    // The temporary file cannot be created where a directory of that name stands.
-    QVERIFY(QDir(dir.path()).mkdir("kept.tmp"));
-    QVERIFY_THROWS_EXCEPTION(EStreamError, TMemoryStream("new", 3).SaveToFile(target.toStdString()));
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("old"));
+    const QString folder = dir.filePath("folder"), target = folder + "/rete.ZTR", second = folder + "/other";
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(::chmod(qPrintable(dir.path()), 0755) == 0);
+    Put(target, "old");
+    QVERIFY(::chmod(qPrintable(target), 0644) == 0);
+    if (setup == "tmp file") {
+        Put(target + ".tmp", "keep");
+    } else if (setup == "tmp link") {
+        Put(second, "keep");
+        QVERIFY(QFile::link(second, target + ".tmp"));
+    } else if (setup == "target link") {
+        QVERIFY(QFile::rename(target, second) && QFile::link("other", target));
+    } else if (setup == "hard link") {
+        QVERIFY(::link(qPrintable(target), qPrintable(second)) == 0);
+    } else if (setup.startsWith("mode")) {
+        QVERIFY(::chmod(qPrintable(target), mode_t(mode)) == 0);
+    } else if (setup == "locked folder") {
+        QVERIFY(::chown(qPrintable(target), 65534, 65534) == 0 || ::geteuid() != 0);
+        QVERIFY(::chmod(qPrintable(folder), 0555) == 0);
+    }
+    QCOMPARE(SaveNew(target, setup == "locked folder"), saved);
+    QCOMPARE(Held(target), saved ? QByteArray("new") : QByteArray("old"));
+    if (!other.isNull()) QCOMPARE(Held(setup == "tmp file" ? target + ".tmp" : second), other);
+    QCOMPARE(QFileInfo(target).isSymLink(), setup == "target link");
+    struct stat status {};
+    QVERIFY(::stat(qPrintable(target), &status) == 0);
+    QCOMPARE(int(status.st_mode & 07777), mode);
+    ::chmod(qPrintable(folder), 0755);
+    // Nothing is left beside it.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1 + !other.isNull() + (setup == "tmp link"));
 }
 
 void TestMemoryStream::missingFileRaises() {

@@ -1,6 +1,9 @@
 #include <QProcess>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -12,6 +15,11 @@ struct ToolRun {
 
 ToolRun RunTool(const QStringList &arguments) {
     QProcess process;
+    // Without one, Qt's warning about it would add a line to the tool's messages.
+    static const QTemporaryDir runtimeDir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(ZTRTOOL_PATH), arguments);
     if (!process.waitForFinished(60000)) return {-1, "did not finish", {}};
     return {process.exitCode(), process.readAllStandardError(), process.readAllStandardOutput()};
@@ -122,6 +130,9 @@ void TestZtrtool::failuresExitWithOneLine_data() {
                               << QByteArray("bad text: line 2, column 8: ") << true;
     QTest::newRow("bad string") << QStringList{"pack"} << QByteArray("object T\n  S = 'a\n  end\n")
                                 << QByteArray("bad string: line 2, column 7: ") << true;
+    // Not files: refused at once, never waited on.
+    QTest::newRow("a FIFO") << QStringList{"check"} << QByteArray("fifo") << QByteArray("is a FIFO") << false;
+    QTest::newRow("a folder") << QStringList{"check"} << QByteArray("folder") << QByteArray("is a folder") << false;
 }
 
 void TestZtrtool::failuresExitWithOneLine() {
@@ -129,7 +140,11 @@ void TestZtrtool::failuresExitWithOneLine() {
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, message);
     QFETCH(bool, writes);
-    if (arguments.size() == 1) {
+    if (arguments == QStringList{"check"}) {
+        const QString path = File(QTest::currentDataTag());
+        QVERIFY(input == "fifo" ? ::mkfifo(qPrintable(path), 0644) == 0 : QDir().mkdir(path));
+        arguments << path;
+    } else if (arguments.size() == 1) {
         arguments << File(QTest::currentDataTag(), input);
         if (writes) arguments << File("out");
     }

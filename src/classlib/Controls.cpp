@@ -244,10 +244,7 @@ void TControl::SetParent(TWinControl *parent) {
 
 void TControl::SetBounds(int left, int top, int width, int height) {
     if (left == FLeft && top == FTop && width == FWidth && height == FHeight) return;
-    FLeft = left;
-    FTop = top;
-    FWidth = std::max(width, 0);
-    FHeight = std::max(height, 0);
+    TakeBounds(left, top, width, height);
     ApplyGeometry();
     if (CaptionRoom() >= 0) ApplyFont();
     // A parent being read lays its children out once, when it has been read.
@@ -259,10 +256,13 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TControl::TakeBounds(int left, int top, int width, int height) {
-    FLeft = left;
-    FTop = top;
-    FWidth = std::max(width, 0);
-    FHeight = std::max(height, 0);
+    // Far beyond any screen, yet small enough that sums of a few of them never overflow (a file
+    // may hold any value here).
+    constexpr int Limit = QWIDGETSIZE_MAX;
+    FLeft = std::clamp(left, -Limit, Limit);
+    FTop = std::clamp(top, -Limit, Limit);
+    FWidth = std::clamp(width, 0, Limit);
+    FHeight = std::clamp(height, 0, Limit);
 }
 
 void TControl::ApplyGeometry() {

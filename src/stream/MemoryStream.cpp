@@ -1,13 +1,9 @@
 #include "MemoryStream.h"
 
-#include "Errors.h"
+#include "WholeFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 TMemoryStream::TMemoryStream(const void *data, std::int64_t size) {
     Write(data, size);
@@ -50,37 +46,13 @@ void TMemoryStream::Write(const void *buffer, std::int64_t count) {
 }
 
 void TMemoryStream::LoadFromFile(const std::string &fileName, std::int64_t maxSize) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) throw EStreamError("Cannot open file \"" + fileName + "\": " + std::strerror(errno));
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    file.seekg(0, std::ios::beg);
-    if (size < 0) throw EStreamError("Cannot read file \"" + fileName + "\"");
-    if (size > maxSize) throw EStreamError("File \"" + fileName + "\" is too large");
+    const std::vector<std::uint8_t> bytes = ReadWholeFile(fileName, maxSize);
     FSize = 0;
     FPosition = 0;
-    Reserve(size);
-    if (size > 0 && !file.read(reinterpret_cast<char *>(FData.get()), size))
-        throw EStreamError("Cannot read file \"" + fileName + "\"");
-    FSize = size;
+    Write(bytes.data(), std::int64_t(bytes.size()));
+    FPosition = 0;
 }
 
 void TMemoryStream::SaveToFile(const std::string &fileName) const {
-    const std::string temporary = fileName + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (file && FSize > 0) file.write(reinterpret_cast<const char *>(FData.get()), FSize);
-        file.flush();
-        if (!file) {
-            file.close();
-            std::remove(temporary.c_str());
-            throw EStreamError("Cannot write file \"" + fileName + "\"");
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, fileName, error);
-    if (error) {
-        std::remove(temporary.c_str());
-        throw EStreamError("Cannot replace file \"" + fileName + "\": " + error.message());
-    }
+    ReplaceWholeFile(fileName, {FData.get(), std::size_t(FSize)});
 }

@@ -29,9 +29,8 @@ public:
     // Writes count bytes at the position, growing the stream as needed.
     void Write(const void *buffer, std::int64_t count);
 
-    // Whole-file transfers; failures raise EStreamError. Saving writes a temporary file beside
-    // the target and replaces the target only once everything was written.
-    // Files larger than maxSize are refused (EStreamError) before anything is read.
+    // Whole-file transfers (WholeFile.h); failures raise EStreamError. Only regular files are
+    // read, and those larger than maxSize are refused before anything is read.
     void LoadFromFile(const std::string &fileName, std::int64_t maxSize = std::numeric_limits<std::int64_t>::max());
     void SaveToFile(const std::string &fileName) const;
 
