@@ -345,7 +345,8 @@ void TDesignAtRunTime::DragStep(TControl &control, int x, int y) {
         FNewWidth = std::max<std::int64_t>(FNewWidth, MinimumSize);
         FNewHeight = std::max<std::int64_t>(FNewHeight, MinimumSize);
     }
-    // At least half of the control stays right of and below its parent's left and top edges.
+    // Never drag more than half a control past the parent's left or top side, so it can always
+    // be grabbed again.
     if (!leftEdge) FNewLeft = std::max(FNewLeft, -(width / 2));
     if (!topEdge) FNewTop = std::max(FNewTop, -(height / 2));
     FNewLeft = Snap(FNewLeft, FGridSize);

@@ -1,10 +1,9 @@
 #pragma once
 
-// The run-time designer: lets the user move and size the controls of its owner with the mouse
-// while the program runs, snapping bounds to a grid. It takes over the mouse-move notification
-// of every eligible control of the owner; the control the mouse enters becomes the current one,
-// comes to the front and gets an event filter that reads mouse gestures before the control's
-// own handling, which then sees every event unchanged.
+// Drag-to-move and drag-to-resize for the owner's controls at run time, on a grid. The controls
+// need no code for it: the designer hooks their mouse-move events, and whichever control the
+// pointer enters is raised and gets an event filter. The filter acts on the gesture but lets
+// every event through untouched, so the control still behaves as usual.
 
 #include "classlib/Controls.h"
 #include "classlib/NonVisual.h"

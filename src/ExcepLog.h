@@ -1,8 +1,7 @@
 #pragma once
 
-// Error reports: every error that escapes an event handler ends in a report the user sees in a
-// dialog, can describe and can send to the support mailbox; each report is appended to a log in
-// the program's folder.
+// The last stop for unhandled errors: a dialog shows the report and takes the user's own words
+// about it, the report goes into a log file, and on request it is mailed to support.
 
 #include "classlib/Forms.h"
 #include "classlib/NonVisual.h"
@@ -32,7 +31,8 @@ public:
     TButton *BtnOkDef = nullptr;
     TButton *BtnCancelDef = nullptr;
 
-    // The report area grows with the report's lines, up to a limit; the description takes the focus.
+    // The report area grows with the report's lines, up to a limit; the description takes the
+    // focus.
     void FormShow(TComponent *sender);
 };
 
@@ -41,7 +41,7 @@ public:
     using TNonVisualComponent::TNonVisualComponent;
     ZENTARO_CLASS_INFO()
 
-    // The log's file name, relative to the program's folder; empty writes no log.
+    // Resolved against the executable's directory; leave it empty to disable logging.
     const std::string &LogName() const { return FLogName; }
     void SetLogName(const std::string &value) { FLogName = value; }
     const std::string &MailAddress() const { return FMailAddress; }
@@ -52,9 +52,9 @@ public:
     const std::vector<std::string> &OpenForms() const { return FOpenForms; }
     void SetOpenForms(const std::vector<std::string> &lines) { FOpenForms = lines; }
 
-    // Shows the report of the error raised while sender handled an event, writes it to the log
-    // and, when the user agrees, puts it on the clipboard and opens the mail program. Returns
-    // once all of that is done.
+    // Handles one error thrown from sender's event: dialog, log entry, and if the user says yes a
+    // new mail to support. The mail link only sets the subject, so the report is put on the
+    // clipboard for the user to paste. Blocks until finished.
     void ReportException(TComponent *sender, std::exception_ptr error);
     // Appends text to the log; a log that cannot be written is left alone, without a word.
     void WriteLog(const std::string &text) const;

@@ -1,9 +1,8 @@
 #pragma once
 
-// The network window: the document of the program. It holds the network's gates on a
-// scrollable drawing area, with a tool bar that switches between positioning the gates, wiring
-// them and running the network. The window is also what a network file holds, so the names of
-// its parts and handlers are part of the file format.
+// One open network: its gates on a large scrolling area, plus the buttons for the three modes
+// (place gates, wire them, run). Saving streams this whole form, so renaming a part or a
+// handler below breaks existing files.
 
 #include "DsgnRunT.h"
 #include "WireRoute.h"
@@ -59,16 +58,16 @@ public:
     TMenuItem *PopItemFFD = nullptr;
     TMenuItem *PopItemFFJK = nullptr;
 
-    // True while the designer changes a gate: the wire layer draws nothing then.
+    // Set during a move or resize by the designer; wires are skipped until it ends.
     bool WiresSuspended = false;
     std::string FileName = "NoName.ZTR";
     bool Modified = false;
-    // Called with the window as sender when it closes.
+    // Lets the main window hear that this network is going away (sender: this window).
     TNotifyEvent OnNetworkClose;
 
-    // A menu read from a file without the two flip-flop kinds gains them before its separator.
+    // Older files carry a kind menu that predates the flip-flops; this adds their two items.
     void AddFlipFlopItems();
-    // The prefix followed by the lowest number that names no component of the window.
+    // prefix + the smallest free number, e.g. "LogPort3" when 1 and 2 are taken.
     std::string UniquePortName(const std::string &prefix) const;
     // Whether the network runs (the activation button is down).
     bool NetworkActive() const;
@@ -109,8 +108,8 @@ private:
     // The gate the kind menu was opened on, or null.
     TLogicalPort *MenuPort() const;
 
-    // The wire layer as last drawn, for the visible part of the drawing area: a gate's repaint
-    // copies the part beneath it instead of drawing every wire again.
+    // Cached wires of the area in view, so a repainting gate only blits what lies under it
+    // rather than re-routing every wire.
     QImage FWirePicture;
     QRect FWirePictureArea;
     bool FWirePictureValid = false;

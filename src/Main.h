@@ -1,9 +1,8 @@
 #pragma once
 
-// The main window: the multi-document frame that holds the network windows. Its tool bar
-// creates, opens and saves networks, arranges and closes their windows, sets the speed of every
-// clock and switches the level display of every gate. It reaches the networks only through the
-// network window's own routines.
+// The MDI frame around the network windows, with the commands that act on files or on all
+// networks at once (new/open/save, window layout, clock speed, level marks). Gates are left to
+// FChild's functions, so a network's insides are handled in one place only.
 
 #include "classlib/Forms.h"
 
@@ -52,7 +51,8 @@ public:
     TExceptionLogger *ExceptLogger = nullptr;
     TApplicationEvents *ApplicationEvents = nullptr;
 
-    // Every caption the window gives itself begins with this (the window's hint).
+    // Kept in the form's Hint so the text lives with the other form data; all captions start
+    // with it.
     std::string CaptionPrefix() const { return Hint(); }
     // The caption at start and after a network window closes.
     static constexpr const char *CreditLine = "Simulatore di Reti Logiche";

@@ -1,9 +1,8 @@
 #pragma once
 
-// Panels and check boxes that show a tiled pattern instead of a flat colour. A holder on a form
-// keeps the tile and a screen-sized image tiled with it; the patterned controls copy from that
-// image the part under them, pinned to the top-left corner of the holder's form, so the pattern
-// runs on without a seam across all of them and stays put when the form moves.
+// Textured backgrounds for panels and check boxes. Each control blits its piece out of one big
+// pre-tiled image that is anchored to the form, not to the control; that way neighbouring
+// controls line up with no visible joins, and moving the form drags the texture along.
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/NonVisual.h"

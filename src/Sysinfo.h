@@ -1,8 +1,8 @@
 #pragma once
 
-// A short description of the machine and of the program as twelve lines of text, gathered once
-// when the component is created. The rules that turn raw figures into text are pure functions
-// (DescribeSystem); the figures of this machine come from SysinfoPlatform.
+// Machine and program facts (CPU, OS, memory, disk, version) as text properties, read once at
+// construction. Formatting (DescribeSystem) is kept apart from the platform queries in
+// SysinfoPlatform so that it can be tested with made-up figures.
 
 #include "classlib/NonVisual.h"
 

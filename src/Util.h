@@ -9,11 +9,11 @@
 class TComponent;
 class TMemoryStream;
 
-// Single-pass LZ77-style block coder of network file bodies. The input is cut into independent
-// blocks of at most 4096 bytes; each block is coded with literals, matches (distance 1..4095,
-// length 3..18) and runs (16..4095 equal bytes), 16 items to a control word, or stored as it is
-// when coding does not shrink it. The byte format is described in docs/file-format.md; the
-// choices of the match finder are part of it, so the same input always gives the same bytes.
+// The compressor for network file bodies, a small LZ77 variant. Data goes through in 4 KiB
+// chunks that share no history; a chunk holds literals, back-references (distance 1..4095,
+// length 3..18) and runs (16..4095 equal bytes) under 16-bit flag words, and falls back to a
+// raw copy if that would be larger. docs/file-format.md has the bytes. Output must match
+// byte for byte, so even which match gets picked is fixed, not a tuning choice.
 class TFastCompress {
 public:
     static constexpr int BlockSize = 4096;         // input bytes per block, decoded bytes at most
@@ -23,8 +23,8 @@ public:
     static constexpr std::uint8_t KindCoded = 0x40;
     static constexpr std::uint8_t KindStored = 0x80;
 
-    // Codes count bytes (1..4096) of InBuffer into OutBuffer; returns the coded length, which is
-    // at most count, or count + 1 for the stored form.
+    // Compresses the first count bytes (1..4096) of InBuffer into OutBuffer and returns the size
+    // written: never more than count, except one extra kind byte when the chunk is kept raw.
     int CompressBlock(int count);
     // Decodes the block of length bytes held in InBuffer into OutBuffer and returns the decoded
     // length. A block that breaks the format's limits raises ECompressError; decoding never reads
@@ -34,13 +34,13 @@ public:
     // position as the new candidate, and reports a match of 3..18 bytes within the block.
     bool FindMatch(int position, int blockLength, int &matchPosition, int &matchLength);
 
-    // Appends the framed blocks of the source's remaining bytes to the destination. Returns the
-    // number of bytes appended, or -1 when coding a block failed.
+    // Compresses from the source's position to its end onto the destination's end, each chunk
+    // with a length prefix. Result: bytes written, or -1 if a chunk could not be coded.
     std::int64_t CompressStream(TMemoryStream &source, TMemoryStream &destination);
-    // Appends the decoded frames of the source's remaining bytes to the destination. Returns the
-    // number of bytes appended; 0 when a frame's length exceeds the whole source's size; -1 when
-    // a block is malformed or the output would pass limit bytes. Blocks decoded before any of
-    // these stay appended.
+    // The reverse of CompressStream. Result: bytes written; 0 for a length prefix bigger than
+    // the entire source, which no compressor output can have; -1 for a corrupt chunk or output
+    // beyond limit. Whatever was decoded before a failure is kept, so a damaged file yields its
+    // readable front.
     std::int64_t DecompressStream(TMemoryStream &source, TMemoryStream &destination,
                                   std::int64_t limit = std::numeric_limits<std::int64_t>::max());
 

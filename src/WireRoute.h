@@ -1,9 +1,9 @@
 #pragma once
 
-// Where a wire runs: from the middle of the source gate's right edge to one input pin on the
-// target's left edge, as a line of horizontal and vertical segments. Gates are given as Left,
-// Top, Width, Height relative to the visible part of the scroll box; the points are in
-// drawing-area coordinates, which the scroll position shifts.
+// Wire geometry, kept free of widgets so it can be tested alone. A wire leaves the source gate
+// at the middle of its right side and reaches the target at one input pin on its left side,
+// using only right-angle bends. The rectangles come in as the controls report them (already
+// shifted by scrolling), so `scroll` is added back to get points on the unscrolled paint box.
 
 #include <QPoint>
 #include <QRect>
@@ -15,7 +15,8 @@ enum class TPin { Upper, Middle, Lower };
 // The pin's distance below the top of a gate of that height.
 int PinOffset(int height, TPin pin);
 
-// A forward wire (target's left edge right of the source's right edge) bends once, nearer the
-// target the flatter it is; a backward wire leaves and enters 4 pixels beside the gates and
-// runs halfway between the ends, or around both gates when the target lies wholly to the left.
+// When the target starts right of the source, the wire steps once, and the smaller the height
+// difference the closer that step sits to the target. Otherwise it makes 4-pixel stubs out of
+// both gates and crosses over at mid-height, or passes above or below the two gates when the
+// target is entirely behind the source so it does not cut through them.
 std::vector<QPoint> RouteWire(const QRect &source, const QRect &target, TPin pin, QPoint scroll);

@@ -41,7 +41,7 @@ TPortLook Look(TLogicalPortType kind, const TVariant &variant) {
     look.Kind = kind;
     look.Width = variant.Width;
     look.Height = variant.Height;
-    // The network window makes a lamp square.
+    // Lamps are always square in a real network.
     if (kind == TLogicalPortType::logLED) look.Width = look.Height;
     look.InA = variant.InA;
     look.InB = variant.InB;

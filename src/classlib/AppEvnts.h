@@ -9,8 +9,8 @@
 // Sender (the object whose event handling raised it, may be null) and the exception.
 using TExceptionEvent = TEvent<TComponent *, std::exception_ptr>;
 
-// While it exists, every exception that escapes an event handler goes to OnException (of every
-// live instance, oldest first), and every change of the application's hint to OnHint.
+// A form-placed hook into the application: while alive it receives uncaught handler exceptions
+// (OnException) and hint changes (OnHint). With several instances, the oldest is told first.
 class TApplicationEvents : public TNonVisualComponent {
 public:
     explicit TApplicationEvents(TComponent *owner);

@@ -1,8 +1,7 @@
 #pragma once
 
-// The program-wide state the controls report to: the hint of the control under the pointer and
-// the listeners that show it (the main window's status bar), and the handler of exceptions that
-// escape event handlers.
+// Global state shared by all controls: the hint currently under the mouse, with listeners
+// such as the main window's status bar, and the catch-all for exceptions thrown by handlers.
 
 #include <QApplication>
 
@@ -31,8 +30,7 @@ public:
     int AddHintListener(Listener listener);
     void RemoveHintListener(int key);
 
-    // Called with every exception that escapes an event handler; sender is the object that
-    // received the event (may be null).
+    // Gets each exception a handler let through, with the object whose event it was (or null).
     std::function<void(TComponent *sender, std::exception_ptr error)> OnException;
     void HandleException(TComponent *sender, std::exception_ptr error);
 

@@ -1,10 +1,9 @@
 #pragma once
 
-// The narrow drawing surface that pictures of the program are drawn through: a stateful pen,
-// brush and font, and a handful of shapes in the platform's convention (rectangles and ellipse
-// boxes as left, top, right, bottom with right and bottom exclusive). One implementation draws
-// with a QPainter; the recording one keeps the calls, so that tests can compare the shapes of a
-// picture with its documented geometry.
+// The few drawing calls the gate pictures need, behind an interface so that the same painting
+// code can either hit a QPainter or be recorded. Pen, brush and font are state set beforehand;
+// boxes are passed as (left, top, right, bottom), where right and bottom lie one past the last
+// pixel. Tests compare recorded calls with the expected geometry.
 
 #include "Graphics.h"
 
@@ -23,8 +22,8 @@ class TCanvas {
 public:
     virtual ~TCanvas() = default;
 
-    // A shape is filled with the brush colour when the brush is solid and outlined with the pen
-    // when the pen is not clear.
+    // A clear brush leaves the inside unfilled and a clear pen leaves the outline off, so one
+    // shape call can draw a fill, an outline or both.
     virtual void SetPen(TPenStyle style, int width, TColor color) = 0;
     virtual void SetBrush(TBrushStyle style, TColor color) = 0;
     // Text is drawn in the font's colour, with a transparent background.
@@ -34,14 +33,14 @@ public:
     virtual void Ellipse(int left, int top, int right, int bottom) = 0;
     virtual void Polygon(const std::vector<QPoint> &points) = 0;
     virtual void Polyline(const std::vector<QPoint> &points) = 0;
-    // (x, y) is the top-left corner of the text.
+    // (x, y) is the upper left of the text box, not a point on the baseline.
     virtual void TextOut(int x, int y, const std::string &text) = 0;
     virtual int TextWidth(const std::string &text) = 0;
     // Condenses the font slightly, as far as it stays readable, so that text fits width; the
     // next SetFont undoes it.
     virtual void FitFontTo(const std::string &text, int width) = 0;
-    // A 3-D frame `width` pixels wide just inside the rectangle: each one-pixel ring draws its
-    // top and left edges in topLeft and its bottom and right edges in bottomRight.
+    // A raised or sunken frame of `width` nested one-pixel rings inside the box; topLeft colours
+    // the upper and left sides of every ring, bottomRight the other two.
     virtual void Bevel(int left, int top, int right, int bottom, TColor topLeft,
                        TColor bottomRight, int width) = 0;
 };

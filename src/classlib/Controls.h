@@ -1,8 +1,8 @@
 #pragma once
 
-// Controls over Qt widgets. A control owns its widget; its bounds, visibility, caption, hint,
-// cursor, colour, font, drag mode, popup menu and events are the class library's properties,
-// mapped onto the widget. Owner (who frees it) and Parent (where it shows) are separate.
+// Controls over Qt widgets. Each control owns one widget and puts the streamed properties
+// (bounds, caption, hint, colour, font, events, ...) on top of it. Owner decides lifetime and
+// Parent decides placement; they can differ.
 
 #include "Graphics.h"
 #include "stream/Component.h"
@@ -43,8 +43,8 @@ extern const TEnumNames AlignNames;
 extern const TEnumNames DragModeNames;
 extern const TEnumNames AnchorNames;
 
-// Hints are "short|long": the short part is the tooltip, the long part goes to the status bar;
-// a hint without a bar serves as both.
+// Hints are "short|long": tooltip text before the bar, status-bar text after it. With no bar,
+// the whole text is used for both.
 std::string GetShortHint(const std::string &hint);
 std::string GetLongHint(const std::string &hint);
 
@@ -215,8 +215,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
 };
 
-// A control without a window of its own: it paints on its parent's surface, and whatever it
-// does not paint shows what lies beneath it.
+// A control that looks drawn straight onto its parent: the parts it leaves unpainted show
+// whatever is behind it.
 class TGraphicControl : public TControl {
 public:
     explicit TGraphicControl(TComponent *owner);

@@ -85,10 +85,10 @@ private:
     Qt::Orientation FKind;
 };
 
-// A container larger inside than outside. Its children's Left and Top are relative to the
-// visible area: scrolling moves them all, and their stored positions are those at the time of
-// writing, with the scroll positions written beside them. The scrollable extent reaches to the
-// right and bottom edges of the visible children.
+// A container larger inside than outside. Children's Left and Top count from the corner in
+// view, so scrolling changes them all; a stream stores them as they are at that moment, plus
+// the scroll positions. The scrollable extent reaches to the right and bottom edges of the
+// visible children.
 class TScrollBox : public TWinControl {
 public:
     explicit TScrollBox(TComponent *owner);

@@ -9,8 +9,8 @@
 
 class TMenuItem;
 
-// Items and popup menus. A menu lists its items in menu order, whoever owns them; an item with
-// the caption "-" is a separator.
+// Items and popup menus. The item order is the menu's own and has nothing to do with which
+// component owns an item; an item with the caption "-" is a separator.
 class TMenuItem : public TComponent {
 public:
     using TComponent::TComponent;

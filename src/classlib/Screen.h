@@ -14,8 +14,8 @@ public:
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor cursor);
 
-    // Fired when a window or a child window of the multi-document frame becomes active, and when
-    // a child window is gone; the sender is null.
+    // Fired whenever the active top-level form or MDI child changes, a closed child included;
+    // the sender is null.
     TNotifyEvent OnActiveFormChange;
     void ActiveFormChanged();
 

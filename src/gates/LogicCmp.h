@@ -1,8 +1,8 @@
 #pragma once
 
-// The gate component: a windowless control with a kind, two input levels, an output level, the
-// references to the gates that feed its inputs, and a worker thread that paces its evaluations
-// while it is active. All of its state is read and written on the GUI thread.
+// The one gate class; its kind picks the logic and the picture, and it is see-through where
+// the picture leaves gaps. The worker thread only times the evaluations: each one is handed
+// over to the GUI thread, so none of the fields below needs a lock.
 
 #include "LogicThread.h"
 #include "PortLogic.h"
@@ -47,12 +47,12 @@ public:
     TLevel JKMemory() const { return FLevels.JKMemory; }
     TLevel JKLatch() const { return FLevels.JKLatch; }
 
-    // Takes the feeders' outputs, computes the new output by kind, redraws when something shown
-    // changed and fires OnChange when the output changed.
+    // One simulation step: pull the inputs from the wired gates and recompute. Repaints only if
+    // a visible level moved, and OnChange fires only on a new output, to keep the GUI quiet.
     void Evaluate();
-    // All levels and the flip-flop memory to 0, silently: no redraw, no OnChange.
+    // Back to all zeros, inner flip-flop state included; the caller repaints, nobody is notified.
     void ResetState();
-    // Repaints the gate at once (background first, then the gate).
+    // Immediate repaint, so the wires showing through the gaps are refreshed first.
     virtual void RequestRedraw();
 
     // The thread that paces this gate's evaluations; its OnUpdate evaluates the gate.

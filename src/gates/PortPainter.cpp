@@ -21,7 +21,7 @@ void PaintSwitch(TCanvas &canvas, const TPortLook &look) {
     canvas.SetBrush(TBrushStyle::bsSolid, clBtnFace);
     canvas.SetPen(TPenStyle::psSolid, 1, clBlack);
     canvas.Rectangle(0, 0, w, h);
-    // Pressed in while the output is high, raised while it is low.
+    // The button looks held down while its output is 1.
     const bool pressed = look.Output != 0;
     canvas.Bevel(4, 4, w - 4, h - 4, pressed ? clBtnShadow : clBtnHighlight,
                  pressed ? clBtnHighlight : clBtnShadow, 2);
@@ -35,8 +35,8 @@ void PaintLamp(TCanvas &canvas, const TPortLook &look) {
     const TColor core = lit ? clRed : clMaroon, shade = lit ? clMaroon : clBlack,
                  gleam = lit ? clWhite : clRed;
 
-    // A grey disc with a white rim at the upper left and a black one at the lower right; the
-    // brush of the two rims is covered by the disc.
+    // The housing: two outlines offset by a pixel give it a lit edge (white) and a shadowed
+    // edge (black); the grey disc drawn last hides their fill.
     canvas.SetBrush(TBrushStyle::bsSolid, clBtnShadow);
     canvas.SetPen(TPenStyle::psSolid, 1, clWhite);
     canvas.Ellipse(l - 1, t - 1, r, b);
@@ -45,8 +45,8 @@ void PaintLamp(TCanvas &canvas, const TPortLook &look) {
     canvas.SetPen(TPenStyle::psSolid, 1, clBtnShadow);
     canvas.Ellipse(l, t, r, b);
 
-    // The lens, then a gleam toward the upper right and a shade toward the lower left, both
-    // mostly covered again by the lens core.
+    // The lens. Two offset ellipses in the highlight and shadow colours, then the core over
+    // them, leave only thin crescents visible, which makes the lens look curved.
     canvas.SetBrush(TBrushStyle::bsSolid, core);
     canvas.Ellipse(l + j, t + j, r - j, b - j);
     canvas.SetPen(TPenStyle::psClear, 1, clBtnShadow);

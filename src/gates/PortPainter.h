@@ -1,8 +1,8 @@
 #pragma once
 
-// The picture of a gate: the symbol of its kind, the kind label, the 0/1 marks of its levels,
-// the lamp and pulse-switch looks and the dotted editing frame. A picture depends only on the
-// few fields of TPortLook, so equal looks share one cached pixmap.
+// Draws gates: symbol, label, level marks, lamp, switch, editing frame. Everything the picture
+// depends on is in TPortLook, which makes the look a good cache key: gates that look alike
+// share one pixmap.
 
 #include "PortLogic.h"
 #include "classlib/Canvas.h"
@@ -31,7 +31,7 @@ struct TPortLook {
 // The label drawn for a kind when ShowType is set; empty for the lamp and the pulse switch.
 std::string_view KindLabel(TLogicalPortType kind);
 
-// Draws the look in port coordinates (0, 0 is the port's top-left corner).
+// Draws the look with the gate's own upper left as the origin.
 void PaintPort(TCanvas &canvas, const TPortLook &look);
 
 // The look drawn on a transparent pixmap of its size, for the given device pixel ratio; kept in

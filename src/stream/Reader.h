@@ -15,8 +15,8 @@ struct TPropInfo;
 
 // Reads a component stream into an existing root component: the root takes the stream's
 // properties and a unique name, and every child record becomes a new component owned by the
-// root. Any violation of the reading rules raises EReadError; the component whose record failed
-// is destroyed, the ones read completely before it stay with the root.
+// root. A bad record raises EReadError and takes its half-built component with it; components
+// from earlier records stay with the root.
 class TReader {
 public:
     // nameTaken tells whether a root name is already used (by an open window); without it only

@@ -205,7 +205,7 @@ public:
         };
         return *this;
     }
-    // A sub-object whose properties are written with this property's name and a dot in front.
+    // A nested object, whose properties are streamed as "Name.Property" (e.g. Font.Color).
     template <typename G>
     TClassBuilder &Object(std::string name, G get) {
         Start(std::move(name), TPropKind::Object);
