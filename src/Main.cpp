@@ -33,7 +33,6 @@ const bool PortClassRegistered = [] {
 
 // Paths are kept in the encoding of the file system; captions are 8-bit text.
 std::string CaptionOfPath(const std::string &path) { return ToAnsi(QFile::decodeName(QByteArray::fromStdString(path))); }
-std::string NativePath(const QString &path) { return QFile::encodeName(path).toStdString(); }
 std::string FileNamePart(const std::string &path) {
     return ToAnsi(QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName());
 }
@@ -215,15 +214,15 @@ TFormZentaroChild *TFormZentaroMain::OpenNetwork(const std::string &path) {
 
 void TFormZentaroMain::BtnOpenClick(TComponent *) {
     if (!OpenDialog->Execute()) return;
-    OpenNetwork(NativePath(OpenDialog->FilePath()));
+    OpenNetwork(OpenDialog->NativeFilePath());
 }
 
 void TFormZentaroMain::BtnSaveClick(TComponent *) {
     auto *window = dynamic_cast<TFormZentaroChild *>(ActiveMDIChild());
     if (!window) return;
-    SaveDialog->SetFilePath(QFile::decodeName(QByteArray::fromStdString(window->FileName)));
+    SaveDialog->SetNativeFilePath(window->FileName);
     if (!SaveDialog->Execute()) return;
-    const std::string path = NativePath(SaveDialog->FilePath());
+    const std::string path = SaveDialog->NativeFilePath();
     bool saved = false;
     {
         THourglass hourglass;

@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <filesystem>
 #include <memory>
 
 using UserInput::Click;
@@ -120,6 +121,7 @@ private slots:
     void failedSaveKeepsTheNetworkUnsaved();
     void closingAsksOnlyForModifiedNetworks();
     void keyboard();
+    void dialogsGiveBackWhatWasChosen();
     void arrangement();
 };
 
@@ -335,6 +337,33 @@ void TestMainWindow::keyboard() {
     p.Choose(path);
     press(Qt::Key_O);
     QCOMPARE(p.Main->Caption(), Prefix + path.toStdString());
+}
+
+void TestMainWindow::dialogsGiveBackWhatWasChosen() {
+    Program p;
+    QTemporaryDir folder;
+    const QString plain = folder.filePath(QStringLiteral("rete"));
+    p.NewNetwork();
+    p.Save(folder.filePath(QStringLiteral("nuova")));
+    QVERIFY(QFile::exists(folder.filePath(QStringLiteral("nuova.ZTR"))));
+    // A name that exists as it is, without extension, is the file opened and saved.
+    QVERIFY(QFile::copy(folder.filePath(QStringLiteral("nuova.ZTR")), plain));
+    TFormZentaroChild *window = p.Open(plain);
+    QVERIFY(window);
+    QCOMPARE(window->FileName, plain.toStdString());
+    p.Save(plain);
+    QCOMPARE(window->FileName, plain.toStdString());
+    QVERIFY(!QFile::exists(plain + ".ZTR"));
+    // A name that is not valid text keeps its bytes when the proposed name is kept.
+    const std::string bytes = QFile::encodeName(folder.path()).toStdString() + "/r\xe9te.ZTR";
+    QVERIFY(std::filesystem::copy_file(plain.toStdString(), bytes));
+    window = p.Main->OpenNetwork(bytes);
+    QVERIFY(window);
+    SetFileDialogRunner([](const TFileDialogRequest &request) { return request.FileName; });
+    Click(p.Main->BtnSave, {15, 15});
+    QCOMPARE(window->FileName, bytes);
+    const auto files = std::filesystem::directory_iterator(folder.path().toStdString());
+    QCOMPARE(std::distance(begin(files), end(files)), 3); // nuova.ZTR, rete and that one
 }
 
 void TestMainWindow::arrangement() {

@@ -3,10 +3,12 @@
 #include "Graphics.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 
 #include <array>
+#include <filesystem>
 
 namespace {
 
@@ -93,9 +95,33 @@ bool TOpenDialog::Execute() {
     const std::optional<QString> chosen = Runner() ? Runner()(request) : RunQtDialog(request);
     if (!chosen || chosen->isEmpty()) return false;
     FFilePath = *chosen;
-    if (!FDefaultExt.empty() && QFileInfo(FFilePath).suffix().isEmpty())
+    std::error_code error;
+    if (!FDefaultExt.empty() && !QFileInfo(FFilePath).fileName().contains(QLatin1Char('.')) &&
+        !std::filesystem::exists(NativeFilePath(), error))
         FFilePath += QLatin1Char('.') + request.DefaultExt;
     return true;
+}
+
+void TOpenDialog::SetFilePath(const QString &value) {
+    FFilePath = value;
+    FProposedNativePath.clear();
+}
+
+void TOpenDialog::SetNativeFilePath(const std::string &path) {
+    FFilePath = QFile::decodeName(QByteArray::fromStdString(path));
+    FProposedNativePath = path;
+}
+
+std::string TOpenDialog::NativeFilePath() const {
+    const std::string &proposed = FProposedNativePath;
+    if (!proposed.empty() && FFilePath == QFile::decodeName(QByteArray::fromStdString(proposed))) return proposed;
+    const std::string encoded = QFile::encodeName(FFilePath).toStdString();
+    // Text cannot hold every byte a name may have: the proposed folder is kept by its bytes.
+    const std::size_t slash = proposed.rfind('/');
+    if (slash == std::string::npos) return encoded;
+    const QFileInfo chosen(FFilePath);
+    if (chosen.path() != QFile::decodeName(QByteArray::fromStdString(proposed.substr(0, slash)))) return encoded;
+    return proposed.substr(0, slash + 1) + QFile::encodeName(chosen.fileName()).toStdString();
 }
 
 // ---- TSaveDialog

@@ -50,9 +50,13 @@ public:
     void SetDefaultExt(const std::string &value) { FDefaultExt = value; }
     // The chosen file; FilePath is the same path without the 8-bit limit of the property.
     std::string FileName() const { return ToAnsiPath(FFilePath); }
-    void SetFileName(const std::string &value) { FFilePath = FromAnsiPath(value); }
+    void SetFileName(const std::string &value) { SetFilePath(FromAnsiPath(value)); }
     const QString &FilePath() const { return FFilePath; }
-    void SetFilePath(const QString &value) { FFilePath = value; }
+    void SetFilePath(const QString &value);
+    // The same as the file system's bytes, which need not be valid text: a name proposed by its
+    // bytes comes back as those bytes where the user kept it, or kept its folder.
+    std::string NativeFilePath() const;
+    void SetNativeFilePath(const std::string &path);
     const std::string &Filter() const { return FFilter; }
     void SetFilter(const std::string &value) { FFilter = value; }
     std::string InitialDir() const { return ToAnsiPath(FInitialDir); }
@@ -62,8 +66,8 @@ public:
     TOpenOptions Options() const { return FOptions; }
     void SetOptions(TOpenOptions value) { FOptions = value; }
 
-    // Shows the dialog; true when a file was chosen, which FileName then holds (with DefaultExt
-    // added when the chosen name has no extension).
+    // Shows the dialog; true when a file was chosen, which FileName then holds. DefaultExt is
+    // added as the dialog adds it: to a name without extension that names no existing file.
     bool Execute();
 
 protected:
@@ -75,6 +79,7 @@ private:
 
     std::string FDefaultExt;
     QString FFilePath;
+    std::string FProposedNativePath;
     std::string FFilter;
     QString FInitialDir;
     TOpenOptions FOptions = 1 << ofHideReadOnly | 1 << ofEnableSizing;
