@@ -4,6 +4,7 @@
 #include "gates/LogicCmp.h"
 #include "gates/UpdateDispatcher.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -11,6 +12,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -44,6 +46,7 @@ struct TCountedClock {
 };
 
 std::size_t LiveThreads() { return TUpdateDispatcher::Instance()->LiveThreads(); }
+std::size_t PostedRequests() { return TUpdateDispatcher::Instance()->PostedRequests(); }
 
 // Keeps the GUI thread from serving for a while, so that requests pile up unserved.
 void BlockGuiThread(int ms) { QThread::msleep(ulong(ms)); }
@@ -162,6 +165,44 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(fast.Count() >= 4, 5000);
         QVERIFY(fast.MsBetween(fast.Ends[0], fast.Starts[1]) < 300);
         QCOMPARE(slow.Count(), 1);
+    }
+
+    // Requests piled up while the GUI thread is busy are served in the order they came in.
+    void requestsServedOldestFirst() {
+        const std::vector<int> posting{3, 0, 5, 1, 4, 2};
+        std::vector<int> served;
+        std::vector<std::unique_ptr<TCountedClock>> clocks;
+        for (int i = 0; i < 6; ++i) {
+            clocks.push_back(std::make_unique<TCountedClock>(200));
+            clocks.back()->Work = [&served, i] { served.push_back(i); };
+        }
+        const std::size_t before = PostedRequests();
+        for (std::size_t i = 0; i < posting.size(); ++i) { // no event loop: nothing is served
+            clocks[std::size_t(posting[i])]->Port->SetActive(true);
+            for (QDeadlineTimer limit(5000); PostedRequests() == before + i && !limit.hasExpired();)
+                QThread::usleep(200);
+        }
+        QTRY_VERIFY(served.size() >= posting.size());
+        served.resize(posting.size());
+        QCOMPARE(served, posting);
+    }
+
+    // Exit stops sleeping, paused and waiting workers alike, and hears of the last one's end at
+    // once instead of sitting out its allowance of a second.
+    void exitStopsWorkersAtOnce() {
+        std::vector<std::unique_ptr<TCountedClock>> clocks;
+        for (int delay : {5000, 5000, 5000, 1}) {
+            clocks.push_back(std::make_unique<TCountedClock>(delay));
+            clocks.back()->Port->SetActive(true);
+        }
+        TLogicalPort paused(nullptr);
+        QTRY_VERIFY(std::ranges::all_of(clocks, [](auto &clock) { return clock->Count() > 0; }));
+        BlockGuiThread(20); // the fast gate now waits for its evaluation
+        QElapsedTimer stopping;
+        stopping.start();
+        TUpdateDispatcher::Instance()->StopAll();
+        QVERIFY2(stopping.elapsed() < 500, qPrintable(QString::number(stopping.elapsed())));
+        QCOMPARE(LiveThreads(), 0u);
     }
 
     void destructionMidSleepReturnsAtOnce() {

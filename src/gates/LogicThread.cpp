@@ -14,7 +14,7 @@
 
 namespace {
 
-// Workers do nothing but wait; a small stack keeps thousands of gates cheap.
+// A worker only ever blocks; the default 8 MB stack per gate would add up fast.
 constexpr std::size_t WorkerStackSize = 256 * 1024;
 
 } // namespace
@@ -28,13 +28,13 @@ std::shared_ptr<TLogicalThread> TLogicalThread::Create() {
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     pthread_attr_setstacksize(&attributes, WorkerStackSize);
     auto *reference = new std::shared_ptr<TLogicalThread>(thread);
-    dispatcher->ThreadStarted(thread.get());
+    dispatcher->ThreadStarted(thread);
     pthread_t id;
     const int error = pthread_create(&id, &attributes, &TLogicalThread::Run, reference);
     pthread_attr_destroy(&attributes);
     if (error != 0) {
         delete reference;
-        dispatcher->ThreadEnded(thread.get());
+        dispatcher->ThreadEnded();
         throw std::system_error(error, std::generic_category(), "Cannot start a gate's thread");
     }
     return thread;
@@ -46,11 +46,11 @@ TLogicalThread::TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher)
 void *TLogicalThread::Run(void *reference) {
     std::shared_ptr<TLogicalThread> self = std::move(*static_cast<std::shared_ptr<TLogicalThread> *>(reference));
     delete static_cast<std::shared_ptr<TLogicalThread> *>(reference);
-    // Idle priority: the gates get processor time only when nothing else wants it.
+    // Gates are background work: the desktop and the GUI thread come first.
     sched_param parameter{};
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &parameter);
     self->Execute();
-    self->FDispatcher->ThreadEnded(self.get());
+    self->FDispatcher->ThreadEnded();
     return nullptr;
 }
 
@@ -58,39 +58,25 @@ void TLogicalThread::Execute() {
     std::uint32_t state = FState.load();
     for (;;) {
         if (state & Terminating) break;
-        if (state & Suspending) {
-            WaitWhilePaused();
-            state = FState.load();
-            continue;
-        }
-        // Read before the request exists, so no wake-up meant for this cycle can be missed.
+        // Taken before the phase is published: whoever sees the phase wakes this very ticket.
         const std::uint32_t ticket = FWakeTicket.load();
-        // Only the worker leaves Waiting and Sleeping; a pause or stop that comes first wins.
-        if (!FState.compare_exchange_weak(state, (state & ~PhaseMask) | Requested)) continue;
-        // One request per thread in the queue: a request still waiting there from before a
-        // pause serves this cycle too.
-        if (!FQueued.exchange(true)) {
+        const std::uint32_t phase = state & Suspending ? Paused : Requested;
+        // Fails if the GUI thread changed anything since the load; then look again.
+        if (!FState.compare_exchange_weak(state, (state & ~PhaseMask) | phase)) continue;
+        // A request left in the list by a pause is still there to be served: don't add another.
+        if (phase == Requested && !FQueued.exchange(true)) {
             FKeepAlive = shared_from_this();
             FDispatcher->Post(this);
         }
-        // The GUI thread books the wake-up once the evaluation has run (or wakes the worker at
-        // once when it is cancelled), so the wait for the evaluation and the sleep are one block.
+        // Ends once the evaluation's sleep is over, or when a pause, resume or stop cuts in.
         SleepUntilWoken(ticket);
         state = FState.load();
     }
     FState.fetch_or(Ended);
 }
 
-void TLogicalThread::WaitWhilePaused() {
-    std::unique_lock lock(FMutex);
-    FWake.wait(lock, [this] {
-        const std::uint32_t state = FState.load();
-        return !(state & Suspending) || (state & Terminating);
-    });
-}
-
-// The ticket is waited on with the kernel's futex directly: std::atomic::wait spins and yields
-// before it blocks, which with thousands of workers costs more than the gates themselves.
+// Straight futex calls rather than std::atomic::wait, whose spinning before it blocks costs
+// more than the gates themselves once there are thousands of workers.
 void TLogicalThread::SleepUntilWoken(std::uint32_t ticket) {
     static_assert(sizeof FWakeTicket == sizeof(std::uint32_t));
     while (FWakeTicket.load() == ticket)
@@ -103,7 +89,6 @@ void TLogicalThread::WakeTicket(std::uint32_t ticket) {
 }
 
 void TLogicalThread::WakeAfter(std::int32_t milliseconds) {
-    // Measured from now, which is after the evaluation.
     const std::uint32_t ticket = FWakeTicket.load();
     if (milliseconds > 0) {
         try {
@@ -111,9 +96,8 @@ void TLogicalThread::WakeAfter(std::int32_t milliseconds) {
                                             TWakeTimer::Clock::now() + std::chrono::milliseconds(milliseconds));
             return;
         } catch (...) {
-            // The system refused the timekeeper a thread or the booking its memory: the worker
-            // is better woken at once than left blocked for good, and the GUI thread's round
-            // must not be cut short.
+            // No timekeeper thread or no memory for the booking. Waking now keeps the gate
+            // going (just too fast) and lets the rest of the round be served.
         }
     }
     WakeTicket(ticket);
@@ -121,44 +105,36 @@ void TLogicalThread::WakeAfter(std::int32_t milliseconds) {
 
 void TLogicalThread::ServeRequest() {
     FQueued.store(false);
+    // Any flag, or a phase other than Requested, means the request was withdrawn.
     if (FState.load() != Requested) return;
     try {
         OnUpdate(this);
     } catch (...) {
-        // A failing evaluation must not stop the gate: the next cycle tries again.
+        // Swallowed: the gate simply tries again next cycle.
     }
-    // The evaluation may have paused or stopped this very thread; then it is awake already.
+    // If the evaluation paused or stopped its own gate, that already woke the worker.
     std::uint32_t expected = Requested;
     if (FState.compare_exchange_strong(expected, Sleeping)) WakeAfter(Delay());
 }
 
-void TLogicalThread::Signal(std::uint32_t flag, bool cutSleep) {
+void TLogicalThread::Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom) {
     std::uint32_t state = FState.load(), next;
-    bool wake;
     do {
-        next = state | flag;
-        wake = Phase(state) == Requested || (cutSleep && Phase(state) == Sleeping);
-        if (wake) next = (next & ~PhaseMask) | Sleeping;
+        next = (state | set) & ~clear;
+        if (wakeFrom & Bit(Phase(state))) next = (next & ~PhaseMask) | Awake;
     } while (!FState.compare_exchange_weak(state, next));
-    if (wake) WakeTicket(FWakeTicket.load());
+    // The worker took its ticket before publishing the phase just left, and only this thread
+    // ends a request or a pause, so this is the ticket it waits on. A sleep the timekeeper has
+    // just ended gets a spare bump, harmless: the worker's next compare-and-swap fails.
+    if (Phase(next) != Phase(state)) WakeTicket(FWakeTicket.load());
 }
 
-void TLogicalThread::Suspend() { Signal(Suspending, false); }
+void TLogicalThread::Suspend() { Change(Suspending, 0, Bit(Requested)); }
 
-void TLogicalThread::Resume() {
-    std::lock_guard lock(FMutex);
-    FState.fetch_and(~Suspending);
-    FWake.notify_one();
-}
+void TLogicalThread::Resume() { Change(0, Suspending, Bit(Paused)); }
 
-void TLogicalThread::Terminate() {
-    std::lock_guard lock(FMutex);
-    Signal(Terminating, false);
-    FWake.notify_one();
-}
+void TLogicalThread::Terminate() { Change(Terminating, 0, Bit(Requested) | Bit(Paused)); }
 
 void TLogicalThread::TerminateNow() {
-    std::lock_guard lock(FMutex);
-    Signal(Terminating, true);
-    FWake.notify_one();
+    Change(Terminating, 0, Bit(Requested) | Bit(Paused) | Bit(Sleeping));
 }

@@ -1,25 +1,23 @@
 #pragma once
 
-// A gate's update thread: while running it asks the GUI thread to evaluate the gate, waits until
-// that evaluation has run, then sleeps Delay milliseconds, over and over. The wait and the sleep
-// are one block: the GUI thread books the wake-up for "end of evaluation + Delay" (WakeTimer.h).
-// It computes nothing and touches no gate state; the evaluation itself runs on the GUI thread
-// (see UpdateDispatcher.h for how the request gets there).
+// TLogicalThread paces one gate. Its worker does no logic at all: each cycle it asks the GUI
+// thread for an evaluation (UpdateDispatcher.h) and blocks; the GUI thread evaluates and then
+// books the worker's wake-up Delay ms later (WakeTimer.h). That way the sleep is measured from
+// the end of the evaluation and the worker blocks only once per cycle.
 //
-// The thread object is shared: the gate holds it until the gate goes, the worker until its run
-// loop ends, so the object releases itself when both are done and nobody ever waits for it.
+// Both the gate and the worker hold the object, so whichever lets go last frees it; nobody
+// joins the worker.
 //
-// The worker runs at idle priority and can be preempted anywhere, so on the hot path it shares
-// no lock with the GUI thread: its phase and flags are one atomic word, and the mutex below only
-// serves the wait of a paused worker.
+// The worker runs at idle priority and may be preempted at any instruction, so it must never
+// hold anything the GUI thread can wait for. Phase and flags therefore share one atomic word,
+// and every block (asking, sleeping, paused) waits on the same futex ticket: the GUI thread
+// wakes a worker with a compare-and-swap and a futex wake, never with a lock.
 
 #include "stream/Event.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
 class TLogicalThread;
 class TUpdateDispatcher;
@@ -27,73 +25,66 @@ using TThreadNotifyEvent = TEvent<TLogicalThread *>;
 
 class TLogicalThread : public std::enable_shared_from_this<TLogicalThread> {
 public:
-    // Starts a worker at idle priority, paused: it runs no cycle until first resumed.
-    // Call on the GUI thread.
+    // GUI thread only. The worker starts paused, so a new gate stays still until resumed.
     static std::shared_ptr<TLogicalThread> Create();
     ~TLogicalThread() = default;
     TLogicalThread(const TLogicalThread &) = delete;
     TLogicalThread &operator=(const TLogicalThread &) = delete;
 
-    // Runs on the GUI thread once per cycle, with the thread as sender. Anything it throws is
-    // discarded.
+    // The evaluation, called on the GUI thread with this thread as sender. Exceptions are
+    // swallowed: one bad evaluation must not kill the gate.
     TThreadNotifyEvent OnUpdate;
 
-    // Milliseconds slept after each evaluation; a new value takes effect at the next sleep.
-    // Values below 1 sleep not at all.
+    // Read when the next sleep is booked, so changing it never stretches or cuts the current
+    // one. Zero or negative means no sleep at all.
     std::int32_t Delay() const { return FDelay.load(std::memory_order_relaxed); }
     void SetDelay(std::int32_t value) { FDelay.store(value, std::memory_order_relaxed); }
 
-    // Pause, resume and stop come from the GUI thread. Pausing or stopping cancels an
-    // evaluation already requested; a sleep in progress runs to its end.
+    // GUI thread only. Suspend and Terminate also drop a request still waiting to be served, so
+    // no evaluation slips in after them; a sleep is left to finish.
     bool Suspended() const { return FState.load() & Suspending; }
     void Suspend();
     void Resume();
     void Terminate();
     bool Terminated() const { return FState.load() & Terminating; }
-    // Stops and cuts the current sleep short: for program exit, where nobody waits on timing.
+    // Terminate that also ends the sleep: at program exit nobody cares about timing.
     void TerminateNow();
-    // True once the run loop has been left.
     bool Finished() const { return Phase(FState.load()) == Ended; }
 
 private:
     friend class TUpdateDispatcher;
     friend class TWakeTimer;
-    // The low bits hold the phase of the cycle, the others the GUI thread's requests.
-    static constexpr std::uint32_t Waiting = 0, Requested = 1, Sleeping = 2, Ended = 3,
-                                   PhaseMask = 3, Suspending = 4, Terminating = 8;
+    // Low bits: where the worker is. Higher bits: what the GUI thread asked for. Ended sets
+    // every phase bit, so one fetch_or marks it from any phase.
+    static constexpr std::uint32_t Awake = 0, Requested = 1, Sleeping = 2, Paused = 3,
+                                   Ended = 7, PhaseMask = 7, Suspending = 8, Terminating = 16;
     static std::uint32_t Phase(std::uint32_t state) { return state & PhaseMask; }
+    static constexpr std::uint32_t Bit(std::uint32_t phase) { return 1u << phase; }
 
     explicit TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher);
-    // The worker thread's entry: takes over a heap-held reference and runs the loop.
     static void *Run(void *reference);
-    // The run loop, on the worker thread.
     void Execute();
-    void WaitWhilePaused();
-    // Blocks the worker until the wake-up ticket moves on from ticket.
+    // Worker: blocks while the ticket still reads ticket.
     void SleepUntilWoken(std::uint32_t ticket);
-    // Ends the worker's block if it still waits for the wake-up ticket.
+    // Moves the ticket on from ticket, if nobody has yet, and wakes the worker.
     void WakeTicket(std::uint32_t ticket);
-    // Wakes the worker the given number of milliseconds from now (at once for 0 or less).
+    // GUI thread, after an evaluation: books the end of the sleep (or ends it at once).
     void WakeAfter(std::int32_t milliseconds);
-    // Sets flag; a request still waiting is cancelled (and the worker woken), and with
-    // cutSleep so is a sleep in progress.
-    void Signal(std::uint32_t flag, bool cutSleep);
-    // On the GUI thread: evaluates when the request still stands, then starts the sleep.
+    // GUI thread: sets and clears flags; a worker blocked in one of the phases in wakeFrom (a
+    // mask of Bit()s) loses that block and is woken.
+    void Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom);
     void ServeRequest();
 
     const std::shared_ptr<TUpdateDispatcher> FDispatcher;
-    // Counts the worker's wake-ups; it blocks while the count stays what it read before asking
-    // for its evaluation.
+    // Bumped by every wake-up. The worker reads it before it announces a block, so a wake-up
+    // that comes before the futex call is not lost.
     std::atomic<std::uint32_t> FWakeTicket{0};
     std::atomic<std::int32_t> FDelay{100};
-    std::atomic<std::uint32_t> FState{Suspending | Waiting};
+    std::atomic<std::uint32_t> FState{Suspending | Awake};
 
-    // Whether the dispatcher holds a request of this thread it has not served yet; while it
-    // does, FKeepAlive keeps the object alive and FNext links it into the dispatcher's queue.
+    // Set while a request of ours sits in the dispatcher's list; FKeepAlive keeps us alive
+    // meanwhile and FNext is the list's link.
     std::atomic<bool> FQueued{false};
     std::shared_ptr<TLogicalThread> FKeepAlive;
     TLogicalThread *FNext = nullptr;
-
-    std::mutex FMutex;
-    std::condition_variable FWake;
 };

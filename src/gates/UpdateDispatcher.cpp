@@ -6,11 +6,14 @@
 #include <QSocketNotifier>
 #include <QThread>
 
+#include <linux/futex.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -135,24 +138,41 @@ void TUpdateDispatcher::Serve() {
     }
 }
 
-void TUpdateDispatcher::ThreadStarted(TLogicalThread *thread) {
-    std::lock_guard lock(FMutex);
-    FLive.insert(thread);
+void TUpdateDispatcher::ThreadStarted(const std::shared_ptr<TLogicalThread> &thread) {
+    // Pruning only when the list has doubled keeps the cost per gate constant.
+    if (FThreads.size() >= FPruneAt) {
+        std::erase_if(FThreads, [](const auto &entry) { return entry.expired(); });
+        FPruneAt = std::max<std::size_t>(64, 2 * FThreads.size());
+    }
+    FThreads.push_back(thread);
+    FLive.fetch_add(1);
 }
 
-void TUpdateDispatcher::ThreadEnded(TLogicalThread *thread) {
-    std::lock_guard lock(FMutex);
-    FLive.erase(thread);
-    if (FLive.empty()) FAllEnded.notify_all();
+void TUpdateDispatcher::ThreadEnded() {
+    // StopAll only cares about zero, and a wake on the word ends its wait whatever count it
+    // blocked with: one system call for the last worker, none for the others.
+    if (FLive.fetch_sub(1) == 1)
+        syscall(SYS_futex, &FLive, FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
 }
 
-std::size_t TUpdateDispatcher::LiveThreads() const {
-    std::lock_guard lock(FMutex);
-    return FLive.size();
+std::size_t TUpdateDispatcher::PostedRequests() const {
+    // Safe on the GUI thread: only it takes requests out, and a request's link is not touched
+    // while it is listed.
+    std::size_t count = 0;
+    for (const TLogicalThread *thread = FPosted.load(); thread; thread = thread->FNext) ++count;
+    return count;
 }
 
 void TUpdateDispatcher::StopAll() {
-    std::unique_lock lock(FMutex);
-    for (TLogicalThread *thread : FLive) thread->TerminateNow();
-    FAllEnded.wait_for(lock, ExitWait, [this] { return FLive.empty(); });
+    for (const std::weak_ptr<TLogicalThread> &entry : FThreads)
+        if (const std::shared_ptr<TLogicalThread> thread = entry.lock()) thread->TerminateNow();
+    static_assert(sizeof FLive == sizeof(std::uint32_t));
+    using std::chrono::steady_clock;
+    const steady_clock::time_point end = steady_clock::now() + ExitWait;
+    for (std::uint32_t live; (live = FLive.load()) != 0;) {
+        const auto left = std::chrono::nanoseconds(end - steady_clock::now());
+        if (left.count() <= 0) break;
+        const timespec timeout{time_t(left.count() / 1000000000), long(left.count() % 1000000000)};
+        syscall(SYS_futex, &FLive, FUTEX_WAIT_PRIVATE, live, &timeout, nullptr, 0);
+    }
 }

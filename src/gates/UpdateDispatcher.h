@@ -1,46 +1,51 @@
 #pragma once
 
-// The GUI end of the gates' update threads. A worker that wants its gate evaluated queues a
-// request here and blocks; the GUI thread serves all waiting requests per wake-up, evaluating
-// each gate and then booking its worker's wake-up for "end of evaluation + Delay". So a worker
-// blocks once per cycle, each gate has at most one evaluation outstanding, and its sleep starts
-// only after its evaluation ran. Serving stops after a short time slice and goes on at the next
-// turn of the event loop, so a flood of requests never starves the GUI thread's timers and
-// painting.
+// Where the gates' workers meet the GUI thread. A worker adds its request to a lock-free list,
+// pokes an eventfd and blocks; the GUI thread takes the whole list, evaluates each gate and
+// books its worker's wake-up (WakeTimer.h). A gate can have only one request in the list, and
+// its sleep is booked only after its evaluation.
 //
-// Workers never call into Qt and never take a lock the GUI thread waits for: they push onto a
-// lock-free list and wake the GUI thread through an eventfd that a socket notifier watches.
+// Serving is cut into slices of a couple of milliseconds, each one a posted event, so that a
+// busy network still leaves Qt's timers and painting their turn.
+//
+// Workers run at idle priority and may be preempted at any instruction, so nothing they touch
+// is a lock the GUI thread could wait for: requests go through the atomic list head, and a
+// worker's end through an atomic count that program exit waits on as a futex. Workers never
+// call into Qt.
 
 #include "WakeTimer.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
-#include <mutex>
-#include <unordered_set>
+#include <vector>
 
 class QSocketNotifier;
 class TLogicalThread;
 
 class TUpdateDispatcher {
 public:
-    // The program's dispatcher; the first call must come from the GUI thread.
+    // Made on first use, which must be on the GUI thread; lives until the process ends.
     static std::shared_ptr<TUpdateDispatcher> Instance();
     ~TUpdateDispatcher();
     TUpdateDispatcher(const TUpdateDispatcher &) = delete;
     TUpdateDispatcher &operator=(const TUpdateDispatcher &) = delete;
 
-    // Worker threads: queues the thread's request (its FKeepAlive set, FQueued taken).
+    // Worker: adds the thread's request; the caller has taken FQueued and set FKeepAlive.
     void Post(TLogicalThread *thread);
-    void ThreadStarted(TLogicalThread *thread);
-    void ThreadEnded(TLogicalThread *thread);
+    // GUI thread, before the worker starts.
+    void ThreadStarted(const std::shared_ptr<TLogicalThread> &thread);
+    // Worker, as its last use of the dispatcher (or Create, when the start failed).
+    void ThreadEnded();
 
-    // Stops every live thread, cutting sleeps short, and waits a little for them to end: the
-    // program is exiting and no thread may be left inside a call.
+    // GUI thread, at program exit: stops every worker, ending sleeps too, and waits up to a
+    // second for all of them to leave, so none is still running our code when statics go.
     void StopAll();
-    std::size_t LiveThreads() const;
+    std::size_t LiveThreads() const { return FLive.load(); }
+    // GUI thread: requests added and not yet taken for serving.
+    std::size_t PostedRequests() const;
 
     TWakeTimer &WakeTimer() { return FWakeTimer; }
 
@@ -48,16 +53,17 @@ private:
     TUpdateDispatcher();
     static std::shared_ptr<TUpdateDispatcher> &Holder();
     static void ApplicationEnding();
-    // Creates the GUI end when a Qt application exists; called on the GUI thread.
+    // Needs a Qt application on the current thread; without one, workers can post but nothing
+    // serves them.
     void AttachToApplication();
     void DetachFromApplication();
-    // On the GUI thread: when the eventfd is readable; the round of serving it schedules.
+    // The eventfd became readable.
     void Woken();
     void ScheduleServe();
     void Serve();
-    // Moves the queued requests, oldest first, to the end of FServing.
+    // Appends the list, reversed into posting order, to FServing.
     void TakePosted();
-    // Wakes the GUI thread unless a wake-up is already on its way.
+    // Writes the eventfd, unless a write is already pending.
     void Signal();
 
     int FEventFd = -1;
@@ -66,15 +72,18 @@ private:
     bool FServingNow = false;                             // GUI thread only
     bool FServeScheduled = false;                         // GUI thread only
 
-    // Requests pushed by workers, newest first, linked through TLogicalThread::FNext.
+    // Newest first, chained through TLogicalThread::FNext.
     std::atomic<TLogicalThread *> FPosted{nullptr};
-    // Set while a wake-up is on its way or the GUI thread is serving.
+    // True from a write of the eventfd until the serving round that answers it has looked at
+    // the list again; spares workers the system call meanwhile.
     std::atomic<bool> FSignalled{false};
 
     TWakeTimer FWakeTimer;
 
-    // Live threads, for program exit.
-    mutable std::mutex FMutex;
-    std::condition_variable FAllEnded;
-    std::unordered_set<TLogicalThread *> FLive;
+    // Every thread started, for StopAll. GUI thread only; ended threads are dropped from time
+    // to time as it grows.
+    std::vector<std::weak_ptr<TLogicalThread>> FThreads;
+    std::size_t FPruneAt = 64;
+    // Workers not yet ended. The last to end wakes the futex StopAll may wait on.
+    std::atomic<std::uint32_t> FLive{0};
 };
