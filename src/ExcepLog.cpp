@@ -1,10 +1,10 @@
 #include "ExcepLog.h"
 
+#include "Folders.h"
 #include "PatPanel.h"
 #include "classlib/StdCtrls.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
@@ -140,8 +140,9 @@ void TExceptionLogger::Report(TComponent *sender, std::exception_ptr error, int 
 }
 
 void TExceptionLogger::WriteLog(const std::string &text) const {
-    if (FLogName.empty()) return;
-    const QString path = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QFile::decodeName(QByteArray::fromStdString(FLogName));
+    const QString folder = LogFolder();
+    if (FLogName.empty() || folder.isEmpty()) return;
+    const QString path = folder + QLatin1Char('/') + QFile::decodeName(QByteArray::fromStdString(FLogName));
     QFile log(path);
     if (!log.open(log.exists() ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::NewOnly)) return;
     if (!log.seek(log.size())) return;

@@ -144,6 +144,12 @@ void TFormZentaroChild::BtnNewLogClick(TComponent *) {
     if (!Whole()) return;
     Modified = true;
     DesignRT->SetAttached(false);
+    // Attached again on every way out: a gate whose thread cannot start must not leave all the
+    // others unmovable.
+    struct TReattach {
+        TDesignAtRunTime *Designer;
+        ~TReattach() { Designer->SetAttached(true); }
+    } reattach{DesignRT};
     auto *port = new TLogicalPort(this);
     port->SetParent(ScrollBoxCli);
     port->SetBounds(0, 0, port->Width(), port->Height());
@@ -158,7 +164,6 @@ void TFormZentaroChild::BtnNewLogClick(TComponent *) {
     port->OnDragDrop = TDragDropEvent("LogicalPortDragDrop", [this](TComponent *sender, TComponent *source, int x, int y) {
         LogicalPortDragDrop(sender, source, x, y);
     });
-    DesignRT->SetAttached(true);
 }
 
 std::string TFormZentaroChild::UniquePortName(const std::string &prefix) const {

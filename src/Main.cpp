@@ -2,6 +2,7 @@
 
 #include "ExcepLog.h"
 #include "FChild.h"
+#include "Folders.h"
 #include "PatPanel.h"
 #include "Sysinfo.h"
 #include "Util.h"
@@ -16,7 +17,6 @@
 #include "gates/LogicCmp.h"
 #include "stream/ClassRegistry.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -91,6 +91,9 @@ const TClassInfo &TFormZentaroMain::StaticClassInfo() {
 
 TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) {
     ReadDescriptionResource(":/forms/Main.txt");
+#ifdef ZENTARO_SUPPORT_MAIL
+    ExceptLogger->SetMailAddress(ZENTARO_SUPPORT_MAIL);
+#endif
     AddShortCuts();
 }
 
@@ -126,7 +129,7 @@ int TFormZentaroMain::ClockDelay() const { return 2000 - TrackBarDelay->Position
 
 void TFormZentaroMain::FormCreate(TComponent *) {
     TScreen::Instance().OnActiveFormChange = TNotifyEvent([this](TComponent *sender) { ScreenActiveFormChange(sender); });
-    const QString folder = QCoreApplication::applicationDirPath();
+    const QString folder = StartFolder();
     OpenDialog->SetInitialDirPath(folder);
     SaveDialog->SetInitialDirPath(folder);
     SetCaption(CreditCaption());

@@ -74,7 +74,7 @@ void TestErrorReport::report_data() {
     QTest::addColumn<QString>("description");
     QTest::addColumn<Answer>("answer");
     QTest::addColumn<QString>("mail");
-    QTest::addColumn<QString>("logName"); // "log" in a fresh folder, "" for none, "folder" for one in the way
+    QTest::addColumn<QString>("logName"); // "log" in a fresh folder, "kept" holding a line, "" for none, "folder" for one in the way
     QTest::addColumn<QString>("expected"); // the record, with \n for CR LF
     QTest::addColumn<int>("panelHeight");
 
@@ -94,6 +94,8 @@ void TestErrorReport::report_data() {
         << head.arg("boom", "", "") + "riga 1\nriga 2\n\n\n" << 113;
     QTest::newRow("quotes and line breaks in the message, no log")
         << 0 << "a \"b\"\nc" << "" << Answer::Yes << "" << "" << QString() << 128;
+    QTest::newRow("a log holding a record keeps it")
+        << 0 << "boom" << "" << Answer::Escape << "" << "kept" << "prima\n" + head.arg("boom", "", "") + "\n\n" << 113;
     QTest::newRow("log that cannot be written")
         << 0 << "boom" << "" << Answer::Yes << "z" << "folder" << QString() << 113;
     QTest::newRow("long report stops growing")
@@ -117,6 +119,10 @@ void TestErrorReport::report() {
     QTemporaryDir folder;
     const QString logPath = folder.filePath("log.txt");
     if (logName == "folder") QVERIFY(QDir().mkdir(logPath));
+    if (logName == "kept") {
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::WriteOnly) && log.write("prima\r\n") == 7);
+    }
     const QString relative = QDir(QCoreApplication::applicationDirPath()).relativeFilePath(logPath);
     mainWindow.ExceptLogger->SetLogName(logName.isEmpty() ? std::string() : relative.toStdString());
     mainWindow.ExceptLogger->SetMailAddress(mail.toStdString());

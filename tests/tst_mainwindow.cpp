@@ -191,6 +191,7 @@ void TestMainWindow::saveCloseAndOpenAgain() {
     QCOMPARE(request.NameFilters.size(), 2);
     QVERIFY(QFile::exists(path));
     QVERIFY(!window->Modified);
+    QCOMPARE(window->FileName, path.toStdString());
     QCOMPARE(window->Caption(), "rete.ZTR");
     QCOMPARE(p.Main->Caption(), Prefix + path.toStdString());
 

@@ -121,6 +121,7 @@ const std::map<QString, QString> BrokenFiles = {
     {"oversized_data_length", "Unexpected end"},
     {"oversized_frame_length", "frame is longer than the whole file"},
     {"oversized_long_string_length", "Unexpected end"},
+    {"resource_type_not_by_number", "resource header"},
     {"truncated_at_frame_boundary", "Unexpected end"},
     {"truncated_in_first_frame", "frame is longer than the whole file"},
     {"truncated_in_magic", "not the magic"},
@@ -242,6 +243,17 @@ void TestNetworkFile::readingRules_data() {
     QTest::newRow("unknown handler") << FileOf(badEvent) << false;
     QTest::newRow("registered class of another window") << FileOf(foreignClass) << false;
     QTest::newRow("length field ignored") << wrongLength << true;
+    // Stored frames of zeros after the network, which reading ignores, make a file of any size.
+    auto paddedTo = [](QByteArray file, qsizetype size) {
+        for (qsizetype left = size - file.size(); left > 0; left = size - file.size()) {
+            qsizetype stored = std::min<qsizetype>(left - 3, 4096);
+            if (left - 3 - stored > 0 && left - 3 - stored < 4) stored -= 4;
+            file += char(stored + 1) + QByteArray(1, char((stored + 1) >> 8)) + char(0x80) + QByteArray(stored, 0);
+        }
+        return file;
+    };
+    QTest::newRow("64 MiB, the largest file read") << paddedTo(good, 64 << 20) << true;
+    QTest::newRow("a byte more") << paddedTo(good, (64 << 20) + 1) << false;
 }
 
 void TestNetworkFile::readingRules() {

@@ -1,0 +1,30 @@
+#include "Folders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+QString WritableProgramFolder() {
+    const QString folder = QCoreApplication::applicationDirPath();
+    return QFileInfo(folder).isWritable() ? folder : QString();
+}
+
+} // namespace
+
+QString StartFolder() {
+    const QString program = WritableProgramFolder();
+    if (!program.isEmpty()) return program;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QString LogFolder() {
+    const QString program = WritableProgramFolder();
+    if (!program.isEmpty()) return program;
+    // ~/.local/share/Zentaro, named after the application.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return !data.isEmpty() && QDir().mkpath(data) ? data : QString();
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+// Where the program writes: its own folder while it may write there (a build tree, a portable
+// copy), the user's own folders once it is installed where it may not.
+
+#include <QString>
+
+// The folder the file dialogs start in.
+QString StartFolder();
+// The folder the error log goes to, made when first asked for; empty when there is none.
+QString LogFolder();
