@@ -1,6 +1,8 @@
 // Command-line companion: inspects and converts the pieces of network files.
 // Each subcommand is one row of the table below; failures print one line and exit 1.
 
+#include "ZtrTool.h"
+
 #include "ExcepLog.h"
 #include "FChild.h"
 #include "Main.h"
@@ -19,27 +21,19 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace {
 
-using Arguments = std::span<char *const>;
-
 struct Command {
     std::string_view name;
     std::string_view parameters;
     std::string_view summary;
+    // How many arguments it takes; options after them are the command's own to check.
     std::size_t argumentCount;
+    bool takesOptions;
     std::function<void(Arguments)> run;
-};
-
-// Failures a user can act on; the message is printed as it stands.
-class ToolError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 void Compress(Arguments arguments) {
@@ -84,8 +78,8 @@ bool IsNetworkFileName(std::string_view name) {
     return extension == ".ztr";
 }
 
-// Runs body with the program's main window on the offscreen platform: network files open in it
-// as they do in the program.
+} // namespace
+
 void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
@@ -102,6 +96,8 @@ void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body) {
     body(mainWindow);
     if (!failure.empty()) throw ToolError(failure);
 }
+
+namespace {
 
 void Check(Arguments arguments) {
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
@@ -153,12 +149,12 @@ void Pack(Arguments arguments) {
 }
 
 const Command Commands[] = {
-    {"compress", "IN OUT", "compress raw bytes into framed blocks", 2, Compress},
-    {"decompress", "IN OUT", "decompress framed blocks into raw bytes", 2, Decompress},
-    {"dump", "STREAM", "print a component stream or a network file (.ZTR) as text", 1, Dump},
-    {"pack", "TEXT STREAM", "write the stream of a text, as a network file when named .ZTR", 2, Pack},
-    {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, Check},
-    {"resave", "IN OUT", "load a network file and save it again as the program does", 2, Resave},
+    {"compress", "IN OUT", "compress raw bytes into framed blocks", 2, false, Compress},
+    {"decompress", "IN OUT", "decompress framed blocks into raw bytes", 2, false, Decompress},
+    {"dump", "STREAM", "print a component stream or a network file (.ZTR) as text", 1, false, Dump},
+    {"pack", "TEXT STREAM", "write the stream of a text, as a network file when named .ZTR", 2, false, Pack},
+    {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, false, Check},
+    {"resave", "IN OUT", "load a network file and save it again as the program does", 2, false, Resave},
 };
 
 void PrintUsage(std::FILE *to) {
@@ -185,7 +181,7 @@ int main(int argc, char *argv[]) {
     for (const Command &command : Commands) {
         if (command.name != name) continue;
         const Arguments arguments = all.subspan(2);
-        if (arguments.size() != command.argumentCount) {
+        if (command.takesOptions ? arguments.size() < command.argumentCount : arguments.size() != command.argumentCount) {
             std::fprintf(stderr, "ztrtool: usage: ztrtool %.*s %.*s\n", int(command.name.size()),
                          command.name.data(), int(command.parameters.size()),
                          command.parameters.data());

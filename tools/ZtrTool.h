@@ -1,0 +1,22 @@
+#pragma once
+
+// What the commands of ztrtool share. Each command lives in a file of its own and is one row of
+// the table in ztrtool.cpp; a failure raises ToolError (or any exception) and prints one line.
+
+#include <functional>
+#include <span>
+#include <stdexcept>
+
+class TFormZentaroMain;
+
+using Arguments = std::span<char *const>;
+
+// Failures a user can act on; the message is printed as it stands.
+class ToolError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Runs body with the program's main window on the offscreen platform: network files open in it
+// as they do in the program.
+void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
