@@ -179,6 +179,13 @@ void TFormZentaroMain::BtnNewClick(TComponent *) {
 }
 
 TFormZentaroChild *TFormZentaroMain::OpenNetworkWindow(const std::string &path) {
+    TFormZentaroChild *window = LoadNetworkWindow(path);
+    ApplyClockDelay(window, ClockDelay());
+    ApplyShowPortState(window, CBShowPortState->Checked());
+    return window;
+}
+
+TFormZentaroChild *TFormZentaroMain::LoadNetworkWindow(const std::string &path) {
     const std::string previousCaption = Caption();
     auto *window = new TFormZentaroChild(nullptr);
     try {
@@ -190,8 +197,6 @@ TFormZentaroChild *TFormZentaroMain::OpenNetworkWindow(const std::string &path) 
         window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
         SetCaption(CaptionPrefix() + CaptionOfPath(path));
         window->AddFlipFlopItems();
-        ApplyClockDelay(window, ClockDelay());
-        ApplyShowPortState(window, CBShowPortState->Checked());
         // The gates can be moved at once, as in a window that was just created.
         window->FormShow(window);
         // Saved in a larger frame, it could open out of reach.

@@ -66,6 +66,9 @@ public:
     // The same without telling the user: a file that does not load throws the reason, and the
     // window made for it is gone.
     TFormZentaroChild *OpenNetworkWindow(const std::string &path);
+    // The same, but the clocks keep the delays the file gives them and the gates their level
+    // marks, as headless runs want them.
+    TFormZentaroChild *LoadNetworkWindow(const std::string &path);
 
     void ScreenActiveFormChange(TComponent *sender);
     void NetworkClosed(TComponent *sender);

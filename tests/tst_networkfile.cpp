@@ -1,10 +1,12 @@
 #include "FChild.h"
+#include "SimSnapshot.h"
 #include "Util.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Menus.h"
 #include "gates/LogicCmp.h"
+#include "sim/Simulator.h"
 #include "stream/MemoryStream.h"
 #include "stream/TextForm.h"
 #include "support/FormFixture.h"
@@ -149,6 +151,8 @@ private slots:
     void corpus_data();
     void corpus();
     void failedSaveKeepsTheOldFile();
+    void windowAgreesWithTheHeadlessRun_data();
+    void windowAgreesWithTheHeadlessRun();
 
 private:
     QTemporaryDir FDir;
@@ -372,6 +376,44 @@ void TestNetworkFile::failedSaveKeepsTheOldFile() {
     // Root ignores folder permissions; then the save succeeds and replaces the file whole.
     if (refused) QCOMPARE(kept.readAll(), QByteArray("previous"));
     else QVERIFY(kept.readAll().startsWith("\x11QWCOMPV"));
+}
+
+void TestNetworkFile::windowAgreesWithTheHeadlessRun_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("JK toggle") << "jk_toggle";
+    QTest::newRow("clock divider") << "clock_divider";
+    QTest::newRow("NOT ring") << "not_ring";
+}
+
+void TestNetworkFile::windowAgreesWithTheHeadlessRun() {
+    QFETCH(QString, file);
+    auto window = EmptyWindow();
+    ReadNetworkFile(QStringLiteral(ZENTARO_CORPUS_DIR "/good/%1.ZTR").arg(file).toStdString(), *window);
+    std::vector<TLogicalPort *> gates;
+    for (TComponent *component : window->Components())
+        if (auto *gate = dynamic_cast<TLogicalPort *>(component)) gates.push_back(gate);
+    for (TLogicalPort *gate : gates) gate->ResetState();
+    // The window's gates evaluate in the order the core serves them, and switches are pressed
+    // in both at the same moments.
+    TSimNetwork network = SimSnapshot(*window);
+    TSimulator run(network);
+    run.OnEvaluate = [&gates](int port) { gates[std::size_t(port)]->Evaluate(); };
+    run.Activate();
+    for (std::int64_t time = 0; time <= 3000; time += 250) {
+        for (std::size_t port = 0; port < gates.size(); ++port)
+            if (gates[port]->PortType() == TLogicalPortType::logPLS && time % 1000 == 0) {
+                run.Toggle(int(port), time);
+                QTest::mouseDClick(gates[port]->Widget(), Qt::LeftButton, {}, {5, 5});
+            }
+        run.RunUntil(time + 249);
+    }
+    QVERIFY(run.Evaluations() > 100);
+    for (std::size_t port = 0; port < gates.size(); ++port) {
+        const TPortLevels &core = network.Ports[port].Levels;
+        const TPortLevels shown{gates[port]->InAPort(), gates[port]->InBPort(), gates[port]->Output(),
+                                gates[port]->JKMemory(), gates[port]->JKLatch()};
+        QCOMPARE(shown, core);
+    }
 }
 
 QTEST_MAIN(TestNetworkFile)

@@ -1,3 +1,4 @@
+#include "gates/LogicCmp.h"
 #include "gates/PortPainter.h"
 
 #include <QImage>

@@ -4,6 +4,7 @@
 // SCALE enlarges the saved sheet by whole pixels (default 1); RATIO draws at that device pixel
 // ratio, as on a high-density screen (default 1).
 
+#include "gates/LogicCmp.h"
 #include "gates/PortPainter.h"
 
 #include <QGuiApplication>

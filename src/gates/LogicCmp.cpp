@@ -3,6 +3,19 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <array>
+#include <string_view>
+
+namespace {
+
+constexpr std::array<std::string_view, LogicalPortTypeCount> TypeElements = {
+    "logAND", "logOR",  "logNOT", "logXOR", "logNAND", "logNOR",
+    "logNXOR", "logCLK", "logPLS", "logLED", "logFFD",  "logFFJK"};
+
+} // namespace
+
+const TEnumNames LogicalPortTypeNames = TypeElements;
+
 const TClassInfo &TLogicalPort::StaticClassInfo() {
     static const TClassInfo info =
         TClassBuilder<TLogicalPort, TGraphicControl>("TLogicalPort")

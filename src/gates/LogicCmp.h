@@ -5,12 +5,15 @@
 // over to the GUI thread, so none of the fields below needs a lock.
 
 #include "LogicThread.h"
-#include "PortLogic.h"
+#include "sim/PortLogic.h"
 #include "PortPainter.h"
 #include "classlib/Controls.h"
 
 #include <cstdint>
 #include <memory>
+
+// The kinds' identifiers in component streams, by value.
+extern const TEnumNames LogicalPortTypeNames;
 
 class TLogicalPort : public TGraphicControl {
 public:

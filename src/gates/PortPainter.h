@@ -4,7 +4,7 @@
 // depends on is in TPortLook, which makes the look a good cache key: gates that look alike
 // share one pixmap.
 
-#include "PortLogic.h"
+#include "sim/PortLogic.h"
 #include "classlib/Canvas.h"
 
 #include <QPixmap>

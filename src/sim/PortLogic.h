@@ -3,17 +3,12 @@
 // What a gate computes, without any window: its kinds and the rules that take its levels from
 // one evaluation to the next.
 
-#include "stream/TypeInfo.h"
-
 #include <cstdint>
-#include <string_view>
 
 enum class TLogicalPortType : std::uint8_t {
     logAND, logOR, logNOT, logXOR, logNAND, logNOR, logNXOR, logCLK, logPLS, logLED, logFFD, logFFJK
 };
 constexpr int LogicalPortTypeCount = 12;
-// The identifiers component streams carry, by value.
-extern const TEnumNames LogicalPortTypeNames;
 
 // A level is a byte holding 0 (low) or 1 (high).
 using TLevel = std::uint8_t;

@@ -1,12 +1,6 @@
 #include "PortLogic.h"
 
-#include <array>
-
 namespace {
-
-constexpr std::array<std::string_view, LogicalPortTypeCount> TypeElements = {
-    "logAND", "logOR",  "logNOT", "logXOR", "logNAND", "logNOR",
-    "logNXOR", "logCLK", "logPLS", "logLED", "logFFD",  "logFFJK"};
 
 void StepJK(TPortLevels &l) {
     if (l.InA && !l.InB) {
@@ -27,8 +21,6 @@ void StepJK(TPortLevels &l) {
 }
 
 } // namespace
-
-const TEnumNames LogicalPortTypeNames = TypeElements;
 
 TPortLevels ComputeLevels(TLogicalPortType kind, TPortLevels l) {
     const TLevel a = l.InA, b = l.InB;

@@ -1,0 +1,95 @@
+#include "Simulator.h"
+
+#include "Recorder.h"
+
+#include <algorithm>
+#include <bit>
+#include <stdexcept>
+
+namespace {
+
+// Most networks' delays fit: then every booking goes straight into its slot.
+constexpr std::int64_t MaxWheelSize = 1 << 16;
+
+std::int64_t EffectiveDelay(const TSimPort &port) { return std::max<std::int32_t>(port.Delay, 1); }
+
+} // namespace
+
+TSimulator::TSimulator(TSimNetwork &network, TLevelRecorder *recorder) : FNetwork(network), FRecorder(recorder) {}
+
+void TSimulator::Activate() {
+    std::int64_t longest = 1;
+    for (TSimPort &port : FNetwork.Ports) {
+        port.Levels = {};
+        longest = std::max(longest, EffectiveDelay(port));
+    }
+    const std::int64_t size = std::min<std::int64_t>(std::bit_ceil(std::uint64_t(longest) + 1), MaxWheelSize);
+    FWheel.assign(std::size_t(size), {});
+    FWheelMask = size - 1;
+    FLater = {};
+    FNextNumber = 0;
+    FToggles.clear();
+    FServedThrough = -1;
+    FLastOutputChange = -1;
+    FEvaluations = 0;
+    if (FRecorder) FRecorder->Clear();
+    for (std::size_t port = 0; port < FNetwork.Ports.size(); ++port) Book(std::uint32_t(port), 0);
+}
+
+void TSimulator::Book(std::uint32_t port, std::int64_t time) {
+    // The slots cover the times from the one being served to a turn later.
+    if (time - (FServedThrough + 1) <= FWheelMask)
+        FWheel[std::size_t(time & FWheelMask)].push_back(port);
+    else
+        FLater.push({time, FNextNumber, port});
+    ++FNextNumber;
+}
+
+void TSimulator::Toggle(int port, std::int64_t at) {
+    if (at <= FServedThrough) throw std::invalid_argument("a stimulus cannot go back in time");
+    const auto later = std::upper_bound(FToggles.begin(), FToggles.end(), at,
+                                        [](std::int64_t time, const auto &toggle) { return time < toggle.first; });
+    FToggles.insert(later, {at, port});
+}
+
+void TSimulator::Changed(std::uint32_t port, std::int64_t time, const TPortLevels &before) {
+    const TPortLevels &after = FNetwork.Ports[port].Levels;
+    if (after.Output != before.Output) FLastOutputChange = time;
+    if (FRecorder) FRecorder->Record(time, port, before, after);
+}
+
+void TSimulator::Evaluate(std::uint32_t index, std::int64_t time) {
+    if (OnEvaluate) OnEvaluate(int(index));
+    TSimPort &port = FNetwork.Ports[index];
+    const TPortLevels before = port.Levels;
+    if (port.InA >= 0) port.Levels.InA = FNetwork.Ports[std::size_t(port.InA)].Levels.Output;
+    if (port.InB >= 0) port.Levels.InB = FNetwork.Ports[std::size_t(port.InB)].Levels.Output;
+    port.Levels = ComputeLevels(port.Kind, port.Levels);
+    ++FEvaluations;
+    if (!(port.Levels == before)) Changed(index, time, before);
+}
+
+void TSimulator::RunUntil(std::int64_t until) {
+    std::size_t toggle = 0;
+    for (std::int64_t time = FServedThrough + 1; time <= until; ++time) {
+        while (!FLater.empty() && FLater.top().Time - time <= FWheelMask) {
+            FWheel[std::size_t(FLater.top().Time & FWheelMask)].push_back(FLater.top().Port);
+            FLater.pop();
+        }
+        for (; toggle < FToggles.size() && FToggles[toggle].first == time; ++toggle) {
+            const auto port = std::uint32_t(FToggles[toggle].second);
+            const TPortLevels before = FNetwork.Ports[port].Levels;
+            FNetwork.Ports[port].Levels.Output = !before.Output;
+            Changed(port, time, before);
+        }
+        // Every delay is shorter than a turn, so serving never adds to the slot being served.
+        std::vector<std::uint32_t> &slot = FWheel[std::size_t(time & FWheelMask)];
+        for (const std::uint32_t port : slot) {
+            Evaluate(port, time);
+            Book(port, time + EffectiveDelay(FNetwork.Ports[port]));
+        }
+        slot.clear();
+        FServedThrough = time;
+    }
+    FToggles.erase(FToggles.begin(), FToggles.begin() + std::ptrdiff_t(toggle));
+}
