@@ -3,8 +3,9 @@
 
 # Packages for building and starting the program; fonts-liberation holds the faces the class
 # library draws its windows' fonts with (Liberation Sans for Arial and the dialog face), and
-# qt6-translations-l10n the Italian texts of Qt's own dialogs and buttons.
-ZENTARO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation qt6-translations-l10n)
+# qt6-translations-l10n the Italian texts of Qt's own dialogs and buttons; qt6-svg-dev lets
+# ztrtool draw networks as SVG.
+ZENTARO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev fonts-liberation qt6-translations-l10n)
 # Extra packages for the tests (fonts for offscreen text, the desktop entry and MIME checkers of
 # the install test) and the benchmarks' anchors.
 ZENTARO_TEST_PACKAGES=(fonts-dejavu-core desktop-file-utils shared-mime-info zlib1g-dev liblz4-dev libbenchmark-dev)

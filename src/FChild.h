@@ -73,6 +73,8 @@ public:
     bool NetworkActive() const;
     // Draws the wire from source's output to target's pin.
     void DrawWire(TCanvas &canvas, TLogicalPort *source, TLogicalPort *target, TPin pin) const;
+    // Draws every wire onto the canvas, in drawing-area coordinates.
+    void DrawWires(TCanvas &canvas) const;
     // Redraws the wire layer from the gates as they are now.
     void RepaintWires();
 
@@ -103,8 +105,6 @@ private:
     // them, and its handlers then do nothing.
     bool Whole() const;
     template <typename F> void ForEachPort(F &&action) const;
-    // Draws every wire onto the canvas, in drawing-area coordinates.
-    void DrawWires(TCanvas &canvas) const;
     // The gate the kind menu was opened on, or null.
     TLogicalPort *MenuPort() const;
 

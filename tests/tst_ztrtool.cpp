@@ -1,5 +1,7 @@
 #include <QProcess>
 #include <QDir>
+#include <QImage>
+#include <QXmlStreamReader>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +36,7 @@ private slots:
     void compressAndDecompressRoundTrip();
     void packAndDumpRoundTrip();
     void networkFiles();
+    void renderPictures();
     void failuresExitWithOneLine_data();
     void failuresExitWithOneLine();
 
@@ -108,6 +111,36 @@ void TestZtrtool::networkFiles() {
     QVERIFY2(failed.standardError.contains("Method Nope not found"), failed.standardError.constData());
 }
 
+void TestZtrtool::renderPictures() {
+    // The half adder's gates span (20, 40) to (300, 180): pictures start 16 pixels before.
+    const QString network = QStringLiteral(ZENTARO_CORPUS_DIR "/good/half_adder.ZTR");
+    const auto at = [](const QImage &image, int x, int y) { return image.pixelColor(x - 4, y - 24); };
+    for (const bool running : {false, true}) {
+        const QStringList options = running ? QStringList{"--active"} : QStringList{};
+        const QString png = File(running ? "running.png" : "editing.png"), svg = File("network.svg");
+        QCOMPARE(RunTool(QStringList{"render", network, png} + options).exitCode, 0);
+        QCOMPARE(RunTool(QStringList{"render", network, svg} + options).exitCode, 0);
+        const QImage image(png);
+        QCOMPARE(image.size(), QSize(280 + 32, 140 + 32));
+        QCOMPARE(at(image, 4, 24), QColor(0xd4, 0xd0, 0xc8));
+        // The XOR's output wire, and the wire into its upper pin, which its back (cut off at
+        // its box) must not cover; the lamp's dotted frame only while editing.
+        QCOMPARE(at(image, 225, 60), QColor(Qt::black));
+        QCOMPARE(at(image, 137, 44), QColor(Qt::black));
+        QCOMPARE(at(image, 260, 40) == QColor(Qt::black), !running);
+
+        const QByteArray document = Contents(svg);
+        QXmlStreamReader reader(document);
+        int shapes = 0;
+        while (!reader.atEnd())
+            if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("path"))
+                ++shapes;
+        QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
+        QVERIFY(shapes > 20);
+        QCOMPARE(document.contains(">XOR</text>"), !running);
+    }
+}
+
 void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("input");
@@ -133,6 +166,15 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     // Not files: refused at once, never waited on.
     QTest::newRow("a FIFO") << QStringList{"check"} << QByteArray("fifo") << QByteArray("is a FIFO") << false;
     QTest::newRow("a folder") << QStringList{"check"} << QByteArray("folder") << QByteArray("is a folder") << false;
+    // A sample network drawn into the scratch folder: nothing is left where it failed.
+    QTest::newRow("picture in a missing folder") << QStringList{"render", "half_adder.ZTR", "missing/out.png"}
+                                                 << QByteArray() << QByteArray("Cannot write") << false;
+    QTest::newRow("unknown picture type") << QStringList{"render", "half_adder.ZTR", "out.gif"} << QByteArray()
+                                          << QByteArray("unknown picture type") << false;
+    QTest::newRow("unknown render option") << QStringList{"render", "half_adder.ZTR", "out.svg", "--frames"}
+                                           << QByteArray() << QByteArray("unknown option") << false;
+    QTest::newRow("gates too far apart") << QStringList{"render", "extreme_values.ZTR", "out.png"} << QByteArray()
+                                         << QByteArray("more than the 8192") << false;
 }
 
 void TestZtrtool::failuresExitWithOneLine() {
@@ -144,6 +186,9 @@ void TestZtrtool::failuresExitWithOneLine() {
         const QString path = File(QTest::currentDataTag());
         QVERIFY(input == "fifo" ? ::mkfifo(qPrintable(path), 0644) == 0 : QDir().mkdir(path));
         arguments << path;
+    } else if (arguments.first() == "render") {
+        arguments[1] = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + arguments[1];
+        arguments[2] = File(arguments[2]);
     } else if (arguments.size() == 1) {
         arguments << File(QTest::currentDataTag(), input);
         if (writes) arguments << File("out");
@@ -153,6 +198,7 @@ void TestZtrtool::failuresExitWithOneLine() {
     QVERIFY2(run.standardError.contains(message), run.standardError.constData());
     QCOMPARE(run.standardError.count('\n'), 1);
     QVERIFY(!QFile::exists(File("out")));
+    if (arguments.first() == "render") QVERIFY(!QFile::exists(arguments[2]));
 }
 
 QTEST_GUILESS_MAIN(TestZtrtool)

@@ -20,3 +20,6 @@ public:
 // Runs body with the program's main window on the offscreen platform: network files open in it
 // as they do in the program.
 void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
+
+// ztrtool render FILE.ZTR OUT.svg|OUT.png [--active]: the network's drawing area as a picture.
+void Render(Arguments arguments);

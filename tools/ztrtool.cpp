@@ -155,6 +155,7 @@ const Command Commands[] = {
     {"pack", "TEXT STREAM", "write the stream of a text, as a network file when named .ZTR", 2, false, Pack},
     {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, false, Check},
     {"resave", "IN OUT", "load a network file and save it again as the program does", 2, false, Resave},
+    {"render", "FILE.ZTR OUT.svg|OUT.png [--active]", "draw the network as its window shows it, or running", 2, true, Render},
 };
 
 void PrintUsage(std::FILE *to) {
