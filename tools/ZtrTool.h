@@ -20,3 +20,6 @@ public:
 // Runs body with the program's main window on the offscreen platform: network files open in it
 // as they do in the program.
 void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
+
+// ztrtool test FILE.ZTR TABLE [--settle MS] [--clock MS]: the network against a truth table.
+void TestTable(Arguments arguments);
