@@ -1,5 +1,6 @@
 #include "sim/Recorder.h"
 #include "sim/Simulator.h"
+#include "sim/TruthTable.h"
 
 #include <QTest>
 
@@ -36,6 +37,9 @@ class TestSim : public QObject {
 private slots:
     void virtualTime();
     void recorderSeesEveryChange();
+    void truthTableText_data();
+    void truthTableText();
+    void truthTableRuns();
 };
 
 void TestSim::virtualTime() {
@@ -111,6 +115,58 @@ void TestSim::recorderSeesEveryChange() {
     std::vector<std::pair<std::int64_t, int>> changes;
     for (const TLevelChange &change : recorder.Changes()) changes.emplace_back(change.Time, int(change.Signal) * 10 + change.Level);
     QCOMPARE(changes, (std::vector<std::pair<std::int64_t, int>>{{3, 1}, {5, 11}, {7, 0}, {10, 10}}));
+}
+
+void TestSim::truthTableText_data() {
+    QTest::addColumn<QByteArray>("text");
+    // The table as read, one "line: levels" per row; or "line N: ..." for the error.
+    QTest::addColumn<QString>("parsed");
+
+    QTest::newRow("comments, CRLF, bars anywhere") << QByteArray("# t\r\n\r\nA B|S # header\r\n0 1 | 1\r\n1 0 1\r\nc 1|x")
+                                                  << "A B | S; 4: 0 1 | 1; 5: 1 0 | 1; 6: C 1 | X";
+    QTest::newRow("nothing") << QByteArray("# only\n\n") << "line 2: no header naming the inputs and outputs";
+    QTest::newRow("no bar") << QByteArray("A B\n0 1\n") << "line 1: the header needs a | between the inputs and the outputs";
+    QTest::newRow("two bars") << QByteArray("A | B | C\n") << "line 1: more than one | in the header";
+    QTest::newRow("no outputs") << QByteArray("A |\n0\n") << "line 1: the header names no outputs";
+    QTest::newRow("named twice") << QByteArray("A B A | S\n") << "line 1: \"A\" is named twice";
+    QTest::newRow("no rows") << QByteArray("\nA | S\n# none\n") << "line 2: the table has no rows";
+    QTest::newRow("bar misplaced") << QByteArray("A B | S\n0 | 1 1\n") << "line 2: the | must come once, after the 2 input levels";
+    QTest::newRow("bar twice") << QByteArray("A | S\n0 || 1\n") << "line 2: the | must come once, after the 1 input levels";
+}
+
+void TestSim::truthTableText() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, parsed);
+    QString got;
+    try {
+        const TTruthTable table = ParseTruthTable(std::string_view(text.constData(), std::size_t(text.size())));
+        const auto levels = [](const std::vector<TTableValue> &values) {
+            QString text;
+            for (const TTableValue value : values) text += QString(" ") + "01XC"[int(value)];
+            return text;
+        };
+        got = QString::fromStdString(table.Inputs[0] + " " + table.Inputs[1] + " | " + table.Outputs[0]);
+        for (const TTableRow &row : table.Rows)
+            got += QStringLiteral("; %1:%2 |%3").arg(row.Line).arg(levels(row.Inputs), levels(row.Outputs));
+    } catch (const ETruthTableError &error) {
+        got = error.what();
+    }
+    QCOMPARE(got, parsed);
+}
+
+void TestSim::truthTableRuns() {
+    // A D flip-flop loaded by pulses on its enable switch (down again when read), without a reset
+    // between rows.
+    TSimNetwork latch = Net({{logPLS, 5}, {logPLS, 5}, {logFFD, 30, 0, 1}, {logLED, 7, 2}});
+    const TTruthTable table = ParseTruthTable("P0 P1 | P1 P2 P3\n1 C | 0 1 1\n0 0 | 0 1 1\n0 C | 0 0 0\n1 1 | 1 1 1\n1 0 | 0 0 X\n");
+    std::vector<int> passed;
+    for (const TRowResult &result : RunTruthTable(latch, table, DefaultSettleTime(latch))) passed.push_back(result.Passed);
+    QCOMPARE(passed, std::vector<int>({1, 1, 1, 1, 0}));
+
+    // A ring of three inverters beside the switch never settles, and each row still ends.
+    TSimNetwork ring = Net({{logPLS, 5}, {logNOT, 10, 3}, {logNOT, 10, 1}, {logNOT, 10, 2}});
+    const std::vector<TRowResult> results = RunTruthTable(ring, ParseTruthTable("P0 | P0\n1 | 1\n0 | 0\n"), 15);
+    QVERIFY(!results[0].Settled && !results[1].Settled && results[1].Got.empty());
 }
 
 QTEST_APPLESS_MAIN(TestSim)

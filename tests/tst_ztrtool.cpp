@@ -37,6 +37,8 @@ private slots:
     void packAndDumpRoundTrip();
     void networkFiles();
     void renderPictures();
+    void truthTables_data();
+    void truthTables();
     void failuresExitWithOneLine_data();
     void failuresExitWithOneLine();
 
@@ -141,6 +143,35 @@ void TestZtrtool::renderPictures() {
     }
 }
 
+void TestZtrtool::truthTables_data() {
+    QTest::addColumn<QString>("network");
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("output");
+
+    QTest::newRow("half adder") << "half_adder" << QByteArray() << QStringList() << 0 << QByteArray("4 passed, 0 failed\n");
+    QTest::newRow("sequential") << "jk_toggle" << QByteArray() << QStringList{"--settle", "400"} << 0
+                                << QByteArray("9 passed, 0 failed\n");
+    QTest::newRow("wrong carry") << "half_adder" << QByteArray("LogPort1 LogPort2 | LogPort5 LogPort6\n0 0 | 0 0\n1 1 | 0 0\n")
+                                 << QStringList() << 1 << QByteArray(": line 3: expected 0 0, got 0 1\n1 passed, 1 failed\n");
+    // A running clock never falls quiet for twice its delay; the row ends all the same.
+    QTest::newRow("never settles") << "jk_toggle" << QByteArray("LogPort1 | LogPort4\n1 | 0\n0 | 0\n") << QStringList() << 1
+                                   << QByteArray(": line 2: did not settle within 104000 ms\n1 passed, 1 failed\n");
+}
+
+void TestZtrtool::truthTables() {
+    QFETCH(QString, network);
+    QFETCH(QByteArray, table);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, output);
+    const QString corpus = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + network;
+    const ToolRun run = RunTool(QStringList{"test", corpus + ".ZTR", table.isEmpty() ? corpus + ".table" : File("t", table)} + options);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.standardOutput.endsWith(output), run.standardOutput.constData());
+}
+
 void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("input");
@@ -175,6 +206,21 @@ void TestZtrtool::failuresExitWithOneLine_data() {
                                            << QByteArray() << QByteArray("unknown option") << false;
     QTest::newRow("gates too far apart") << QStringList{"render", "extreme_values.ZTR", "out.png"} << QByteArray()
                                          << QByteArray("more than the 8192") << false;
+    // A truth table's faults, by the table's line; TABLE stands for the table file.
+    const QString halfAdder = ZENTARO_CORPUS_DIR "/good/half_adder.ZTR";
+    const QStringList test{"test", halfAdder, "TABLE"};
+    const QByteArray header = "LogPort1 LogPort2 | LogPort5\n";
+    QTest::newRow("unknown port") << test << QByteArray("LogPort1 Nobody | LogPort5\n0 0 | 0\n")
+                                  << QByteArray("line 1: no port named \"Nobody\"") << false;
+    QTest::newRow("input no switch") << QStringList{"test", ZENTARO_CORPUS_DIR "/good/not_ring.ZTR", "TABLE"}
+                                     << QByteArray("LogPort1 | LogPort2\n0 | 1\n") << QByteArray("line 1: \"LogPort1\" is an input but not a pulse switch") << false;
+    QTest::newRow("no inputs") << test << QByteArray("\n| LogPort5\n1\n") << QByteArray("line 2: the header names no inputs") << false;
+    QTest::newRow("level missing") << test << header + "# comment\n0 1 |\n" << QByteArray("line 3: 2 levels where the header names 3 ports") << false;
+    QTest::newRow("X on an input") << test << header + "X 0 | 0\n" << QByteArray("line 2: X is no input level") << false;
+    QTest::newRow("C on an output") << test << header + "0 0 | C\n" << QByteArray("line 2: C is no output level") << false;
+    QTest::newRow("no level") << test << header + "0 0 | 2\n" << QByteArray("line 2: \"2\" is not a level") << false;
+    QTest::newRow("malformed settle") << test + QStringList{"--settle", "5ms"} << header + "0 0 | 0\n"
+                                      << QByteArray("--settle needs a whole number of milliseconds") << false;
 }
 
 void TestZtrtool::failuresExitWithOneLine() {
@@ -189,6 +235,8 @@ void TestZtrtool::failuresExitWithOneLine() {
     } else if (arguments.first() == "render") {
         arguments[1] = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + arguments[1];
         arguments[2] = File(arguments[2]);
+    } else if (arguments.contains("TABLE")) {
+        arguments[arguments.indexOf("TABLE")] = File(QTest::currentDataTag(), input);
     } else if (arguments.size() == 1) {
         arguments << File(QTest::currentDataTag(), input);
         if (writes) arguments << File("out");

@@ -23,3 +23,5 @@ void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
 
 // ztrtool render FILE.ZTR OUT.svg|OUT.png [--active]: the network's drawing area as a picture.
 void Render(Arguments arguments);
+// ztrtool test FILE.ZTR TABLE [--settle MS] [--clock MS]: the network against a truth table.
+void TestTable(Arguments arguments);

@@ -156,6 +156,11 @@ const Command Commands[] = {
     {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, false, Check},
     {"resave", "IN OUT", "load a network file and save it again as the program does", 2, false, Resave},
     {"render", "FILE.ZTR OUT.svg|OUT.png [--active]", "draw the network as its window shows it, or running", 2, true, Render},
+    {"test", "FILE.ZTR TABLE [--settle MS] [--clock MS]",
+     "check a network against a truth table\n"
+     "      settled: no output changed for MS (default 2 x the longest delay, at most 60000); a row\n"
+     "      fails unsettled after (ports + 100) x MS (at most 10^7); --clock MS: every clock's delay",
+     2, true, TestTable},
 };
 
 void PrintUsage(std::FILE *to) {
