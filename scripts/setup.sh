@@ -6,8 +6,9 @@
 # qt6-translations-l10n the Italian texts of Qt's own dialogs and buttons.
 ZENTARO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-liberation qt6-translations-l10n)
 # Extra packages for the tests (fonts for offscreen text, the desktop entry and MIME checkers of
-# the install test) and the benchmarks' anchors.
-ZENTARO_TEST_PACKAGES=(fonts-dejavu-core desktop-file-utils shared-mime-info zlib1g-dev liblz4-dev libbenchmark-dev)
+# the install test, a VCD reader for the headless runs' waveforms) and the benchmarks' anchors.
+ZENTARO_TEST_PACKAGES=(fonts-dejavu-core desktop-file-utils shared-mime-info sigrok-cli zlib1g-dev liblz4-dev
+                       libbenchmark-dev)
 
 zentaro_install_missing() {
     local missing=()

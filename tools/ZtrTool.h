@@ -20,3 +20,6 @@ public:
 // Runs body with the program's main window on the offscreen platform: network files open in it
 // as they do in the program.
 void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
+
+// The commands that live in files of their own.
+void Run(Arguments arguments);

@@ -155,6 +155,7 @@ const Command Commands[] = {
     {"pack", "TEXT STREAM", "write the stream of a text, as a network file when named .ZTR", 2, false, Pack},
     {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, false, Check},
     {"resave", "IN OUT", "load a network file and save it again as the program does", 2, false, Resave},
+    {"run", "FILE.ZTR --for MS [OPTIONS]", "run a network in virtual time, writing waveforms (run --help)", 1, true, Run},
 };
 
 void PrintUsage(std::FILE *to) {
