@@ -7,8 +7,9 @@
 # ztrtool draw networks as SVG.
 ZENTARO_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev fonts-liberation qt6-translations-l10n)
 # Extra packages for the tests (fonts for offscreen text, the desktop entry and MIME checkers of
-# the install test) and the benchmarks' anchors.
-ZENTARO_TEST_PACKAGES=(fonts-dejavu-core desktop-file-utils shared-mime-info zlib1g-dev liblz4-dev libbenchmark-dev)
+# the install test, a VCD reader for the headless runs' waveforms) and the benchmarks' anchors.
+ZENTARO_TEST_PACKAGES=(fonts-dejavu-core desktop-file-utils shared-mime-info sigrok-cli zlib1g-dev liblz4-dev
+                       libbenchmark-dev)
 
 zentaro_install_missing() {
     local missing=()

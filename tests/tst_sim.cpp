@@ -1,6 +1,7 @@
 #include "sim/Recorder.h"
 #include "sim/Simulator.h"
 #include "sim/TruthTable.h"
+#include "sim/Waveforms.h"
 
 #include <QTest>
 
@@ -40,6 +41,8 @@ private slots:
     void truthTableText_data();
     void truthTableText();
     void truthTableRuns();
+    void waveformTexts_data();
+    void waveformTexts();
 };
 
 void TestSim::virtualTime() {
@@ -167,6 +170,35 @@ void TestSim::truthTableRuns() {
     TSimNetwork ring = Net({{logPLS, 5}, {logNOT, 10, 3}, {logNOT, 10, 1}, {logNOT, 10, 2}});
     const std::vector<TRowResult> results = RunTruthTable(ring, ParseTruthTable("P0 | P0\n1 | 1\n0 | 0\n"), 15);
     QVERIFY(!results[0].Settled && !results[1].Settled && results[1].Got.empty());
+}
+
+void TestSim::waveformTexts_data() {
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QByteArray>("expected");
+    // The first signal rises at 0, changes and changes back at 3 (seen by none), falls at 5.
+    QTest::newRow("VCD") << QByteArray("vcd")
+                         << QByteArray("$timescale 1 ms $end\n$scope module top_net $end\n$var wire 1 ! a_b $end\n"
+                                       "$var wire 1 \" q\"x, $end\n$upscope $end\n$enddefinitions $end\n"
+                                       "#0\n$dumpvars\n1!\n0\"\n$end\n#2\n1\"\n#5\n0!\n#6\n");
+    QTest::newRow("WaveJSON every 2 ms") << QByteArray("wavedrom")
+                                         << QByteArray("{\"signal\":[\n  {\"name\":\"a b\",\"wave\":\"1..0\"},\n"
+                                                       "  {\"name\":\"q\\\"x,\",\"wave\":\"01..\"}\n]}\n");
+    QTest::newRow("CSV") << QByteArray("csv") << QByteArray("time_ms,a b,\"q\"\"x,\"\n0,1,0\n2,1,1\n5,0,1\n");
+}
+
+void TestSim::waveformTexts() {
+    QFETCH(QByteArray, format);
+    QFETCH(QByteArray, expected);
+    const std::vector<std::string> names = {"a b", "q\"x,"};
+    const std::vector<TLevelChange> changes = {{0, 0, 1}, {2, 1, 1}, {3, 0, 0}, {3, 0, 1}, {5, 0, 0}, {7, 1, 0}};
+    const auto write = [&](std::size_t limit) {
+        return format == "vcd"   ? VcdText(names, changes, 6, "top net", limit)
+               : format == "csv" ? CsvText(names, changes, 6, limit)
+                                 : WaveDromText(names, changes, 6, 2, limit);
+    };
+    QCOMPARE(QByteArray::fromStdString(write(NoTextLimit)), expected);
+    QCOMPARE(write(std::size_t(expected.size())).size(), std::size_t(expected.size()));
+    QVERIFY_THROWS_EXCEPTION(std::length_error, write(std::size_t(expected.size()) - 1));
 }
 
 QTEST_APPLESS_MAIN(TestSim)

@@ -2,6 +2,9 @@
 #include <QDir>
 #include <QImage>
 #include <QXmlStreamReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,11 +42,14 @@ private slots:
     void renderPictures();
     void truthTables_data();
     void truthTables();
+    void headlessRun_data();
+    void headlessRun();
     void failuresExitWithOneLine_data();
     void failuresExitWithOneLine();
 
 private:
     QTemporaryDir FDir;
+    const QString JkToggle = QStringLiteral(ZENTARO_CORPUS_DIR "/good/jk_toggle.ZTR");
     QString File(const QString &name, const QByteArray &content = {}) {
         const QString path = FDir.filePath(name);
         if (!content.isNull()) {
@@ -172,6 +178,59 @@ void TestZtrtool::truthTables() {
     QVERIFY2(run.standardOutput.endsWith(output), run.standardOutput.constData());
 }
 
+void TestZtrtool::headlessRun_data() {
+    QTest::addColumn<QString>("option");
+    QTest::newRow("VCD, read back") << QStringLiteral("--vcd");
+    QTest::newRow("WaveJSON") << QStringLiteral("--wavedrom");
+    QTest::newRow("CSV") << QStringLiteral("--csv");
+}
+
+void TestZtrtool::headlessRun() {
+    // The switch, on at 100, lets the 500 ms clock run from 500. J and K both follow the clock,
+    // so the flip-flop only turns its memory over and its output holds.
+    QFETCH(QString, option);
+    const QString out = File("waves" + option);
+    const ToolRun run = RunTool({"run", JkToggle, "--for", "3000", "--toggle", "LogPort1@100", "--signals",
+                                 "LogPort2,LogPort3", "--inputs", "--sample", "100", option, out});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.standardOutput.startsWith("evaluations: 910\nvirtual time: 3000 ms\nwall time: "), run.standardOutput);
+    QVERIFY(run.standardOutput.endsWith(" ms\nLogPort4=0\n"));
+    const QByteArray text = Contents(out);
+    const QByteArray clock = (QByteArray(500, '0') + QByteArray(500, '1')).repeated(3);
+    if (option == "--vcd") {
+        QProcess reader;
+        reader.start(QStringLiteral("sigrok-cli"), {"-I", "vcd", "-i", out, "-O", "bits"});
+        if (!reader.waitForStarted()) QSKIP("sigrok-cli, the VCD reader, is not installed");
+        QVERIFY(reader.waitForFinished(60000));
+        QCOMPARE(reader.exitCode(), 0);
+        // Each channel's samples come in lines of "NAME:bits", a millisecond a bit.
+        QMap<QByteArray, QByteArray> bits;
+        for (const QByteArray &line : reader.readAllStandardOutput().split('\n'))
+            if (line.startsWith("LogPort")) bits[line.left(line.indexOf(':'))] += line.mid(line.indexOf(':') + 1).replace(' ', "");
+        QCOMPARE(bits.keys(), QList<QByteArray>({"LogPort2", "LogPort2.A", "LogPort2.B", "LogPort3", "LogPort3.A", "LogPort3.B"}));
+        QCOMPARE(bits["LogPort2"], clock);
+        QCOMPARE(bits["LogPort2.A"], QByteArray(500, '0') + QByteArray(2500, '1'));
+        QCOMPARE(bits["LogPort3.A"], clock);
+        QCOMPARE(bits["LogPort3.B"], clock);
+        QCOMPARE(bits["LogPort3"], QByteArray(3000, '0'));
+    } else if (option == "--wavedrom") {
+        QJsonParseError error{};
+        const QJsonArray waves = QJsonDocument::fromJson(text, &error)["signal"].toArray();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(waves.size(), 6);
+        for (const QJsonValue &wave : waves) QCOMPARE(wave["wave"].toString().size(), 31);
+        QCOMPARE(waves[0]["wave"].toString(), QStringLiteral("0....1....0....1....0....1....0"));
+        QCOMPARE(waves[5]["name"].toString(), QStringLiteral("LogPort3.B"));
+    } else {
+        const QList<QByteArray> rows = text.trimmed().split('\n');
+        QCOMPARE(rows[0], QByteArray("time_ms,LogPort2,LogPort2.A,LogPort2.B,LogPort3,LogPort3.A,LogPort3.B"));
+        QCOMPARE(rows.size(), 8);
+        for (qsizetype row = 2; row < rows.size(); ++row)
+            QVERIFY(rows[row].split(',')[0].toInt() > rows[row - 1].split(',')[0].toInt());
+        QCOMPARE(rows[2], QByteArray("500,1,1,0,0,1,1"));
+    }
+}
+
 void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("input");
@@ -221,6 +280,19 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::newRow("no level") << test << header + "0 0 | 2\n" << QByteArray("line 2: \"2\" is not a level") << false;
     QTest::newRow("malformed settle") << test + QStringList{"--settle", "5ms"} << header + "0 0 | 0\n"
                                       << QByteArray("--settle needs a whole number of milliseconds") << false;
+    // A headless run that cannot be done as asked leaves no output file.
+    const auto run = [this](const QStringList &options) {
+        return QStringList{"run", JkToggle, "--vcd", File("out"), "--for"} + options;
+    };
+    QTest::newRow("unknown signal") << run({"10", "--signals", "LogPort2,Nope"}) << QByteArray() << QByteArray("unknown signal \"Nope\"") << false;
+    QTest::newRow("malformed time") << run({"1e3"}) << QByteArray() << QByteArray("\"1e3\" is not a whole number") << false;
+    QTest::newRow("negative time") << run({"10", "--toggle", "LogPort1@-1"}) << QByteArray() << QByteArray("--toggle: \"-1\"") << false;
+    QTest::newRow("toggle of a clock") << run({"10", "--toggle", "LogPort2@5"}) << QByteArray() << QByteArray("not a pulse switch") << false;
+    QTest::newRow("unknown option") << run({"10", "--speed", "3"}) << QByteArray() << QByteArray("unknown option \"--speed\"") << false;
+    QTest::newRow("missing value") << run({}) << QByteArray() << QByteArray("--for needs a value") << false;
+    QTest::newRow("unwritable output") << run({"10", "--csv", File("missing/out")}) << QByteArray() << QByteArray("cannot write") << false;
+    QTest::newRow("two outputs, one file") << run({"10", "--csv", File("out")}) << QByteArray() << QByteArray("the same file") << false;
+    QTest::newRow("samples past the bound") << run({"2147483647", "--wavedrom", File("out.json"), "--sample", "1"}) << QByteArray() << QByteArray("too many") << false;
 }
 
 void TestZtrtool::failuresExitWithOneLine() {

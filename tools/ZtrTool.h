@@ -25,3 +25,5 @@ void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
 void Render(Arguments arguments);
 // ztrtool test FILE.ZTR TABLE [--settle MS] [--clock MS]: the network against a truth table.
 void TestTable(Arguments arguments);
+// The commands that live in files of their own.
+void Run(Arguments arguments);

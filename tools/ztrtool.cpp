@@ -161,6 +161,7 @@ const Command Commands[] = {
      "      settled: no output changed for MS (default 2 x the longest delay, at most 60000); a row\n"
      "      fails unsettled after (ports + 100) x MS (at most 10^7); --clock MS: every clock's delay",
      2, true, TestTable},
+    {"run", "FILE.ZTR --for MS [OPTIONS]", "run a network in virtual time, writing waveforms (run --help)", 1, true, Run},
 };
 
 void PrintUsage(std::FILE *to) {

@@ -32,10 +32,10 @@ public:
     // Called by the run for every port whose levels an evaluation or a stimulus changed.
     void Record(std::int64_t time, std::uint32_t port, const TPortLevels &before, const TPortLevels &after) {
         if (port >= FSignalOf.size()) return;
-        const std::array<std::int32_t, 3> &signals = FSignalOf[port];
-        if (signals[0] >= 0 && before.Output != after.Output) FChanges.push_back({time, std::uint32_t(signals[0]), after.Output});
-        if (signals[1] >= 0 && before.InA != after.InA) FChanges.push_back({time, std::uint32_t(signals[1]), after.InA});
-        if (signals[2] >= 0 && before.InB != after.InB) FChanges.push_back({time, std::uint32_t(signals[2]), after.InB});
+        const std::array<std::int32_t, 3> &ofPort = FSignalOf[port];
+        if (ofPort[0] >= 0 && before.Output != after.Output) FChanges.push_back({time, std::uint32_t(ofPort[0]), after.Output});
+        if (ofPort[1] >= 0 && before.InA != after.InA) FChanges.push_back({time, std::uint32_t(ofPort[1]), after.InA});
+        if (ofPort[2] >= 0 && before.InB != after.InB) FChanges.push_back({time, std::uint32_t(ofPort[2]), after.InB});
     }
     // Forgets what was recorded (a new activation starts from all levels 0).
     void Clear() { FChanges.clear(); }

@@ -1,0 +1,296 @@
+// ztrtool run: a network file run headless in virtual time, its levels written as waveforms.
+
+#include "ZtrTool.h"
+
+#include "FChild.h"
+#include "Main.h"
+#include "SimSnapshot.h"
+#include "sim/Recorder.h"
+#include "sim/Simulator.h"
+#include "sim/Waveforms.h"
+#include "stream/Cp1252.h"
+#include "stream/Errors.h"
+#include "stream/WholeFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Times fit the delays' range, so that a run of an empty network is still over in seconds.
+constexpr std::int64_t MaxTime = 2147483647;
+// Bounds that keep a mistyped run from filling the memory or the disk.
+constexpr std::size_t MaxText = std::size_t(256) << 20;
+constexpr std::size_t MaxChanges = std::size_t(1) << 24;
+constexpr std::int64_t MaxSamples = std::int64_t(1) << 22;
+// The run is served in pieces of this many milliseconds, the recording checked after each.
+constexpr std::int64_t Piece = 1024;
+
+constexpr const char *Help =
+    "usage: ztrtool run FILE.ZTR --for MS [OPTIONS]\n"
+    "Runs a network without windows in virtual time: whole milliseconds from activation at 0,\n"
+    "each gate evaluated again after its delay (a delay below 1 counts as 1 ms in a headless "
+    "run).\n"
+    "Prints the evaluations, the virtual time, the wall time of the run and each lamp's last "
+    "level.\n"
+    "  --for MS            run until MS, serving every evaluation due by then\n"
+    "  --toggle NAME@MS    double-click the pulse switch NAME at MS (again for more)\n"
+    "  --clock MS          give every clock this delay, as the speed slider does\n"
+    "                      (without it the clocks keep the delays stored in the file)\n"
+    "  --vcd OUT           write the levels as VCD (GTKWave, PulseView)\n"
+    "  --wavedrom OUT      write them as WaveDrom WaveJSON, one character a sample\n"
+    "  --sample MS         the WaveJSON's sample time (default: the network's shortest delay)\n"
+    "  --csv OUT           write them as CSV, a row for each millisecond with a change\n"
+    "  --signals NAME,...  record these ports' outputs (default: every port's)\n"
+    "  --inputs            record the inputs A and B of each recorded port too\n"
+    "Times are whole milliseconds from 0 to 2147483647.\n";
+
+struct RunOptions {
+    std::optional<std::int64_t> duration, clock, sample;
+    std::vector<std::pair<std::string, std::int64_t>> toggles;
+    std::string vcd, wavedrom, csv;
+    std::optional<std::vector<std::string>> chosen;
+    bool inputs = false;
+};
+
+std::int64_t ParseTime(std::string_view option, std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        value > std::uint64_t(MaxTime))
+        throw ToolError(std::string(option) + ": \"" + std::string(text) +
+                        "\" is not a whole number of milliseconds from 0 to " +
+                        std::to_string(MaxTime));
+    return std::int64_t(value);
+}
+
+std::vector<std::string> SplitNames(std::string_view list) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = list.find(',', start);
+        names.emplace_back(list.substr(start, comma - start));
+        if (comma == std::string_view::npos) return names;
+        start = comma + 1;
+    }
+}
+
+RunOptions ParseOptions(Arguments options) {
+    RunOptions run;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        std::string_view option = options[i];
+        std::optional<std::string_view> value;
+        if (const std::size_t equals = option.find('=');
+            option.starts_with("--") && equals != std::string_view::npos) {
+            value = option.substr(equals + 1);
+            option = option.substr(0, equals);
+        }
+        const auto next = [&]() -> std::string_view {
+            if (!value && i + 1 < options.size()) value = options[++i];
+            if (!value || value->empty()) throw ToolError(std::string(option) + " needs a value");
+            return *value;
+        };
+        if (option == "--for") {
+            run.duration = ParseTime(option, next());
+        } else if (option == "--clock") {
+            run.clock = ParseTime(option, next());
+        } else if (option == "--sample") {
+            run.sample = ParseTime(option, next());
+            if (*run.sample < 1) throw ToolError("--sample: a sample is at least 1 ms");
+        } else if (option == "--toggle") {
+            const std::string_view toggle = next();
+            const std::size_t at = toggle.rfind('@');
+            if (at == std::string_view::npos || at == 0)
+                throw ToolError("--toggle: \"" + std::string(toggle) + "\" is not NAME@MS");
+            run.toggles.emplace_back(toggle.substr(0, at),
+                                     ParseTime(option, toggle.substr(at + 1)));
+        } else if (option == "--vcd") {
+            run.vcd = next();
+        } else if (option == "--wavedrom") {
+            run.wavedrom = next();
+        } else if (option == "--csv") {
+            run.csv = next();
+        } else if (option == "--signals") {
+            run.chosen = SplitNames(next());
+        } else if (option == "--inputs" && !value) {
+            run.inputs = true;
+        } else {
+            throw ToolError("run: unknown option \"" + std::string(options[i]) +
+                            "\" (try ztrtool run --help)");
+        }
+    }
+    if (!run.duration) throw ToolError("run: --for MS is missing (try ztrtool run --help)");
+    if ((!run.vcd.empty() && (run.vcd == run.wavedrom || run.vcd == run.csv)) ||
+        (!run.csv.empty() && run.csv == run.wavedrom))
+        throw ToolError("run: two outputs name the same file");
+    for (const auto &[name, at] : run.toggles)
+        if (at > *run.duration)
+            throw ToolError("--toggle " + name + "@" + std::to_string(at) +
+                            " comes after the end of the run (" + std::to_string(*run.duration) +
+                            " ms)");
+    return run;
+}
+
+// Refuses an output that cannot be written before the run rather than after it.
+void CheckWritable(const std::string &path) {
+    struct stat status {};
+    const bool exists = ::stat(path.c_str(), &status) == 0;
+    if (exists && !S_ISREG(status.st_mode))
+        throw ToolError("cannot write \"" + path + "\": not a regular file");
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const std::string target = exists ? path : parent.empty() ? std::string(".") : parent.string();
+    if (::access(target.c_str(), W_OK) != 0)
+        throw ToolError("cannot write \"" + path + "\": " + std::strerror(errno));
+}
+
+// Names are 8-bit text in the file; waveforms and the command line use UTF-8.
+std::string Utf8(std::string_view text) {
+    std::string utf8;
+    for (const char c : text) {
+        const int found = Cp1252ToUnicode(std::uint8_t(c));
+        const auto character = char32_t(found < 0 ? 0xFFFD : found);
+        if (character < 0x80) {
+            utf8 += char(character);
+        } else if (character < 0x800) {
+            utf8 += {char(0xC0 | (character >> 6)), char(0x80 | (character & 0x3F))};
+        } else {
+            utf8 += {char(0xE0 | (character >> 12)), char(0x80 | ((character >> 6) & 0x3F)),
+                     char(0x80 | (character & 0x3F))};
+        }
+    }
+    return utf8;
+}
+
+int FindPort(const TSimNetwork &network, const std::string &name, const char *what) {
+    const int port = network.Find(name);
+    if (port < 0) throw ToolError(std::string("unknown ") + what + " \"" + name + "\"");
+    return port;
+}
+
+} // namespace
+
+void Run(Arguments arguments) {
+    if (std::find_if(arguments.begin(), arguments.end(), [](const char *argument) {
+            return std::string_view(argument) == "--help" || std::string_view(argument) == "-h";
+        }) != arguments.end()) {
+        std::fputs(Help, stdout);
+        return;
+    }
+    const std::string fileName = arguments[0];
+    if (fileName.starts_with("--"))
+        throw ToolError("run: the network file comes first (try ztrtool run --help)");
+    const RunOptions options = ParseOptions(arguments.subspan(1));
+    for (const std::string *path : {&options.vcd, &options.wavedrom, &options.csv})
+        if (!path->empty()) CheckWritable(*path);
+
+    WithMainWindow([&](TFormZentaroMain &mainWindow) {
+        TFormZentaroChild *window = nullptr;
+        try {
+            window = mainWindow.LoadNetworkWindow(fileName);
+        } catch (const EReadError &error) {
+            throw ToolError(fileName + ": stream byte " + std::to_string(error.Offset) + ": " +
+                            error.what());
+        }
+        TSimNetwork network = SimSnapshot(*window);
+        network.Name = Utf8(network.Name);
+        for (std::string &name : network.Names)
+            name = Utf8(name);
+        if (options.clock) network.SetClockDelay(std::int32_t(*options.clock));
+
+        std::vector<std::pair<int, std::int64_t>> toggles;
+        for (const auto &[name, at] : options.toggles) {
+            const int port = FindPort(network, name, "switch");
+            if (network.Ports[std::size_t(port)].Kind != TLogicalPortType::logPLS)
+                throw ToolError("--toggle: \"" + name + "\" is not a pulse switch");
+            toggles.emplace_back(port, at);
+        }
+        std::vector<int> recorded;
+        if (options.chosen) {
+            for (const std::string &name : *options.chosen) {
+                const int port = FindPort(network, name, "signal");
+                if (std::find(recorded.begin(), recorded.end(), port) == recorded.end())
+                    recorded.push_back(port);
+            }
+        } else {
+            for (std::size_t port = 0; port < network.Ports.size(); ++port)
+                recorded.push_back(int(port));
+        }
+        TLevelRecorder recorder;
+        for (const int port : recorded) {
+            recorder.AddSignal(network, port, TSignalLevel::Output);
+            if (options.inputs) {
+                recorder.AddSignal(network, port, TSignalLevel::InA);
+                recorder.AddSignal(network, port, TSignalLevel::InB);
+            }
+        }
+        std::int64_t sample = options.sample.value_or(network.Ports.empty() ? 1 : MaxTime);
+        if (!options.sample)
+            for (const TSimPort &port : network.Ports)
+                sample = std::min<std::int64_t>(sample, std::max(port.Delay, 1));
+        const std::int64_t end = *options.duration;
+        const std::int64_t samples = end / sample + 1;
+        if (!options.wavedrom.empty() &&
+            (samples > MaxSamples || std::uint64_t(samples) * recorder.Names().size() > MaxText))
+            throw ToolError("--wavedrom: " + std::to_string(samples) + " samples of " +
+                            std::to_string(recorder.Names().size()) +
+                            " signals are too many (at most " + std::to_string(MaxSamples) +
+                            " a signal); choose a longer --sample");
+
+        const bool recording =
+            !options.vcd.empty() || !options.wavedrom.empty() || !options.csv.empty();
+        TSimulator simulator(network, recording ? &recorder : nullptr);
+        const auto start = std::chrono::steady_clock::now();
+        simulator.Activate();
+        for (const auto &[port, at] : toggles)
+            simulator.Toggle(port, at);
+        for (std::int64_t until = -1; until < end;) {
+            until = std::min(until + Piece, end);
+            simulator.RunUntil(until);
+            if (recorder.Changes().size() > MaxChanges)
+                throw ToolError("the run changes the recorded levels more than " +
+                                std::to_string(MaxChanges) +
+                                " times; record fewer signals or run for less time");
+        }
+        const std::chrono::duration<double, std::milli> wall =
+            std::chrono::steady_clock::now() - start;
+
+        std::vector<std::pair<const std::string *, std::string>> outputs;
+        try {
+            if (!options.vcd.empty())
+                outputs.emplace_back(&options.vcd, VcdText(recorder.Names(), recorder.Changes(),
+                                                           end, network.Name, MaxText));
+            if (!options.wavedrom.empty())
+                outputs.emplace_back(
+                    &options.wavedrom,
+                    WaveDromText(recorder.Names(), recorder.Changes(), end, sample, MaxText));
+            if (!options.csv.empty())
+                outputs.emplace_back(&options.csv,
+                                     CsvText(recorder.Names(), recorder.Changes(), end, MaxText));
+        } catch (const std::length_error &error) {
+            throw ToolError(std::string(error.what()) +
+                            "; record fewer signals or run for less time");
+        }
+        for (const auto &[path, text] : outputs)
+            ReplaceWholeFile(
+                *path, std::span(reinterpret_cast<const std::uint8_t *>(text.data()), text.size()));
+
+        std::printf("evaluations: %llu\nvirtual time: %lld ms\nwall time: %.3f ms\n",
+                    static_cast<unsigned long long>(simulator.Evaluations()),
+                    static_cast<long long>(simulator.ServedThrough()), wall.count());
+        for (std::size_t port = 0; port < network.Ports.size(); ++port)
+            if (network.Ports[port].Kind == TLogicalPortType::logLED)
+                std::printf("%s=%d\n", network.Names[port].c_str(),
+                            int(network.Ports[port].Levels.Output));
+    });
+}
