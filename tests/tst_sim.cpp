@@ -43,6 +43,8 @@ private slots:
     void truthTableRuns();
     void waveformTexts_data();
     void waveformTexts();
+    void changesReadBackAsAdded_data();
+    void changesReadBackAsAdded();
 };
 
 void TestSim::virtualTime() {
@@ -199,6 +201,45 @@ void TestSim::waveformTexts() {
     QCOMPARE(QByteArray::fromStdString(write(NoTextLimit)), expected);
     QCOMPARE(write(std::size_t(expected.size())).size(), std::size_t(expected.size()));
     QVERIFY_THROWS_EXCEPTION(std::length_error, write(std::size_t(expected.size()) - 1));
+}
+
+void TestSim::changesReadBackAsAdded_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("signalCount");
+    QTest::newRow("none") << 0 << 10;
+    QTest::newRow("a few") << 5 << 10;
+    QTest::newRow("past a block") << (1 << 20) + 7 << 30000;
+    // The numbers pass 2^15 after a block of two-byte changes: all are widened.
+    QTest::newRow("widened") << (1 << 20) + 7 << 40000;
+}
+
+void TestSim::changesReadBackAsAdded() {
+    QFETCH(int, count);
+    QFETCH(int, signalCount);
+    const auto made = [signalCount](int i) {
+        return TLevelChange{i / 3, std::uint32_t(i < (1 << 20) ? i % 30000 : i % signalCount),
+                            TLevel(i & 1)};
+    };
+    TLevelChanges changes;
+    for (int i = 0; i < count; ++i)
+        changes.Add(made(i).Time, made(i).Signal, made(i).Level);
+    const TLevelChanges copy = changes;
+    for (const TLevelChanges *list : {static_cast<const TLevelChanges *>(&changes), &copy}) {
+        QCOMPARE(int(list->size()), count);
+        int i = 0;
+        for (const TLevelChange &change : *list) {
+            const TLevelChange expected = made(i++);
+            if (change.Time != expected.Time || change.Signal != expected.Signal ||
+                change.Level != expected.Level)
+                QFAIL(qPrintable(QStringLiteral("change %1 differs").arg(i - 1)));
+        }
+        for (int at : {0, count / 2, count - 1})
+            if (at >= 0 && at < count) QCOMPARE((*list)[std::size_t(at)].Signal, made(at).Signal);
+    }
+    changes.Clear();
+    QVERIFY(changes.empty());
+    changes.Add(7, 3, 1);
+    QCOMPARE((*changes.begin()).Time, std::int64_t(7));
 }
 
 QTEST_APPLESS_MAIN(TestSim)

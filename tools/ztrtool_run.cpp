@@ -265,18 +265,20 @@ void Run(Arguments arguments) {
         const std::chrono::duration<double, std::milli> wall =
             std::chrono::steady_clock::now() - start;
 
+        // The writers read the changes as a plain list, unpacked once here.
+        const std::vector<TLevelChange> changes(recorder.Changes().begin(), recorder.Changes().end());
         std::vector<std::pair<const std::string *, std::string>> outputs;
         try {
             if (!options.vcd.empty())
-                outputs.emplace_back(&options.vcd, VcdText(recorder.Names(), recorder.Changes(),
+                outputs.emplace_back(&options.vcd, VcdText(recorder.Names(), changes,
                                                            end, network.Name, MaxText));
             if (!options.wavedrom.empty())
                 outputs.emplace_back(
                     &options.wavedrom,
-                    WaveDromText(recorder.Names(), recorder.Changes(), end, sample, MaxText));
+                    WaveDromText(recorder.Names(), changes, end, sample, MaxText));
             if (!options.csv.empty())
                 outputs.emplace_back(&options.csv,
-                                     CsvText(recorder.Names(), recorder.Changes(), end, MaxText));
+                                     CsvText(recorder.Names(), changes, end, MaxText));
         } catch (const std::length_error &error) {
             throw ToolError(std::string(error.what()) +
                             "; record fewer signals or run for less time");

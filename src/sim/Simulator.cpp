@@ -58,15 +58,44 @@ void TSimulator::Changed(std::uint32_t port, std::int64_t time, const TPortLevel
     if (FRecorder) FRecorder->Record(time, port, before, after);
 }
 
-void TSimulator::Evaluate(std::uint32_t index, std::int64_t time) {
-    if (OnEvaluate) OnEvaluate(int(index));
-    TSimPort &port = FNetwork.Ports[index];
-    const TPortLevels before = port.Levels;
-    if (port.InA >= 0) port.Levels.InA = FNetwork.Ports[std::size_t(port.InA)].Levels.Output;
-    if (port.InB >= 0) port.Levels.InB = FNetwork.Ports[std::size_t(port.InB)].Levels.Output;
-    port.Levels = ComputeLevels(port.Kind, port.Levels);
-    ++FEvaluations;
-    if (!(port.Levels == before)) Changed(index, time, before);
+template <bool Observed, bool Recording>
+void TSimulator::ServeSlot(std::vector<std::uint32_t> &slot, std::int64_t time) {
+    // Locals, not members: a level is a byte, so every store to one could alias any member and
+    // the compiler would reload them all.
+    TSimPort *const ports = FNetwork.Ports.data();
+    std::vector<std::uint32_t> *const wheel = FWheel.data();
+    const std::int64_t mask = FWheelMask;
+    TLevelRecorder *const recorder = FRecorder;
+    std::uint64_t number = FNextNumber;
+    // Every delay is shorter than a turn, so serving never adds to the slot being served.
+    for (const std::uint32_t index : slot) {
+        if constexpr (Observed) {
+            OnEvaluate(int(index));
+            ++FEvaluations;
+        }
+        TSimPort &port = ports[index];
+        const TPortLevels before = port.Levels;
+        TPortLevels levels = before;
+        if (port.InA >= 0) levels.InA = ports[port.InA].Levels.Output;
+        if (port.InB >= 0) levels.InB = ports[port.InB].Levels.Output;
+        levels = ComputeLevels(port.Kind, levels);
+        port.Levels = levels;
+        if (!(levels == before)) {
+            if (levels.Output != before.Output) FLastOutputChange = time;
+            if constexpr (Recording)
+                if (recorder) recorder->Record(time, index, before, levels);
+        }
+        // Booked from the time being served, the wheel holds what is due within a turn.
+        const std::int64_t delay = EffectiveDelay(port);
+        if (delay <= mask)
+            wheel[std::size_t((time + delay) & mask)].push_back(index);
+        else
+            FLater.push({time + delay, number, index});
+        ++number;
+    }
+    if constexpr (!Observed) FEvaluations += slot.size();
+    FNextNumber = number;
+    slot.clear();
 }
 
 void TSimulator::RunUntil(std::int64_t until) {
@@ -82,13 +111,13 @@ void TSimulator::RunUntil(std::int64_t until) {
             FNetwork.Ports[port].Levels.Output = !before.Output;
             Changed(port, time, before);
         }
-        // Every delay is shorter than a turn, so serving never adds to the slot being served.
         std::vector<std::uint32_t> &slot = FWheel[std::size_t(time & FWheelMask)];
-        for (const std::uint32_t port : slot) {
-            Evaluate(port, time);
-            Book(port, time + EffectiveDelay(FNetwork.Ports[port]));
-        }
-        slot.clear();
+        if (OnEvaluate)
+            ServeSlot<true, true>(slot, time);
+        else if (FRecorder)
+            ServeSlot<false, true>(slot, time);
+        else
+            ServeSlot<false, false>(slot, time);
         FServedThrough = time;
     }
     FToggles.erase(FToggles.begin(), FToggles.begin() + std::ptrdiff_t(toggle));

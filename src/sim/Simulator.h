@@ -49,7 +49,9 @@ private:
     };
 
     void Book(std::uint32_t port, std::int64_t time);
-    void Evaluate(std::uint32_t port, std::int64_t time);
+    // Evaluates the ports booked at time, in booking order, and books each again.
+    template <bool Observed, bool Recording>
+    void ServeSlot(std::vector<std::uint32_t> &slot, std::int64_t time);
     void Changed(std::uint32_t port, std::int64_t time, const TPortLevels &before);
 
     TSimNetwork &FNetwork;
