@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -123,17 +124,30 @@ void TDesignAtRunTime::SetAttached(bool value) {
         Detach();
 }
 
+void TDesignAtRunTime::Cover(TControl &control) {
+    FControlRefs.push_back({&control, control.Widget(), control.OnMouseMove, control.Cursor()});
+    control.OnMouseMove = TMouseMoveEvent([this](TComponent *sender, TShiftState, int, int) { ControlEntered(sender); });
+}
+
 void TDesignAtRunTime::Attach() {
     FControlRefs.clear();
-    auto cover = [this](TControl &control) {
-        FControlRefs.push_back({&control, control.Widget(), control.OnMouseMove, control.Cursor()});
-        control.OnMouseMove = TMouseMoveEvent([this](TComponent *sender, TShiftState, int, int) { ControlEntered(sender); });
-    };
-    if (auto *owner = dynamic_cast<TControl *>(Owner())) cover(*owner);
+    if (auto *owner = dynamic_cast<TControl *>(Owner())) Cover(*owner);
+    CoverOwnedControls();
+}
+
+void TDesignAtRunTime::AttachNewControls() {
+    if (FAttached) CoverOwnedControls();
+}
+
+void TDesignAtRunTime::CoverOwnedControls() {
     if (!Owner()) return;
+    std::erase_if(FControlRefs, [](const TDRTControlRef &ref) { return !Alive(ref.Control, ref.Widget); });
+    std::unordered_set<const TControl *> covered;
+    for (const TDRTControlRef &ref : FControlRefs) covered.insert(ref.Control);
     for (TComponent *component : Owner()->Components()) {
         auto *control = dynamic_cast<TControl *>(component);
-        if (control && control->Tag() >= 0 && control->Align() == TAlign::alNone) cover(*control);
+        if (control && control->Tag() >= 0 && control->Align() == TAlign::alNone && !covered.contains(control))
+            Cover(*control);
     }
 }
 

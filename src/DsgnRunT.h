@@ -41,9 +41,14 @@ public:
 
     bool Attached() const { return FAttached; }
     void SetAttached(bool value);
+    // While attached: takes over the owner's controls that came after attaching (put back by
+    // undo), as attaching would have.
+    void AttachNewControls();
     // The control whose events pass through the filter; null when none or when it is gone.
     TControl *CurrentControl() const;
     bool DoubleClicked() const { return FDoubleClicked; }
+    // Whether the change under way sizes the control (by an edge or a corner) rather than moving it.
+    bool Resizing() const { return FResizing; }
 
     TNotifyEvent OnChange;
     TNotifyEvent OnBeginChange;
@@ -67,6 +72,9 @@ private:
 
     void Attach();
     void Detach();
+    void Cover(TControl &control);
+    // Covers the owner's controls that are not covered yet.
+    void CoverOwnedControls();
     void ControlEntered(TComponent *sender);
     void SetCurrent(TControl *control);
     void FilterEvent(QObject *watched, QEvent *event);

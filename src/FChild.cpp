@@ -10,13 +10,50 @@
 
 #include <QPainter>
 
+#include <memory>
+#include <tuple>
+#include <utility>
 
 namespace {
 
 // Delays a kind change gives: clocks tick slowly enough to be watched, the rest react at once.
 constexpr std::int32_t ClockDelay = 500, GateDelay = 10;
 
+// Positioning leaves gates to the designer; linking drags them onto each other.
+void SetEditMode(TLogicalPort &port, bool positioning) {
+    if (positioning) {
+        port.SetDragMode(TDragMode::dmManual);
+    } else {
+        port.SetDragMode(TDragMode::dmAutomatic);
+        port.SetCursor(crDefault);
+    }
+}
+
 } // namespace
+
+struct TFormZentaroChild::TNetworkEdit {
+    TAreaChange Change;
+    std::int64_t Bytes = 0;
+    // The settings the gates had from the main window when the edit was made.
+    std::optional<std::int32_t> ClockDelay;
+    std::optional<bool> ShowPortState;
+};
+
+// One edit on the window's stack. The edit has already happened when it is pushed: the stack's
+// first redo finds the window replaying and does nothing.
+class TNetworkCommand : public QUndoCommand {
+public:
+    TNetworkCommand(TFormZentaroChild &window, std::shared_ptr<const TFormZentaroChild::TNetworkEdit> edit,
+                    const QString &text)
+        : QUndoCommand(text), FWindow(window), FEdit(std::move(edit)) {}
+    void undo() override { FWindow.ApplyEdit(*FEdit, false); }
+    void redo() override { FWindow.ApplyEdit(*FEdit, true); }
+    const std::shared_ptr<const TFormZentaroChild::TNetworkEdit> &Edit() const { return FEdit; }
+
+private:
+    TFormZentaroChild &FWindow;
+    std::shared_ptr<const TFormZentaroChild::TNetworkEdit> FEdit;
+};
 
 const TClassInfo &TFormZentaroChild::StaticClassInfo() {
     using W = TFormZentaroChild;
@@ -67,7 +104,20 @@ const TClassInfo &TFormZentaroChild::StaticClassInfo() {
     return info;
 }
 
-TFormZentaroChild::TFormZentaroChild(TComponent *owner) : TForm(owner) { ReadDescriptionResource(":/forms/FChild.txt"); }
+TFormZentaroChild::TFormZentaroChild(TComponent *owner) : TForm(owner) {
+    UndoStack.setUndoLimit(UndoLimit);
+    const auto changed = [this] {
+        Modified = !UndoStack.isClean();
+        OnUndoChange(this);
+    };
+    QObject::connect(&UndoStack, &QUndoStack::indexChanged, &UndoStack, changed);
+    QObject::connect(&UndoStack, &QUndoStack::cleanChanged, &UndoStack, changed);
+    ReadDescriptionResource(":/forms/FChild.txt");
+    TakeBaseline();
+}
+
+// The stack empties itself when it goes, after everything else of this window: nobody may hear.
+TFormZentaroChild::~TFormZentaroChild() { UndoStack.blockSignals(true); }
 
 template <typename F> void TFormZentaroChild::ForEachPort(F &&action) const {
     // Copied first: an action may add or remove components.
@@ -107,6 +157,8 @@ void TFormZentaroChild::BtnActiveClick(TComponent *) {
     });
     // Resetting is silent: the levels shown must follow, in one repaint of the drawing area.
     ScrollBoxCli->Invalidate();
+    // Running stops undo; both ways end in a handler that takes the baseline again.
+    OnUndoChange(this);
     if (active) {
         ForEachPort([](TLogicalPort &port) {
             port.SetDragMode(TDragMode::dmManual);
@@ -124,25 +176,24 @@ void TFormZentaroChild::RBPosPortClick(TComponent *) {
     const bool positioning = RBPosPort->Checked();
     DesignRT->SetChangeEnabled(positioning);
     BtnNewLog->SetEnabled(positioning);
-    ForEachPort([positioning](TLogicalPort &port) {
-        if (positioning) {
-            port.SetDragMode(TDragMode::dmManual);
-        } else {
-            port.SetDragMode(TDragMode::dmAutomatic);
-            port.SetCursor(crDefault);
-        }
-    });
+    ForEachPort([positioning](TLogicalPort &port) { SetEditMode(port, positioning); });
+    TakeBaseline();
 }
 
 void TFormZentaroChild::CBShowPortTypeClick(TComponent *) {
     if (!Whole()) return;
     const bool show = CBShowPortType->Checked();
     ForEachPort([show](TLogicalPort &port) { port.SetShowType(show); });
+    TakeBaseline();
 }
 
 void TFormZentaroChild::BtnNewLogClick(TComponent *) {
     if (!Whole()) return;
-    Modified = true;
+    // Recorded once the designer is back: detaching gives the gates their cursors back.
+    RecordEdit("aggiungi " + AddPort());
+}
+
+std::string TFormZentaroChild::AddPort() {
     DesignRT->SetAttached(false);
     // Attached again on every way out: a gate whose thread cannot start must not leave all the
     // others unmovable.
@@ -164,6 +215,7 @@ void TFormZentaroChild::BtnNewLogClick(TComponent *) {
     port->OnDragDrop = TDragDropEvent("LogicalPortDragDrop", [this](TComponent *sender, TComponent *source, int x, int y) {
         LogicalPortDragDrop(sender, source, x, y);
     });
+    return port->Name();
 }
 
 std::string TFormZentaroChild::UniquePortName(const std::string &prefix) const {
@@ -186,30 +238,46 @@ void TFormZentaroChild::PopItemANDClick(TComponent *sender) {
     const auto *item = dynamic_cast<TMenuItem *>(sender);
     if (!port || !item || item->Tag() < 0 || item->Tag() > int(TLogicalPortType::logFFJK)) return;
     const auto kind = TLogicalPortType(item->Tag());
+    const auto look = [port] { return std::tuple(port->PortType(), port->UpdateDelay(), port->Width()); };
+    const auto before = look();
     port->SetPortType(kind);
     port->SetUpdateDelay(kind == TLogicalPortType::logCLK ? ClockDelay : GateDelay);
     if (kind == TLogicalPortType::logLED) port->SetWidth(port->Height());
-    Modified = true;
     // The wires are not redrawn now, but the next paint shows them for the new kind.
     FWirePictureValid = false;
+    if (look() != before) RecordEdit("tipo di " + port->Name());
 }
 
 void TFormZentaroChild::PopItemDeleteClick(TComponent *) {
     if (!Whole()) return;
     TLogicalPort *port = MenuPort();
     if (!port) return;
+    const std::string name = port->Name();
     Free(port);
     RepaintWires();
-    Modified = true;
+    RecordEdit("elimina " + name);
 }
 
-void TFormZentaroChild::DesignRTBeginChange(TComponent *) { WiresSuspended = true; }
+void TFormZentaroChild::DesignRTBeginChange(TComponent *) {
+    WiresSuspended = true;
+    if (TControl *control = Whole() ? DesignRT->CurrentControl() : nullptr) {
+        FChangingName = control->Name();
+        FChangingBounds = QRect(control->Left(), control->Top(), control->Width(), control->Height());
+        FChangingSize = DesignRT->Resizing();
+    }
+}
 
 void TFormZentaroChild::DesignRTEndChange(TComponent *) {
     if (!Whole()) return;
     WiresSuspended = false;
     RepaintWires();
-    Modified = true;
+    // An end comes also without a beginning (a right button), and a click moves nothing.
+    const std::string name = std::exchange(FChangingName, {});
+    const auto *control = dynamic_cast<TControl *>(FindComponent(name));
+    if (!control) return;
+    const QRect bounds(control->Left(), control->Top(), control->Width(), control->Height());
+    // A move snaps the size to the grid too: the gesture names the edit.
+    if (bounds != FChangingBounds) RecordEdit((FChangingSize ? "dimensiona " : "sposta ") + name);
 }
 
 void TFormZentaroChild::AddFlipFlopItems() {
@@ -254,12 +322,15 @@ void TFormZentaroChild::LogicalPortDragDrop(TComponent *sender, TComponent *drag
     const bool singleInput =
         target->PortType() == TLogicalPortType::logNOT || target->PortType() == TLogicalPortType::logLED;
     const bool inputA = y < target->Height() / 2 || singleInput;
+    const auto wired = [&] { return inputA ? target->InAComp() : target->InBComp(); };
+    const TLogicalPort *before = wired();
     if (source != target)
         inputA ? target->SetInAComp(source) : target->SetInBComp(source);
     else if (!NetworkActive())
         inputA ? target->SetInAComp(nullptr) : target->SetInBComp(nullptr);
     RepaintWires();
-    Modified = true;
+    if (wired() != before)
+        RecordEdit(wired() ? "collega " + source->Name() + " a " + target->Name() : "scollega " + target->Name());
 }
 
 void TFormZentaroChild::DrawWire(TCanvas &canvas, TLogicalPort *source, TLogicalPort *target, TPin pin) const {
@@ -330,9 +401,125 @@ void ApplyClockDelay(TForm *window, int delay) {
     for (TComponent *component : window->Components())
         if (auto *port = dynamic_cast<TLogicalPort *>(component); port && port->PortType() == TLogicalPortType::logCLK)
             port->SetUpdateDelay(delay);
+    // A setting, not an edit: undo keeps it, also for the gates it brings back.
+    if (auto *network = dynamic_cast<TFormZentaroChild *>(window)) {
+        network->FClockDelay = delay;
+        network->TakeBaseline();
+    }
 }
 
 void ApplyShowPortState(TForm *window, bool show) {
     for (TComponent *component : window->Components())
         if (auto *port = dynamic_cast<TLogicalPort *>(component)) port->SetShowPortState(show);
+    if (auto *network = dynamic_cast<TFormZentaroChild *>(window)) {
+        network->FShowPortState = show;
+        network->TakeBaseline();
+    }
+}
+
+// ---- Undo
+
+void TFormZentaroChild::MarkUnmodified() {
+    UndoStack.setClean();
+    Modified = false;
+    TakeBaseline();
+}
+
+bool TFormZentaroChild::CanUndo() const { return Whole() && !NetworkActive() && UndoStack.canUndo(); }
+
+bool TFormZentaroChild::CanRedo() const { return Whole() && !NetworkActive() && UndoStack.canRedo(); }
+
+void TFormZentaroChild::Undo() {
+    if (!CanUndo() || WiresSuspended) return;
+    UndoStack.undo();
+    AfterUndoOrRedo();
+}
+
+void TFormZentaroChild::Redo() {
+    if (!CanRedo() || WiresSuspended) return;
+    UndoStack.redo();
+    AfterUndoOrRedo();
+}
+
+void TFormZentaroChild::AfterUndoOrRedo() {
+    if (!FUndoFailure) return;
+    // A record that did not read back leaves a network the history no longer fits.
+    UndoStack.clear();
+    UndoStack.resetClean();
+    TakeBaseline();
+    std::rethrow_exception(std::exchange(FUndoFailure, nullptr));
+}
+
+void TFormZentaroChild::TakeBaseline() {
+    if (Whole()) FBaseline = CaptureArea(*this, *ScrollBoxCli);
+}
+
+void TFormZentaroChild::RecordEdit(const std::string &text) {
+    if (!Whole() || NetworkActive()) return;
+    TAreaState now = CaptureArea(*this, *ScrollBoxCli);
+    std::optional<TAreaChange> change = DiffAreas(FBaseline, now);
+    FBaseline = std::move(now);
+    if (!change) return;
+    auto edit = std::make_shared<TNetworkEdit>();
+    edit->Bytes = change->Bytes();
+    edit->Change = std::move(*change);
+    edit->ClockDelay = FClockDelay;
+    edit->ShowPortState = FShowPortState;
+    FReplaying = true;
+    UndoStack.push(new TNetworkCommand(*this, std::move(edit), FromAnsi(text)));
+    FReplaying = false;
+    TrimUndo();
+}
+
+void TFormZentaroChild::ApplyEdit(const TNetworkEdit &edit, bool after) {
+    if (FReplaying || !Whole()) return;
+    try {
+        const std::vector<TComponent *> read = RestoreArea(*this, *ScrollBoxCli, after ? edit.Change.After : edit.Change.Before);
+        // The gates read back take the window's mode, and its settings if they changed since.
+        const bool positioning = RBPosPort->Checked();
+        const bool settingsChanged = edit.ClockDelay != FClockDelay || edit.ShowPortState != FShowPortState;
+        for (TComponent *component : read) {
+            auto *port = dynamic_cast<TLogicalPort *>(component);
+            if (!port) continue;
+            SetEditMode(*port, positioning);
+            if (!settingsChanged) continue;
+            if (FShowPortState) port->SetShowPortState(*FShowPortState);
+            if (FClockDelay && port->PortType() == TLogicalPortType::logCLK) port->SetUpdateDelay(*FClockDelay);
+        }
+        DesignRT->AttachNewControls();
+    } catch (...) {
+        FUndoFailure = std::current_exception();
+    }
+    RepaintWires();
+    TakeBaseline();
+}
+
+void TFormZentaroChild::TrimUndo() {
+    std::int64_t total = 0;
+    const auto command = [this](int index) { return static_cast<const TNetworkCommand *>(UndoStack.command(index)); };
+    for (int i = 0; i < UndoStack.count(); ++i) total += command(i)->Edit()->Bytes;
+    if (total <= UndoBytes) return;
+    // The stack cannot let go of its oldest commands alone: it is filled again with the rest.
+    std::vector<std::pair<std::shared_ptr<const TNetworkEdit>, QString>> kept;
+    int dropped = 0;
+    for (int i = 0; i < UndoStack.count(); ++i) {
+        if (total > UndoBytes) {
+            total -= command(i)->Edit()->Bytes;
+            ++dropped;
+        } else {
+            kept.emplace_back(command(i)->Edit(), command(i)->text());
+        }
+    }
+    const int clean = UndoStack.cleanIndex() < 0 ? -1 : UndoStack.cleanIndex() - dropped;
+    FReplaying = true;
+    UndoStack.clear();
+    for (auto &[edit, text] : kept) UndoStack.push(new TNetworkCommand(*this, edit, text));
+    if (clean >= 0) {
+        UndoStack.setIndex(clean);
+        UndoStack.setClean();
+        UndoStack.setIndex(UndoStack.count());
+    } else {
+        UndoStack.resetClean();
+    }
+    FReplaying = false;
 }

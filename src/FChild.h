@@ -4,12 +4,18 @@
 // (place gates, wire them, run). Saving streams this whole form, so renaming a part or a
 // handler below breaks existing files.
 
+#include "AreaState.h"
 #include "DsgnRunT.h"
 #include "WireRoute.h"
 #include "classlib/Forms.h"
 
 #include <QImage>
+#include <QRect>
+#include <QUndoStack>
 
+#include <cstdint>
+#include <exception>
+#include <optional>
 #include <string>
 
 class TCanvas;
@@ -27,6 +33,7 @@ class TFormZentaroChild : public TForm {
 public:
     // Creates the window from its description and shows it.
     explicit TFormZentaroChild(TComponent *owner);
+    ~TFormZentaroChild() override;
     ZENTARO_CLASS_INFO()
 
     // The named parts, bound by name whenever a stream is read into the window.
@@ -65,6 +72,22 @@ public:
     // Lets the main window hear that this network is going away (sender: this window).
     TNotifyEvent OnNetworkClose;
 
+    // Every edit made while the network is not active, at most UndoLimit of them and UndoBytes of
+    // kept records, the oldest going first. Modified follows its clean state.
+    QUndoStack UndoStack;
+    static constexpr int UndoLimit = 200;
+    static constexpr std::int64_t UndoBytes = std::int64_t(16) << 20;
+    // Sent when what undo and redo can do changes (sender: this window).
+    TNotifyEvent OnUndoChange;
+    // The network as it is now is the one its file holds (or a new one): unmodified, and undo
+    // leads back to unmodified here.
+    void MarkUnmodified();
+    // Not while the network runs; Undo and Redo also wait for the designer to let go of a control.
+    bool CanUndo() const;
+    bool CanRedo() const;
+    void Undo();
+    void Redo();
+
     // Older files carry a kind menu that predates the flip-flops; this adds their two items.
     void AddFlipFlopItems();
     // prefix + the smallest free number, e.g. "LogPort3" when 1 and 2 are taken.
@@ -101,12 +124,41 @@ public:
     void DesignRTEndChange(TComponent *sender);
 
 private:
+    friend class TNetworkCommand;
+    struct TNetworkEdit;
     // Whether every fixed part is there: a file that failed to load leaves a window without
     // them, and its handlers then do nothing.
     bool Whole() const;
     template <typename F> void ForEachPort(F &&action) const;
     // The gate the kind menu was opened on, or null.
     TLogicalPort *MenuPort() const;
+
+    // The drawing area as the undo stack last left it (taken again when the mode or a setting
+    // changes): edits are told from it, and what changed meanwhile without being an edit (the
+    // cursors and stacking the designer leaves behind) goes into the next edit, so that undoing
+    // it gives back exactly the stream of that moment.
+    void TakeBaseline();
+    // Adds a gate at the top left corner; returns its name.
+    std::string AddPort();
+    // Puts an edit on the stack, named text, if the drawing area differs from the baseline.
+    void RecordEdit(const std::string &text);
+    // Puts the drawing area back as the edit had it before (or after) it.
+    void ApplyEdit(const TNetworkEdit &edit, bool after);
+    // Drops the oldest edits while the stack keeps more than UndoBytes.
+    void TrimUndo();
+    void AfterUndoOrRedo();
+    TAreaState FBaseline;
+    bool FReplaying = false;
+    std::exception_ptr FUndoFailure;
+    // Settings that the main window gives to every gate, as last given.
+    std::optional<std::int32_t> FClockDelay;
+    std::optional<bool> FShowPortState;
+    friend void ApplyClockDelay(TForm *window, int delay);
+    friend void ApplyShowPortState(TForm *window, bool show);
+    // The control the designer is moving or sizing, with its bounds when it started.
+    std::string FChangingName;
+    QRect FChangingBounds;
+    bool FChangingSize = false;
 
     // Cached wires of the area in view, so a repainting gate only blits what lies under it
     // rather than re-routing every wire.

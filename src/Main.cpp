@@ -17,8 +17,10 @@
 #include "gates/LogicCmp.h"
 #include "stream/ClassRegistry.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <QPointer>
 #include <QShortcut>
 
@@ -47,6 +49,28 @@ public:
 };
 
 void ShowMessageBox(const QString &text) { MessageDlg(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}); }
+
+// A 16 × 16 arrow bending back to the left (to the right for redo), as a bitmap file whose
+// bottom-left colour the button leaves transparent.
+std::string ArrowGlyph(bool redo) {
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(QColor(0, 128, 128));
+    {
+        QPainter painter(&image);
+        if (redo) painter.setTransform(QTransform(-1, 0, 0, 1, 16, 0));
+        const QColor ink(0, 0, 128);
+        painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::FlatCap));
+        painter.drawArc(QRect(4, 3, 9, 9), -90 * 16, 240 * 16);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        painter.drawPolygon(QPolygon({{1, 5}, {8, 5}, {4, 10}}));
+    }
+    QByteArray file;
+    QBuffer buffer(&file);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return file.toStdString();
+}
 
 } // namespace
 
@@ -94,13 +118,16 @@ TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) {
 #ifdef ZENTARO_SUPPORT_MAIL
     ExceptLogger->SetMailAddress(ZENTARO_SUPPORT_MAIL);
 #endif
+    AddUndoButtons();
     AddShortCuts();
 }
 
 void TFormZentaroMain::AddShortCuts() {
     const std::pair<TSpeedButton *, QKeySequence> buttons[] = {
-        {BtnNew, Qt::CTRL | Qt::Key_N}, {BtnOpen, Qt::CTRL | Qt::Key_O}, {BtnSave, Qt::CTRL | Qt::Key_S}};
+        {BtnNew, Qt::CTRL | Qt::Key_N},  {BtnOpen, Qt::CTRL | Qt::Key_O}, {BtnSave, Qt::CTRL | Qt::Key_S},
+        {BtnUndo, Qt::CTRL | Qt::Key_Z}, {BtnRedo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z}, {BtnRedo, Qt::CTRL | Qt::Key_Y}};
     for (const auto &[button, keys] : buttons) {
+        // A tooltip names the last keys given to its button.
         button->SetShortCutHint(keys.toString(QKeySequence::NativeText));
         // Like a click, a key does nothing while its button is disabled.
         QObject::connect(new QShortcut(keys, Widget()), &QShortcut::activated, Widget(), [button] {
@@ -110,6 +137,57 @@ void TFormZentaroMain::AddShortCuts() {
     QObject::connect(new QShortcut(Qt::CTRL | Qt::Key_W, Widget()), &QShortcut::activated, Widget(), [this] {
         if (auto *window = dynamic_cast<TFormZentaroChild *>(ActiveMDIChild())) window->Close();
     });
+}
+
+void TFormZentaroMain::AddUndoButtons() {
+    auto add = [this](const char *name, int left, bool redo, void (TFormZentaroMain::*click)(TComponent *)) {
+        auto *button = new TSpeedButton(this);
+        button->SetName(name);
+        button->SetParent(PanelTop);
+        button->SetBounds(left, 4, 30, 30);
+        button->SetFlat(true);
+        button->SetParentShowHint(false);
+        button->SetShowHint(true);
+        button->Glyph()->LoadFromFile(ArrowGlyph(redo));
+        button->OnClick = TNotifyEvent([this, click](TComponent *sender) { (this->*click)(sender); });
+        return button;
+    };
+    BtnUndo = add("BtnUndo", 636, false, &TFormZentaroMain::BtnUndoClick);
+    BtnRedo = add("BtnRedo", 668, true, &TFormZentaroMain::BtnRedoClick);
+    UpdateUndoButtons();
+}
+
+TFormZentaroChild *TFormZentaroMain::ActiveNetwork() const { return dynamic_cast<TFormZentaroChild *>(ActiveMDIChild()); }
+
+void TFormZentaroMain::UpdateUndoButtons() {
+    TFormZentaroChild *network = nullptr;
+    try {
+        network = ActiveNetwork();
+    } catch (...) {
+    }
+    const auto update = [](TSpeedButton *button, bool enabled, const std::string &action, const QString &what,
+                           const char *description) {
+        button->SetEnabled(enabled);
+        button->SetHint(action + (enabled && !what.isEmpty() ? ": " + ToAnsi(what) : "") + "|" + description);
+    };
+    update(BtnUndo, network && network->CanUndo(), "Annulla", network ? network->UndoStack.undoText() : QString(),
+           "Annulla l'ultima modifica della rete");
+    update(BtnRedo, network && network->CanRedo(), "Ripristina", network ? network->UndoStack.redoText() : QString(),
+           "Ripristina la modifica annullata");
+}
+
+void TFormZentaroMain::BtnUndoClick(TComponent *) {
+    if (TFormZentaroChild *network = ActiveNetwork()) network->Undo();
+}
+
+void TFormZentaroMain::BtnRedoClick(TComponent *) {
+    if (TFormZentaroChild *network = ActiveNetwork()) network->Redo();
+}
+
+void TFormZentaroMain::Adopt(TFormZentaroChild *window) {
+    window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
+    window->OnUndoChange = TNotifyEvent([this](TComponent *) { UpdateUndoButtons(); });
+    UpdateUndoButtons();
 }
 
 std::vector<TForm *> TFormZentaroMain::ChildWindows() const {
@@ -165,16 +243,23 @@ void TFormZentaroMain::ScreenActiveFormChange(TComponent *) {
     // A closing window may be named again after its close notice, while it is still listed;
     // the notice of its going comes later and finds no network left.
     if (!networksOpen) SetCaption(CreditCaption());
+    UpdateUndoButtons();
 }
 
-void TFormZentaroMain::NetworkClosed(TComponent *) { SetCaption(CreditCaption()); }
+void TFormZentaroMain::NetworkClosed(TComponent *sender) {
+    SetCaption(CreditCaption());
+    // Its stack goes with it: the buttons must not offer it meanwhile.
+    if (auto *window = dynamic_cast<TFormZentaroChild *>(sender)) window->OnUndoChange = TNotifyEvent();
+    BtnUndo->SetEnabled(false);
+    BtnRedo->SetEnabled(false);
+}
 
 void TFormZentaroMain::BtnNewClick(TComponent *) {
     auto *window = new TFormZentaroChild(nullptr);
     Free(window->PanelDefComp);
     window->FileName = "NoName.ZTR";
-    window->Modified = false;
-    window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
+    window->MarkUnmodified();
+    Adopt(window);
     SetCaption(CaptionPrefix() + "NoName.ZTR");
 }
 
@@ -193,12 +278,12 @@ TFormZentaroChild *TFormZentaroMain::LoadNetworkWindow(const std::string &path) 
         ReadNetworkFile(path, *window, FormNameTaken);
         window->FileName = path;
         window->SetCaption(FileNamePart(path));
-        window->Modified = false;
-        window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
         SetCaption(CaptionPrefix() + CaptionOfPath(path));
         window->AddFlipFlopItems();
         // The gates can be moved at once, as in a window that was just created.
         window->FormShow(window);
+        window->MarkUnmodified();
+        Adopt(window);
         // Saved in a larger frame, it could open out of reach.
         window->MoveIntoFrame();
     } catch (...) {
@@ -243,7 +328,7 @@ void TFormZentaroMain::BtnSaveClick(TComponent *) {
     }
     window->FileName = path;
     window->SetCaption(FileNamePart(path));
-    window->Modified = false;
+    window->MarkUnmodified();
     SetCaption(CaptionPrefix() + CaptionOfPath(path));
 }
 

@@ -50,6 +50,9 @@ public:
     TSystemInformation *SysInfo = nullptr;
     TExceptionLogger *ExceptLogger = nullptr;
     TApplicationEvents *ApplicationEvents = nullptr;
+    // Made after the description is read, at the end of the tool bar.
+    TSpeedButton *BtnUndo = nullptr;
+    TSpeedButton *BtnRedo = nullptr;
 
     // Kept in the form's Hint so the text lives with the other form data; all captions start
     // with it.
@@ -90,8 +93,17 @@ public:
     void BtnCloseAllClick(TComponent *sender);
 
 private:
-    // Ctrl+N, Ctrl+O and Ctrl+S do what their buttons do; Ctrl+W closes the active network.
+    // Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+Z and Ctrl+Y (or Ctrl+Shift+Z) do what their buttons do;
+    // Ctrl+W closes the active network.
     void AddShortCuts();
+    void AddUndoButtons();
+    void BtnUndoClick(TComponent *sender);
+    void BtnRedoClick(TComponent *sender);
+    // Enables the undo buttons as the active network allows and names what they would do.
+    void UpdateUndoButtons();
+    // Hooks a network window that was just made or opened to this window.
+    void Adopt(TFormZentaroChild *window);
+    TFormZentaroChild *ActiveNetwork() const;
     // The frame's child windows, and those that are network windows, first to last.
     std::vector<TForm *> ChildWindows() const;
     std::vector<TFormZentaroChild *> NetworkWindows() const;

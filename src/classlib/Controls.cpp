@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -628,6 +629,20 @@ void TWinControl::SetChildOrder(TComponent *child, int order) {
     auto &group = control->Windowed() ? FWinControls : FGraphicControls;
     std::erase(group, control);
     group.insert(group.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(group.size())), control);
+    Restack();
+}
+
+void TWinControl::ArrangeControls(const std::vector<TControl *> &order) {
+    std::vector<TControl *> graphic, windowed;
+    std::unordered_set<TControl *> taken;
+    auto take = [&](TControl *control) {
+        if (control->Parent() == this && taken.insert(control).second)
+            (control->Windowed() ? windowed : graphic).push_back(control);
+    };
+    for (TControl *control : order) take(control);
+    for (TControl *control : Controls()) take(control);
+    FGraphicControls = std::move(graphic);
+    FWinControls = std::move(windowed);
     Restack();
 }
 

@@ -250,6 +250,9 @@ public:
 
     void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) override;
     void SetChildOrder(TComponent *child, int order) override;
+    // Puts the listed children in that order, back to front within their group; children not
+    // listed follow them, in the order they had.
+    void ArrangeControls(const std::vector<TControl *> &order);
     void Loaded() override;
 
     // A container lays its aligned children out again whenever its client area changes size.

@@ -40,6 +40,8 @@ public:
     virtual void BeforeDestruction() {}
 
     void InsertComponent(TComponent *component);
+    // Moves an owned component to that place among the owned components (clamped to the list).
+    void SetComponentIndex(TComponent *component, int index);
     // Sends the removal notice, unbinds the owner's named part, then lets go of the component.
     void RemoveComponent(TComponent *component);
     // Destroys the owned components, the last first.

@@ -64,13 +64,23 @@ const TClassInfo *TReader::FindClass(std::string_view name) const {
     return FFieldClassesOnly ? nullptr : FindRegisteredClass(name);
 }
 
-void TReader::ReadRootComponent(TComponent &root) {
+void TReader::Begin(TComponent &root) {
     FRoot = &root;
     FLoaded.clear();
     FFixups.clear();
     FOwned.clear();
     for (TComponent *component : root.Components())
         if (!component->Name().empty()) FOwned.emplace(LowerCase(component->Name()), component);
+}
+
+void TReader::Finish() {
+    for (const Fixup &fixup : FFixups)
+        fixup.Property->SetComponent(*fixup.Object, FindOwned(fixup.Name));
+    BindFields();
+}
+
+void TReader::ReadRootComponent(TComponent &root) {
+    Begin(root);
     root.SetLoading(true);
     try {
         TValueReader values(FStream);
@@ -81,10 +91,7 @@ void TReader::ReadRootComponent(TComponent &root) {
         ReadProperties(values, root);
         while (values.PeekByte() != 0) ReadComponent(values, root, 1);
         values.ReadByte();
-
-        for (const Fixup &fixup : FFixups)
-            fixup.Property->SetComponent(*fixup.Object, FindOwned(fixup.Name));
-        BindFields();
+        Finish();
     } catch (...) {
         root.SetLoading(false);
         for (TComponent *component : root.Components()) component->SetLoading(false);
@@ -92,6 +99,20 @@ void TReader::ReadRootComponent(TComponent &root) {
     }
     root.Loaded();
     for (TComponent *component : FLoaded) component->Loaded();
+}
+
+std::vector<TComponent *> TReader::ReadComponentRecords(TComponent &root, const std::vector<TComponent *> &parents) {
+    Begin(root);
+    try {
+        TValueReader values(FStream);
+        for (TComponent *parent : parents) ReadComponent(values, *parent, 1);
+        Finish();
+    } catch (...) {
+        for (TComponent *component : FLoaded) component->SetLoading(false);
+        throw;
+    }
+    for (TComponent *component : FLoaded) component->Loaded();
+    return FLoaded;
 }
 
 TComponent *TReader::FindOwned(std::string_view name) const {

@@ -25,6 +25,11 @@ public:
     // Creates only classes of the root's declared parts, never others the registry knows.
     void RestrictClassesToFields() { FFieldClassesOnly = true; }
     void ReadRootComponent(TComponent &root);
+    // Reads records as TWriter::WriteComponentRecord writes them, one after another, each into
+    // the parent given for it, as new components of root. References are resolved by name among
+    // all of root's components once every record is read, root's fields are bound again, and the
+    // new components (nested ones included) are told they are loaded; they are returned.
+    std::vector<TComponent *> ReadComponentRecords(TComponent &root, const std::vector<TComponent *> &parents);
 
 private:
     struct Fixup {
@@ -37,6 +42,9 @@ private:
         int Position = -1;
     };
 
+    void Begin(TComponent &root);
+    // Resolves the references, binds the fields and tells the new components they are loaded.
+    void Finish();
     Prefix ReadPrefix(TValueReader &values);
     std::string UniqueRootName(const std::string &name) const;
     const TClassInfo *FindClass(std::string_view name) const;

@@ -21,6 +21,11 @@ void TWriter::WriteRootComponent(TComponent &root) {
     WriteComponent(root);
 }
 
+void TWriter::WriteComponentRecord(TComponent &component, TComponent &root) {
+    FRoot = &root;
+    WriteComponent(component);
+}
+
 void TWriter::WriteComponent(TComponent &component) {
     TValueWriter values(FStream);
     values.WriteShortString(component.ClassInfo().Name());

@@ -13,6 +13,9 @@ class TWriter {
 public:
     explicit TWriter(TMemoryStream &stream) : FStream(stream) {}
     void WriteRootComponent(TComponent &root);
+    // One component's record, its nested components included, exactly as it appears inside
+    // root's record; no signature, so records can be kept apart and read back one by one.
+    void WriteComponentRecord(TComponent &component, TComponent &root);
 
 private:
     void WriteComponent(TComponent &component);

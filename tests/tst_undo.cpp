@@ -1,0 +1,208 @@
+#include "FChild.h"
+#include "Main.h"
+
+#include "classlib/Buttons.h"
+#include "classlib/Dialogs.h"
+#include "classlib/StdCtrls.h"
+#include "gates/LogicCmp.h"
+
+#include "support/FormFixture.h"
+#include "support/UserInput.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <memory>
+
+namespace {
+
+// The main window with a network open (the half adder: pulses 1, 2 feed XOR 3 and AND 4, which
+// light lamps 5 and 6), edited by mouse and undone by keys.
+struct Session {
+    std::unique_ptr<TFormZentaroMain> Main = std::make_unique<TFormZentaroMain>(nullptr);
+    TFormZentaroChild *Window = nullptr;
+
+    explicit Session(const QString &file = QStringLiteral("half_adder.ZTR")) {
+        Main->Show();
+        QVERIFY(QTest::qWaitForWindowExposed(Main->Widget()));
+        Window = Main->OpenNetwork(
+            QStringLiteral(ZENTARO_CORPUS_DIR "/good/%1").arg(file).toStdString());
+    }
+
+    TControl *Control(const QString &name) const {
+        return dynamic_cast<TControl *>(Window->FindComponent(name.toStdString()));
+    }
+    // The window's stream, and its components' order, which the stream does not show.
+    QString Stream() const {
+        QString names;
+        for (const TComponent *component : Window->Components())
+            names += QString::fromStdString(component->Name()) + ' ';
+        return FormFixture::DescriptionOf(*Window) + names;
+    }
+    void Keys(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+        Main->Widget()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Main->Widget()));
+        QTest::keyClick(Main->Widget()->windowHandle(), key, modifiers);
+    }
+    // "add", "move|size GATE DX DY", "kind GATE ITEM", "delete GATE", "wire FROM TO A|B",
+    // "unwire GATE A|B", or "run" (activating and stopping the network).
+    void Do(const QString &action) {
+        const QStringList w = action.split(' ');
+        TControl *port = w.size() > 1 ? Control(w[1]) : nullptr;
+        QWindow *window = Main->Widget()->windowHandle();
+        const QPoint by = w.size() > 3 ? QPoint(w[2].toInt(), w[3].toInt()) : QPoint();
+        const QPoint pin(5, w.back() == "B" ? 30 : 5);
+        if (w[0] == "add") {
+            UserInput::Click(Window->BtnNewLog, {20, 17});
+        } else if (w[0] == "move" || w[0] == "size") {
+            const QPoint grip = w[0] == "size" ? QPoint(port->Width() - 2, port->Height() - 2)
+                                               : QPoint(port->Width() / 2, 10);
+            const QPoint at = UserInput::InWindow(port, grip);
+            QTest::mouseMove(window, at - QPoint(1, 1)); // the designer takes the gate it enters
+            QTest::mousePress(window, Qt::LeftButton, {}, at);
+            QTest::mouseMove(window, at + by / 2);
+            QTest::mouseRelease(window, Qt::LeftButton, {}, at + by);
+        } else if (w[0] == "kind" || w[0] == "delete") {
+            const QString item = w[0] == "delete" ? QStringLiteral("Elimina") : w[2];
+            QTimer::singleShot(0, [item] {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                for (QAction *action : menu ? menu->actions() : QList<QAction *>())
+                    if (action->text() == item)
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(action).center());
+            });
+            UserInput::Click(port, {25, 20}, Qt::RightButton);
+        } else if (w[0] == "wire") {
+            UserInput::Drag(port, {25, 20}, Control(w[2]), pin);
+        } else if (w[0] == "unwire") {
+            UserInput::Click(port, pin);
+        } else if (w[0] == "run") {
+            UserInput::Click(Window->BtnActive, {50, 16});
+            UserInput::Click(Window->BtnActive, {50, 16});
+        }
+    }
+};
+
+} // namespace
+
+class TestUndo : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(QFile::exists(ZENTARO_CORPUS_DIR "/good/half_adder.ZTR")); }
+    void editsUndoAndRedoToTheSameStream_data();
+    void editsUndoAndRedoToTheSameStream();
+    void unmodifiedWhereTheFileWasSaved();
+    void oldestEditsGoFirstBeyondTheBound();
+};
+
+void TestUndo::editsUndoAndRedoToTheSameStream_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("linking");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QStringList>("names");
+    const QString halfAdder = QStringLiteral("half_adder.ZTR");
+    QTest::newRow("added, moved, sized, made a clock")
+        << halfAdder << false
+        << QStringList{"add", "move LogPort7 100 240", "size LogPort7 20 8", "kind LogPort7 CLOCK"}
+        << QStringList{"aggiungi LogPort7", "sposta LogPort7", "dimensiona LogPort7",
+                       "tipo di LogPort7"};
+    // The new gate takes the deleted one's name; undoing it first frees the name again.
+    QTest::newRow("wired gate deleted, its name taken")
+        << halfAdder << false
+        << QStringList{"delete LogPort3", "add", "move LogPort3 80 240", "move LogPort4 0 60"}
+        << QStringList{"elimina LogPort3", "aggiungi LogPort3", "sposta LogPort3",
+                       "sposta LogPort4"};
+    QTest::newRow("wire replaced, removed, made")
+        << halfAdder << true
+        << QStringList{"wire LogPort2 LogPort3 A", "unwire LogPort4 B", "wire LogPort3 LogPort4 B"}
+        << QStringList{"collega LogPort2 a LogPort3", "scollega LogPort4",
+                       "collega LogPort3 a LogPort4"};
+    QTest::newRow("kind and deletion around a run")
+        << halfAdder << true << QStringList{"kind LogPort4 NOT", "run", "delete LogPort1"}
+        << QStringList{"tipo di LogPort4", "elimina LogPort1"};
+    // Moving the sample panel, or its gate, replaces both.
+    QTest::newRow("sample panel moved, its gate sized")
+        << QStringLiteral("sample_panel_kept.ZTR") << false
+        << QStringList{"move PanelDefComp -200 100", "size LogicalPort1 8 8"}
+        << QStringList{"sposta PanelDefComp", "dimensiona LogicalPort1"};
+}
+
+void TestUndo::editsUndoAndRedoToTheSameStream() {
+    QFETCH(QString, file);
+    QFETCH(bool, linking);
+    QFETCH(QStringList, actions);
+    QFETCH(QStringList, names);
+    Session s(file);
+    QVERIFY(s.Window);
+    if (linking) UserInput::Click(s.Window->RBLnkPort, {5, 8});
+    QStringList before, after;
+    for (const QString &action : actions) {
+        const QString was = s.Stream();
+        s.Do(action);
+        if (action == "run") continue;
+        before << was;
+        after << s.Stream();
+        QVERIFY2(after.back() != was, qPrintable(action));
+    }
+    QCOMPARE(s.Window->UndoStack.count(), names.size());
+    for (qsizetype i = names.size(); i-- > 0;) {
+        QCOMPARE(s.Main->BtnUndo->Widget()->toolTip(), "Annulla: " + names[i] + " (Ctrl+Z)");
+        s.Keys(Qt::Key_Z);
+        QCOMPARE(s.Stream(), before[i]);
+    }
+    QVERIFY(!s.Window->Modified);
+    QVERIFY(!s.Main->BtnUndo->Enabled());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QCOMPARE(s.Main->BtnRedo->Widget()->toolTip(), "Ripristina: " + names[i] + " (Ctrl+Y)");
+        i % 2 ? s.Keys(Qt::Key_Y) : s.Keys(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(s.Stream(), after[i]);
+    }
+    QVERIFY(s.Window->Modified);
+    QVERIFY(!s.Main->BtnRedo->Enabled());
+}
+
+void TestUndo::unmodifiedWhereTheFileWasSaved() {
+    Session s;
+    QTemporaryDir folder;
+    s.Do("move LogPort1 40 0");
+    SetFileDialogRunner(
+        [&](const TFileDialogRequest &) { return std::optional(folder.filePath("rete.ZTR")); });
+    s.Keys(Qt::Key_S);
+    SetFileDialogRunner({});
+    s.Do("move LogPort2 40 0");
+    // Back to what was saved, before it, forward again and back before it.
+    const std::pair<Qt::Key, bool> presses[] = {{Qt::Key_Z, false}, {Qt::Key_Z, true},
+                                                {Qt::Key_Y, false}, {Qt::Key_Y, true},
+                                                {Qt::Key_Z, false}, {Qt::Key_Z, true}};
+    for (const auto &[key, modified] : presses) {
+        s.Keys(key);
+        QCOMPARE(s.Window->Modified, modified);
+    }
+    // An edit in place of the saved one leaves no state that matches the file.
+    s.Do("move LogPort5 0 40");
+    s.Keys(Qt::Key_Z);
+    QVERIFY(s.Window->Modified);
+}
+
+void TestUndo::oldestEditsGoFirstBeyondTheBound() {
+    Session s;
+    // Three MiB of hint in a gate's record: every later edit of it keeps six.
+    s.Control("LogPort3")->SetHint(std::string(3 << 20, 'x'));
+    for (const QString kind : {"OR", "AND", "NOR", "NAND"})
+        s.Do("kind LogPort3 " + kind);
+    QCOMPARE(s.Window->UndoStack.count(), 2);
+    s.Keys(Qt::Key_Z);
+    s.Keys(Qt::Key_Z);
+    QCOMPARE(dynamic_cast<TLogicalPort *>(s.Control("LogPort3"))->PortType(),
+             TLogicalPortType::logAND);
+    QVERIFY(!s.Main->BtnUndo->Enabled());
+    QVERIFY(s.Window->Modified);
+}
+
+QTEST_MAIN(TestUndo)
+#include "tst_undo.moc"
