@@ -75,6 +75,8 @@ public:
     virtual void SetParent(TWinControl *parent);
     bool HasParent() const override { return true; }
     void SetParentComponent(TComponent *parent) override;
+    // A control being read is shown only once it has been read (see InsertControl).
+    void SetLoading(bool loading) override;
     // Windowed controls have a window of their own and stay above the windowless ones.
     virtual bool Windowed() const { return false; }
 
@@ -277,6 +279,8 @@ private:
     std::vector<TControl *> FGraphicControls;
     std::vector<TControl *> FWinControls;
     std::vector<TWinControl *> FTabList;
+    // The stacking still owed to children inserted or ordered while this control was read.
+    enum class TRestack { None, Windowed, All } FRestack = TRestack::None;
     int FStoredTabOrder = -1;
     bool FTabStop = false;
     bool FAligning = false;
