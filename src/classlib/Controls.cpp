@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -51,6 +52,7 @@ public:
             break;
         default: break;
         }
+        if (event->type() == QEvent::UpdateLater && FControl->SkipDeferredRepaint()) return true;
         // A handler may destroy the control, this hook with it: then nothing may touch the widget.
         const TWidgetInUse inUse(watched);
         const QPointer<QWidget> receiver = static_cast<QWidget *>(watched);
@@ -229,7 +231,19 @@ void TControl::SetParentComponent(TComponent *parent) {
 
 void TControl::SetLoading(bool loading) {
     TComponent::SetLoading(loading);
-    if (!loading && FParent && FVisible && FWidget && FWidget->isHidden()) FWidget->show();
+    if (!loading && FParent && FVisible && FWidget && FWidget->isHidden()) {
+        FWidget->show();
+        FShownWhole = FWidget->isVisible();
+    }
+}
+
+bool TControl::SkipDeferredRepaint() {
+    // Qt posts a repaint for a widget it shows and for each one inside it. The outer one paints
+    // them all, while each inner one on its own costs Qt a pass over all its siblings.
+    if (std::exchange(FShownWhole, false)) return false;
+    for (const TControl *parent = FParent; parent; parent = parent->FParent)
+        if (parent->FShownWhole) return true;
+    return false;
 }
 
 void TControl::SetParent(TWinControl *parent) {

@@ -77,6 +77,9 @@ public:
     void SetParentComponent(TComponent *parent) override;
     // A control being read is shown only once it has been read (see InsertControl).
     void SetLoading(bool loading) override;
+    // For the deferred repaint Qt sends a shown widget: true when it is left to that of a parent
+    // shown once read.
+    bool SkipDeferredRepaint();
     // Windowed controls have a window of their own and stay above the windowless ones.
     virtual bool Windowed() const { return false; }
 
@@ -205,6 +208,8 @@ private:
     TComponent *FPopupMenu = nullptr;
     TDragMode FDragMode = TDragMode::dmManual;
     bool FPressed = false;
+    // Shown once read, and its deferred repaint not yet arrived.
+    bool FShownWhole = false;
 };
 
 // The widget of a control that paints itself. Mouse presses, releases and double clicks are the
