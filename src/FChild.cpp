@@ -29,6 +29,22 @@ void SetEditMode(TLogicalPort &port, bool positioning) {
     }
 }
 
+// Holds back the gates' own repaints while many of them change, and repaints the drawing area
+// once afterwards.
+class TPaintBatch {
+public:
+    explicit TPaintBatch(TControl *area) : FArea(area) {}
+    ~TPaintBatch() {
+        if (FArea) FArea->Invalidate();
+    }
+    TPaintBatch(const TPaintBatch &) = delete;
+    TPaintBatch &operator=(const TPaintBatch &) = delete;
+
+private:
+    TControl *FArea;
+    TLogicalPort::TRedrawHold FHold;
+};
+
 } // namespace
 
 struct TFormZentaroChild::TNetworkEdit {
@@ -150,6 +166,7 @@ void TFormZentaroChild::BtnActiveClick(TComponent *) {
     DesignRT->SetChangeEnabled(!active && RBPosPort->Checked());
     PanelCtrl->SetVisible(!active);
     PopupMenuPort->SetAutoPopup(!active);
+    const TPaintBatch batch(ScrollBoxCli);
     ForEachPort([active](TLogicalPort &port) {
         port.SetBorder(!active);
         port.SetActive(active);
@@ -183,6 +200,7 @@ void TFormZentaroChild::RBPosPortClick(TComponent *) {
 void TFormZentaroChild::CBShowPortTypeClick(TComponent *) {
     if (!Whole()) return;
     const bool show = CBShowPortType->Checked();
+    const TPaintBatch batch(ScrollBoxCli);
     ForEachPort([show](TLogicalPort &port) { port.SetShowType(show); });
     TakeBaseline();
 }
@@ -409,6 +427,8 @@ void ApplyClockDelay(TForm *window, int delay) {
 }
 
 void ApplyShowPortState(TForm *window, bool show) {
+    const auto *network = dynamic_cast<TFormZentaroChild *>(window);
+    const TPaintBatch batch(network && network->ScrollBoxCli ? static_cast<TControl *>(network->ScrollBoxCli) : window);
     for (TComponent *component : window->Components())
         if (auto *port = dynamic_cast<TLogicalPort *>(component)) port->SetShowPortState(show);
     if (auto *network = dynamic_cast<TFormZentaroChild *>(window)) {

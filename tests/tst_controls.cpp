@@ -177,6 +177,8 @@ private slots:
     void scrollBoxScrolling_data();
     void scrollBoxScrolling();
     void scrollBoxExtentFollowsChildren();
+    void readChildrenStackAndShow_data();
+    void readChildrenStackAndShow();
     void hints_data();
     void hints();
     void panelBevels_data();
@@ -488,6 +490,33 @@ end
     QCOMPARE(copy.Part<TScrollBox>("S")->ScrollPosition(), expected);
     QCOMPARE(QPoint(copied->Left(), copied->Top()), QPoint(x->Left(), x->Top()));
     QCOMPARE(copied->Widget()->pos(), QPoint(50, 60));
+}
+
+void TestControls::readChildrenStackAndShow_data() {
+    QTest::addColumn<QString>("children");
+    QTest::addColumn<QStringList>("stacking"); // the box's child widgets, back to front
+    QTest::newRow("windowless after windowed") << R"(object A: TPaintBox Width = 9 Height = 9 end
+object P: TPanel Width = 9 Height = 9 end object B: TSpeedButton Width = 9 Height = 9 Visible = False end
+object Q: TPanel Width = 9 Height = 9 end object C: TPaintBox Width = 9 Height = 9 end)"
+                                               << QStringList{"A", "B", "C", "P", "Q"};
+    QTest::newRow("given places") << R"(object A: TPaintBox Width = 9 Height = 9 end
+object P: TPanel Width = 9 Height = 9 Visible = False end object B: TPaintBox [0] Width = 9 Height = 9 end
+object C: TPaintBox [1] Width = 9 Height = 9 end)" << QStringList{"B", "C", "A", "P"};
+}
+
+void TestControls::readChildrenStackAndShow() {
+    QFETCH(QString, children);
+    QFETCH(QStringList, stacking);
+    TTestForm form(nullptr);
+    ReadInto(form, FormText("object S: TScrollBox Width = 200 Height = 150\n" + children + "\nend\n"));
+    auto *box = form.Part<TScrollBox>("S");
+    QStringList order;
+    for (QObject *child : box->ClientWidget()->children())
+        if (const TControl *control = TControl::FromWidget(qobject_cast<QWidget *>(child))) {
+            order << QString::fromStdString(control->Name());
+            QCOMPARE(control->Widget()->isVisibleTo(box->Widget()), control->Visible());
+        }
+    QCOMPARE(order, stacking);
 }
 
 void TestControls::scrollBoxExtentFollowsChildren() {

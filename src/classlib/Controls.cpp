@@ -12,6 +12,7 @@
 #include <array>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -52,6 +53,7 @@ public:
             break;
         default: break;
         }
+        if (event->type() == QEvent::UpdateLater && FControl->SkipDeferredRepaint()) return true;
         // A handler may destroy the control, this hook with it: then nothing may touch the widget.
         const TWidgetInUse inUse(watched);
         const QPointer<QWidget> receiver = static_cast<QWidget *>(watched);
@@ -228,6 +230,23 @@ void TControl::SetParentComponent(TComponent *parent) {
     if (auto *container = dynamic_cast<TWinControl *>(parent)) SetParent(container);
 }
 
+void TControl::SetLoading(bool loading) {
+    TComponent::SetLoading(loading);
+    if (!loading && FParent && FVisible && FWidget && FWidget->isHidden()) {
+        FWidget->show();
+        FShownWhole = FWidget->isVisible();
+    }
+}
+
+bool TControl::SkipDeferredRepaint() {
+    // Qt posts a repaint for a widget it shows and for each one inside it. The outer one paints
+    // them all, while each inner one on its own costs Qt a pass over all its siblings.
+    if (std::exchange(FShownWhole, false)) return false;
+    for (const TControl *parent = FParent; parent; parent = parent->FParent)
+        if (parent->FShownWhole) return true;
+    return false;
+}
+
 void TControl::SetParent(TWinControl *parent) {
     if (parent == FParent) return;
     if (FParent) FParent->RemoveControl(this);
@@ -284,7 +303,7 @@ void TControl::SetAlign(TAlign align) {
 void TControl::SetVisible(bool visible) {
     FVisible = visible;
     if (FParent) {
-        FWidget->setVisible(visible);
+        if (!visible || !Loading()) FWidget->setVisible(visible);
         FParent->AlignControls();
     }
 }
@@ -531,6 +550,8 @@ TWinControl::~TWinControl() {
     // Child controls go with their parent, before the widget that shows them (which may be gone
     // already, with a frame destroyed first); nothing is laid out on the way.
     FAligning = true;
+    // Owned children going with their owner tell nobody; those owned elsewhere still do.
+    SetDestroying();
     while (!FGraphicControls.empty() || !FWinControls.empty()) {
         TControl *child = !FWinControls.empty() ? FWinControls.back() : FGraphicControls.back();
         delete child;
@@ -551,24 +572,43 @@ void TWinControl::InsertControl(TControl *control) {
     if (auto *windowed = dynamic_cast<TWinControl *>(control)) FTabList.push_back(windowed);
     control->Widget()->setParent(ClientWidget());
     control->ApplyGeometry();
-    control->Widget()->setVisible(control->Visible());
+    // A control being read shows once it is complete: shown into a visible parent, Qt would paint
+    // each one on its own and compare it with every sibling.
+    control->Widget()->setVisible(control->Visible() && !control->Loading());
     // The newcomer is the front of its group; restacking every child would make filling a
-    // window with thousands of gates quadratic.
-    if (!control->Windowed() && !FWinControls.empty())
-        control->Widget()->stackUnder(FWinControls.front()->Widget());
+    // window with thousands of gates quadratic. Qt looks each widget up in a list of all its
+    // siblings, so a widget already in place is left alone, and while this control is read the
+    // windowed children are raised once at its end.
+    QWidget *widget = control->Widget();
+    if (!control->Windowed() && !FWinControls.empty()) {
+        if (Loading())
+            FRestack = std::max(FRestack, TRestack::Windowed);
+        else
+            widget->stackUnder(FWinControls.front()->Widget());
+    } else if (ClientWidget()->children().back() != widget) {
+        widget->raise();
+    }
+    if (Loading()) return;
+    // A child that is not aligned moves no other: only the area it lies in has to follow.
+    if (control->Align() == TAlign::alNone)
+        ChildBoundsChanged(*control);
     else
-        control->Widget()->raise();
-    if (!Loading()) AlignControls();
+        AlignControls();
 }
 
 void TWinControl::RemoveControl(TControl *control) {
-    std::erase(FGraphicControls, control);
-    std::erase(FWinControls, control);
-    std::erase(FTabList, control);
-    AlignControls();
+    // From the back: a parent destroys its children last-first.
+    EraseFromBack(FGraphicControls, control);
+    EraseFromBack(FWinControls, control);
+    EraseFromBack(FTabList, control);
+    if (control->Align() == TAlign::alNone && !FAligning)
+        ChildBoundsChanged(*control);
+    else
+        AlignControls();
 }
 
 void TWinControl::Restack() {
+    FRestack = TRestack::None;
     for (TControl *control : FGraphicControls) control->Widget()->raise();
     for (TControl *control : FWinControls) control->Widget()->raise();
 }
@@ -610,6 +650,12 @@ void TWinControl::Loaded() {
     for (TWinControl *child : FTabList) child->FStoredTabOrder = -1;
     FTabList = std::move(placed);
     ApplyTabList();
+    if (FRestack == TRestack::All) {
+        Restack();
+    } else if (FRestack == TRestack::Windowed) {
+        for (TControl *control : FWinControls) control->Widget()->raise();
+        FRestack = TRestack::None;
+    }
     // Children read into this control were not laid out one by one.
     AlignControls();
 }
@@ -629,7 +675,11 @@ void TWinControl::SetChildOrder(TComponent *child, int order) {
     auto &group = control->Windowed() ? FWinControls : FGraphicControls;
     std::erase(group, control);
     group.insert(group.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(group.size())), control);
-    Restack();
+    // While read, restacked once at the end rather than for every child that gives its place.
+    if (Loading())
+        FRestack = TRestack::All;
+    else
+        Restack();
 }
 
 void TWinControl::ArrangeControls(const std::vector<TControl *> &order) {

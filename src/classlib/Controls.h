@@ -75,6 +75,11 @@ public:
     virtual void SetParent(TWinControl *parent);
     bool HasParent() const override { return true; }
     void SetParentComponent(TComponent *parent) override;
+    // A control being read is shown only once it has been read (see InsertControl).
+    void SetLoading(bool loading) override;
+    // For the deferred repaint Qt sends a shown widget: true when it is left to that of a parent
+    // shown once read.
+    bool SkipDeferredRepaint();
     // Windowed controls have a window of their own and stay above the windowless ones.
     virtual bool Windowed() const { return false; }
 
@@ -203,6 +208,8 @@ private:
     TComponent *FPopupMenu = nullptr;
     TDragMode FDragMode = TDragMode::dmManual;
     bool FPressed = false;
+    // Shown once read, and its deferred repaint not yet arrived.
+    bool FShownWhole = false;
 };
 
 // The widget of a control that paints itself. Mouse presses, releases and double clicks are the
@@ -280,6 +287,8 @@ private:
     std::vector<TControl *> FGraphicControls;
     std::vector<TControl *> FWinControls;
     std::vector<TWinControl *> FTabList;
+    // The stacking still owed to children inserted or ordered while this control was read.
+    enum class TRestack { None, Windowed, All } FRestack = TRestack::None;
     int FStoredTabOrder = -1;
     bool FTabStop = false;
     bool FAligning = false;

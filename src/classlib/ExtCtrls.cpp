@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -230,7 +231,8 @@ const TClassInfo &TScrollBox::StaticClassInfo() {
     return info;
 }
 
-TScrollBox::TScrollBox(TComponent *owner) : TWinControl(owner, new TScrollBoxWidget) {
+TScrollBox::TScrollBox(TComponent *owner)
+    : TWinControl(owner, new TScrollBoxWidget), FLayoutGuard(std::make_unique<QObject>()) {
     SetColor(clBtnFace);
     TScrollBoxWidget &widget = ScrollWidget(*this);
     for (QScrollBar *bar : {widget.HorzBar, widget.VertBar})
@@ -242,6 +244,7 @@ QWidget *TScrollBox::ClientWidget() const {
 }
 
 QSize TScrollBox::ViewSize() const {
+    FlushLayout();
     return ScrollWidget(*this).Viewport->size();
 }
 
@@ -286,9 +289,20 @@ void TScrollBox::Loaded() {
     ScrollTo(FPosition);
 }
 
+void TScrollBox::RequestLayout() {
+    if (FLayingOut || FLayoutPending) return;
+    FLayoutPending = true;
+    QTimer::singleShot(0, FLayoutGuard.get(), [this] { FlushLayout(); });
+}
+
+void TScrollBox::FlushLayout() const {
+    if (FLayoutPending) const_cast<TScrollBox *>(this)->LayoutScrollArea();
+}
+
 void TScrollBox::LayoutScrollArea() {
     if (FLayingOut) return;
     FLayingOut = true;
+    FLayoutPending = false;
     TScrollBoxWidget &widget = ScrollWidget(*this);
     const QRect area = widget.contentsRect();
 

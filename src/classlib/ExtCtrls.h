@@ -4,7 +4,10 @@
 
 #include "StdCtrls.h"
 
+#include <QObject>
 #include <QPoint>
+
+#include <memory>
 
 class QColor;
 class QPainter;
@@ -96,17 +99,23 @@ public:
 
     TControlScrollBar *HorzScrollBar() { return &FHorzScrollBar; }
     TControlScrollBar *VertScrollBar() { return &FVertScrollBar; }
-    QPoint ScrollPosition() const { return FPosition; }
+    QPoint ScrollPosition() const {
+        FlushLayout();
+        return FPosition;
+    }
     // Scrolls to the position, limited to the extent (not while loading).
     void ScrollTo(QPoint position);
     // The size of the scrolled contents and of the visible area, as last laid out.
-    QSize Extent() const { return FExtent; }
+    QSize Extent() const {
+        FlushLayout();
+        return FExtent;
+    }
     QSize ViewSize() const;
 
     QWidget *ClientWidget() const override;
     QPoint ClientOffset() const override { return FPosition; }
     void AlignClientArea(const QRect &) override { LayoutScrollArea(); }
-    void ChildBoundsChanged(TControl &) override { LayoutScrollArea(); }
+    void ChildBoundsChanged(TControl &) override { RequestLayout(); }
     void Loaded() override;
 
     // Lays out the visible area and the scroll bars for the current size and children.
@@ -117,10 +126,17 @@ private:
     void ScrollBarMoved();
     // Scrolls without limits: the children move by the change.
     void MoveView(QPoint position);
+    // A child moved, came or went: the area is laid out at the next turn of the event loop, or
+    // before anything reads its layout, so placing thousands of children lays it out once.
+    void RequestLayout();
+    void FlushLayout() const;
 
     TControlScrollBar FHorzScrollBar{*this, Qt::Horizontal};
     TControlScrollBar FVertScrollBar{*this, Qt::Vertical};
     QPoint FPosition;
     QSize FExtent;
     bool FLayingOut = false;
+    bool FLayoutPending = false;
+    // Cancels a layout still to come when the box goes.
+    std::unique_ptr<QObject> FLayoutGuard;
 };

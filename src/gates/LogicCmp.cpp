@@ -138,7 +138,12 @@ void TLogicalPort::Evaluate() {
 
 void TLogicalPort::ResetState() { FLevels = {}; }
 
-void TLogicalPort::RequestRedraw() { Widget()->repaint(); }
+void TLogicalPort::RequestRedraw() {
+    // A gate being read is painted once the window shows what was read; painting each one at once
+    // costs Qt a pass over all its siblings.
+    if (Loading() || FRedrawHolds > 0) return;
+    Widget()->repaint();
+}
 
 void TLogicalPort::DblClick() {
     TGraphicControl::DblClick();

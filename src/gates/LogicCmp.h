@@ -57,6 +57,16 @@ public:
     void ResetState();
     // Immediate repaint, so the wires showing through the gaps are refreshed first.
     virtual void RequestRedraw();
+    // While one lives (GUI thread), gates leave out their immediate repaints: whoever changes many
+    // at once repaints the area they lie in afterwards, since Qt passes over all the siblings of
+    // every gate painted on its own.
+    class TRedrawHold {
+    public:
+        TRedrawHold() { ++FRedrawHolds; }
+        ~TRedrawHold() { --FRedrawHolds; }
+        TRedrawHold(const TRedrawHold &) = delete;
+        TRedrawHold &operator=(const TRedrawHold &) = delete;
+    };
 
     // The thread that paces this gate's evaluations; its OnUpdate evaluates the gate.
     TLogicalThread &Thread() const { return *FThread; }
@@ -84,4 +94,5 @@ private:
     std::int32_t FUpdateDelay = 100;
     bool FBorder = false;
     std::shared_ptr<TLogicalThread> FThread;
+    static inline int FRedrawHolds = 0;
 };

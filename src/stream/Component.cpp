@@ -17,6 +17,7 @@ TComponent::TComponent(TComponent *owner) {
 }
 
 TComponent::~TComponent() {
+    FDestroying = true;
     DestroyComponents();
     if (FOwner) FOwner->RemoveComponent(this);
 }
@@ -31,6 +32,7 @@ TComponent *TComponent::FindComponent(std::string_view name) const {
 void TComponent::Free(TComponent *component) {
     if (!component) return;
     component->BeforeDestruction();
+    component->FDestroying = true;
     delete component;
 }
 
@@ -48,9 +50,9 @@ void TComponent::SetComponentIndex(TComponent *component, int index) {
 }
 
 void TComponent::RemoveComponent(TComponent *component) {
-    RemovalNotice(component);
+    if (!FDestroying) RemovalNotice(component);
     Release(component);
-    std::erase(FComponents, component);
+    EraseFromBack(FComponents, component);
 }
 
 void TComponent::DestroyComponents() {

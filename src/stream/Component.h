@@ -2,6 +2,7 @@
 
 #include "Persistent.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -9,6 +10,13 @@
 #include <vector>
 
 class TComponent;
+
+// Removes the first match from the back: lists emptied last-first find it at once.
+template <typename T, typename U> void EraseFromBack(std::vector<T> &list, const U &value) {
+    const auto it = std::find(list.rbegin(), list.rend(), value);
+    if (it != list.rend()) list.erase(std::next(it).base());
+}
+
 // The plain notification: the component that sends it.
 using TNotifyEvent = TEvent<TComponent *>;
 
@@ -48,14 +56,20 @@ public:
     void DestroyComponents();
 
     // Called on the owner and on every component it owns when a component is about to be
-    // removed; overrides must call this to keep the notice going.
+    // removed; overrides must call this to keep the notice going. An owner on its way out sends
+    // none: everything it owns goes with it, so no reference among them outlives the notice.
     virtual void RemovalNotice(TComponent *component);
+
+    // True once the component is being destroyed (set by Free after BeforeDestruction, and by
+    // destructors that take other components with them).
+    bool Destroying() const { return FDestroying; }
+    void SetDestroying() { FDestroying = true; }
 
     // True from creation by a stream reader until the reading has finished.
     bool Loading() const { return FLoading; }
-    void SetLoading(bool loading) { FLoading = loading; }
+    virtual void SetLoading(bool loading) { FLoading = loading; }
     // Called when a stream reader has finished reading the component and all others.
-    virtual void Loaded() { FLoading = false; }
+    virtual void Loaded() { SetLoading(false); }
 
     // How the class library arranges components in a stream: the components written as children
     // of this one (root is the component being written), the parent a reader gives a component
@@ -75,4 +89,5 @@ private:
     TComponent *FOwner = nullptr;
     std::vector<TComponent *> FComponents;
     bool FLoading = false;
+    bool FDestroying = false;
 };
