@@ -6,7 +6,9 @@
 #include <functional>
 #include <span>
 #include <stdexcept>
+#include <string>
 
+class TFormZentaroChild;
 class TFormZentaroMain;
 
 using Arguments = std::span<char *const>;
@@ -20,6 +22,9 @@ public:
 // Runs body with the program's main window on the offscreen platform: network files open in it
 // as they do in the program.
 void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
+// Opens a network file in the main window as the program does; with storedDelays the clocks keep
+// the delays the file gives them. A stream that does not read is reported with its byte.
+TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName, bool storedDelays = false);
 
 // ztrtool render FILE.ZTR OUT.svg|OUT.png [--active]: the network's drawing area as a picture.
 void Render(Arguments arguments);

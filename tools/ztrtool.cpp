@@ -97,16 +97,19 @@ void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body) {
     if (!failure.empty()) throw ToolError(failure);
 }
 
+TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName, bool storedDelays) {
+    try {
+        return storedDelays ? mainWindow.LoadNetworkWindow(fileName) : mainWindow.OpenNetworkWindow(fileName);
+    } catch (const EReadError &error) {
+        throw ToolError(fileName + ": stream byte " + std::to_string(error.Offset) + ": " + error.what());
+    }
+}
+
 namespace {
 
 void Check(Arguments arguments) {
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
-        try {
-            mainWindow.OpenNetworkWindow(arguments[0]);
-        } catch (const EReadError &error) {
-            throw ToolError(std::string(arguments[0]) + ": stream byte " + std::to_string(error.Offset) + ": " +
-                            error.what());
-        }
+        OpenNetworkFile(mainWindow, arguments[0]);
         std::printf("ok\n");
     });
 }

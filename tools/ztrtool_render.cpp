@@ -226,13 +226,7 @@ void Render(Arguments arguments) {
     const TPictureFormat format = PictureFormat(pictureName);
     QByteArray picture;
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
-        TFormZentaroChild *window = nullptr;
-        try {
-            window = mainWindow.OpenNetworkWindow(fileName);
-        } catch (const EReadError &error) {
-            throw ToolError(fileName + ": stream byte " + std::to_string(error.Offset) + ": " +
-                            error.what());
-        }
+        TFormZentaroChild *window = OpenNetworkFile(mainWindow, fileName);
         if (!window->ScrollBoxCli)
             throw ToolError(fileName + ": the network window has no drawing area");
         SetRunning(*window, running);

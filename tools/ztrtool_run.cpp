@@ -195,13 +195,7 @@ void Run(Arguments arguments) {
         if (!path->empty()) CheckWritable(*path);
 
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
-        TFormZentaroChild *window = nullptr;
-        try {
-            window = mainWindow.LoadNetworkWindow(fileName);
-        } catch (const EReadError &error) {
-            throw ToolError(fileName + ": stream byte " + std::to_string(error.Offset) + ": " +
-                            error.what());
-        }
+        TFormZentaroChild *window = OpenNetworkFile(mainWindow, fileName, true);
         TSimNetwork network = SimSnapshot(*window);
         network.Name = Utf8(network.Name);
         for (std::string &name : network.Names)

@@ -67,12 +67,7 @@ void TestTable(Arguments arguments) {
 
     TSimNetwork network;
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
-        try {
-            network = SimSnapshot(*mainWindow.LoadNetworkWindow(networkFile));
-        } catch (const EReadError &error) {
-            throw ToolError(networkFile + ": stream byte " + std::to_string(error.Offset) + ": " +
-                            error.what());
-        }
+        network = SimSnapshot(*OpenNetworkFile(mainWindow, networkFile, true));
     });
     if (clock) network.SetClockDelay(std::int32_t(*clock));
     if (!settle) settle = DefaultSettleTime(network);
