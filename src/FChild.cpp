@@ -132,8 +132,11 @@ TFormZentaroChild::TFormZentaroChild(TComponent *owner) : TForm(owner) {
     TakeBaseline();
 }
 
-// The stack empties itself when it goes, after everything else of this window: nobody may hear.
-TFormZentaroChild::~TFormZentaroChild() { UndoStack.blockSignals(true); }
+TFormZentaroChild::~TFormZentaroChild() {
+    delete FCompanion.data();
+    // The stack empties itself when it goes, after everything else of this window: nobody may hear.
+    UndoStack.blockSignals(true);
+}
 
 template <typename F> void TFormZentaroChild::ForEachPort(F &&action) const {
     // Copied first: an action may add or remove components.
@@ -172,6 +175,8 @@ void TFormZentaroChild::BtnActiveClick(TComponent *) {
         port.SetActive(active);
         port.ResetState();
     });
+    if (active) FRunStart = std::chrono::steady_clock::now();
+    OnRunChange(this);
     // Resetting is silent: the levels shown must follow, in one repaint of the drawing area.
     ScrollBoxCli->Invalidate();
     // Running stops undo; both ways end in a handler that takes the baseline again.

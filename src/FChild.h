@@ -10,9 +10,12 @@
 #include "classlib/Forms.h"
 
 #include <QImage>
+#include <QPointer>
 #include <QRect>
 #include <QUndoStack>
+#include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <optional>
@@ -79,6 +82,14 @@ public:
     static constexpr std::int64_t UndoBytes = std::int64_t(16) << 20;
     // Sent when what undo and redo can do changes (sender: this window).
     TNotifyEvent OnUndoChange;
+    // Sent when the network starts or stops running, its levels just reset (sender: this window).
+    TNotifyEvent OnRunChange;
+    // A window of its own that shows this network (its timing diagram), owned from now on: it
+    // goes before anything of this window does, unless Qt deleted it with a parent before.
+    QWidget *Companion() const { return FCompanion; }
+    void SetCompanion(QWidget *window) { FCompanion = window; }
+    // When the network last started running.
+    std::chrono::steady_clock::time_point RunStart() const { return FRunStart; }
     // The network as it is now is the one its file holds (or a new one): unmodified, and undo
     // leads back to unmodified here.
     void MarkUnmodified();
@@ -159,6 +170,8 @@ private:
     std::string FChangingName;
     QRect FChangingBounds;
     bool FChangingSize = false;
+    std::chrono::steady_clock::time_point FRunStart;
+    QPointer<QWidget> FCompanion;
 
     // Cached wires of the area in view, so a repainting gate only blits what lies under it
     // rather than re-routing every wire.

@@ -5,6 +5,7 @@
 #include "Folders.h"
 #include "PatPanel.h"
 #include "Sysinfo.h"
+#include "TimingDiagram.h"
 #include "Util.h"
 #include "classlib/AppEvnts.h"
 #include "classlib/Application.h"
@@ -23,6 +24,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QShortcut>
+
+#include <functional>
 
 
 namespace {
@@ -50,26 +53,40 @@ public:
 
 void ShowMessageBox(const QString &text) { MessageDlg(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}); }
 
-// A 16 × 16 arrow bending back to the left (to the right for redo), as a bitmap file whose
-// bottom-left colour the button leaves transparent.
-std::string ArrowGlyph(bool redo) {
+// A 16 × 16 glyph drawn by paint, as a bitmap file whose bottom-left colour the button leaves
+// transparent.
+std::string Glyph(const std::function<void(QPainter &, const QColor &ink)> &paint) {
     QImage image(16, 16, QImage::Format_RGB32);
     image.fill(QColor(0, 128, 128));
     {
         QPainter painter(&image);
-        if (redo) painter.setTransform(QTransform(-1, 0, 0, 1, 16, 0));
-        const QColor ink(0, 0, 128);
-        painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::FlatCap));
-        painter.drawArc(QRect(4, 3, 9, 9), -90 * 16, 240 * 16);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(ink);
-        painter.drawPolygon(QPolygon({{1, 5}, {8, 5}, {4, 10}}));
+        paint(painter, QColor(0, 0, 128));
     }
     QByteArray file;
     QBuffer buffer(&file);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "BMP");
     return file.toStdString();
+}
+
+// An arrow bending back to the left (to the right for redo).
+std::string ArrowGlyph(bool redo) {
+    return Glyph([redo](QPainter &painter, const QColor &ink) {
+        if (redo) painter.setTransform(QTransform(-1, 0, 0, 1, 16, 0));
+        painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::FlatCap));
+        painter.drawArc(QRect(4, 3, 9, 9), -90 * 16, 240 * 16);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        painter.drawPolygon(QPolygon({{1, 5}, {8, 5}, {4, 10}}));
+    });
+}
+
+// Two periods of a square wave, for the timing diagram.
+std::string SquareWaveGlyph() {
+    return Glyph([](QPainter &painter, const QColor &ink) {
+        painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.drawPolyline(QPolygon({{1, 12}, {4, 12}, {4, 4}, {8, 4}, {8, 12}, {11, 12}, {11, 4}, {14, 4}, {14, 12}}));
+    });
 }
 
 } // namespace
@@ -118,7 +135,7 @@ TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) {
 #ifdef ZENTARO_SUPPORT_MAIL
     ExceptLogger->SetMailAddress(ZENTARO_SUPPORT_MAIL);
 #endif
-    AddUndoButtons();
+    AddToolButtons();
     AddShortCuts();
 }
 
@@ -139,8 +156,8 @@ void TFormZentaroMain::AddShortCuts() {
     });
 }
 
-void TFormZentaroMain::AddUndoButtons() {
-    auto add = [this](const char *name, int left, bool redo, void (TFormZentaroMain::*click)(TComponent *)) {
+void TFormZentaroMain::AddToolButtons() {
+    auto add = [this](const char *name, int left, const std::string &glyph, void (TFormZentaroMain::*click)(TComponent *)) {
         auto *button = new TSpeedButton(this);
         button->SetName(name);
         button->SetParent(PanelTop);
@@ -148,12 +165,15 @@ void TFormZentaroMain::AddUndoButtons() {
         button->SetFlat(true);
         button->SetParentShowHint(false);
         button->SetShowHint(true);
-        button->Glyph()->LoadFromFile(ArrowGlyph(redo));
+        button->Glyph()->LoadFromFile(glyph);
         button->OnClick = TNotifyEvent([this, click](TComponent *sender) { (this->*click)(sender); });
         return button;
     };
-    BtnUndo = add("BtnUndo", 636, false, &TFormZentaroMain::BtnUndoClick);
-    BtnRedo = add("BtnRedo", 668, true, &TFormZentaroMain::BtnRedoClick);
+    BtnUndo = add("BtnUndo", 636, ArrowGlyph(false), &TFormZentaroMain::BtnUndoClick);
+    BtnRedo = add("BtnRedo", 668, ArrowGlyph(true), &TFormZentaroMain::BtnRedoClick);
+    BtnTiming = add("BtnTiming", 708, SquareWaveGlyph(), &TFormZentaroMain::BtnTimingClick);
+    BtnTiming->SetHint("Diagramma temporale|Mostra l'andamento dei livelli della rete attiva");
+    BtnTiming->SetEnabled(false);
     UpdateUndoButtons();
 }
 
@@ -182,6 +202,10 @@ void TFormZentaroMain::BtnUndoClick(TComponent *) {
 
 void TFormZentaroMain::BtnRedoClick(TComponent *) {
     if (TFormZentaroChild *network = ActiveNetwork()) network->Redo();
+}
+
+void TFormZentaroMain::BtnTimingClick(TComponent *) {
+    if (TFormZentaroChild *network = ActiveNetwork()) TTimingDiagram::Of(*network).ShowInFront();
 }
 
 void TFormZentaroMain::Adopt(TFormZentaroChild *window) {
@@ -228,18 +252,19 @@ void TFormZentaroMain::FormClose(TComponent *, TCloseAction &action) {
 }
 
 void TFormZentaroMain::ScreenActiveFormChange(TComponent *) {
-    bool windowsOpen = false, networksOpen = true;
+    bool windowsOpen = false, networksOpen = true, networkActive = false;
     try {
         windowsOpen = MDIChildCount() > 0;
         networksOpen = !NetworkWindows().empty();
         if (TForm *active = ActiveMDIChild()) {
             auto *network = dynamic_cast<TFormZentaroChild *>(active);
-            windowsOpen = network != nullptr;
+            windowsOpen = networkActive = network != nullptr;
             if (network) SetCaption(CaptionPrefix() + CaptionOfPath(network->FileName));
         }
     } catch (...) {
     }
     for (TSpeedButton *button : {BtnSave, BtnCascade, BtnTile, BtnIconize, BtnCloseAll}) button->SetEnabled(windowsOpen);
+    BtnTiming->SetEnabled(networkActive);
     // A closing window may be named again after its close notice, while it is still listed;
     // the notice of its going comes later and finds no network left.
     if (!networksOpen) SetCaption(CreditCaption());
@@ -250,8 +275,7 @@ void TFormZentaroMain::NetworkClosed(TComponent *sender) {
     SetCaption(CreditCaption());
     // Its stack goes with it: the buttons must not offer it meanwhile.
     if (auto *window = dynamic_cast<TFormZentaroChild *>(sender)) window->OnUndoChange = TNotifyEvent();
-    BtnUndo->SetEnabled(false);
-    BtnRedo->SetEnabled(false);
+    for (TSpeedButton *button : {BtnUndo, BtnRedo, BtnTiming}) button->SetEnabled(false);
 }
 
 void TFormZentaroMain::BtnNewClick(TComponent *) {

@@ -53,6 +53,7 @@ public:
     // Made after the description is read, at the end of the tool bar.
     TSpeedButton *BtnUndo = nullptr;
     TSpeedButton *BtnRedo = nullptr;
+    TSpeedButton *BtnTiming = nullptr;
 
     // Kept in the form's Hint so the text lives with the other form data; all captions start
     // with it.
@@ -96,9 +97,11 @@ private:
     // Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+Z and Ctrl+Y (or Ctrl+Shift+Z) do what their buttons do;
     // Ctrl+W closes the active network.
     void AddShortCuts();
-    void AddUndoButtons();
+    void AddToolButtons();
     void BtnUndoClick(TComponent *sender);
     void BtnRedoClick(TComponent *sender);
+    // Shows the active network's timing diagram, made when first asked for.
+    void BtnTimingClick(TComponent *sender);
     // Enables the undo buttons as the active network allows and names what they would do.
     void UpdateUndoButtons();
     // Hooks a network window that was just made or opened to this window.

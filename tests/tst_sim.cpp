@@ -1,3 +1,4 @@
+#include "sim/LevelTrace.h"
 #include "sim/Recorder.h"
 #include "sim/Simulator.h"
 #include "sim/TruthTable.h"
@@ -45,6 +46,7 @@ private slots:
     void waveformTexts();
     void changesReadBackAsAdded_data();
     void changesReadBackAsAdded();
+    void levelTraceKeepsTheNewest();
 };
 
 void TestSim::virtualTime() {
@@ -240,6 +242,26 @@ void TestSim::changesReadBackAsAdded() {
     QVERIFY(changes.empty());
     changes.Add(7, 3, 1);
     QCOMPARE((*changes.begin()).Time, std::int64_t(7));
+}
+
+// A full ring drops its oldest change for each new one, and remembers the level it set.
+void TestSim::levelTraceKeepsTheNewest() {
+    TLevelTrace trace(4);
+    trace.Start(5, 1);
+    trace.Add(6, 1); // no change
+    for (std::int64_t time = 10; time <= 70; time += 10) trace.Add(time, TLevel(time / 10 % 2 == 0));
+    QCOMPARE(trace.size(), std::size_t(4));
+    QCOMPARE(trace.StartTime(), 30);
+    QCOMPARE(trace.StartLevel(), TLevel(0));
+    QCOMPARE(trace[0].Time, 40);
+    QCOMPARE(trace[3].Time, 70);
+    QCOMPARE(trace.LevelAt(10), TLevel(0));
+    QCOMPARE(trace.LevelAt(45), TLevel(1));
+    QCOMPARE(trace.LevelAt(70), TLevel(0));
+    QCOMPARE(trace.FirstAfter(40), std::size_t(1));
+    QCOMPARE(trace.FirstAfter(70), std::size_t(4));
+    trace.Start(0, 0);
+    QCOMPARE(trace.size(), std::size_t(0));
 }
 
 QTEST_APPLESS_MAIN(TestSim)

@@ -5,6 +5,7 @@
 
 #include "FChild.h"
 #include "Main.h"
+#include "Pictures.h"
 #include "classlib/Buttons.h"
 #include "classlib/Canvas.h"
 #include "classlib/ExtCtrls.h"
@@ -12,11 +13,9 @@
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cctype>
@@ -119,10 +118,7 @@ QByteArray Png(const TFormZentaroChild &window, const std::vector<TLogicalPort *
             painter.restore();
         }
     }
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) throw ToolError("cannot encode the PNG picture");
-    return buffer.data();
+    return PngFile(image);
 }
 
 // The generator writes font names and the title into the document as they are: characters that
@@ -135,25 +131,6 @@ std::string XmlSafe(std::string text) {
     return text;
 }
 
-QByteArray SvgDocument(const QSize &size, const QString &title,
-                       const std::function<void(QPainter &)> &paint) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(size);
-    svg.setViewBox(QRect(QPoint(), size));
-    // One user unit per pixel, as the window measures fonts and gates.
-    svg.setResolution(96);
-    svg.setTitle(title);
-    svg.setDescription(QStringLiteral("A Zentaro network"));
-    QPainter painter(&svg);
-    if (!painter.isActive()) throw ToolError("cannot draw the SVG picture");
-    paint(painter);
-    painter.end();
-    return buffer.data();
-}
-
 // Qt's SVG generator ignores clipping, so each gate becomes a document of its own size, nested
 // as an svg element, which clips to its box as the gate's widget does.
 QByteArray Svg(const TFormZentaroChild &window, const std::vector<TLogicalPort *> &ports,
@@ -162,14 +139,14 @@ QByteArray Svg(const TFormZentaroChild &window, const std::vector<TLogicalPort *
         SvgDocument(area.size(),
                     QFile::decodeName(QByteArray::fromStdString(
                         XmlSafe(window.FileName.substr(window.FileName.rfind('/') + 1)))),
-                    [&](QPainter &painter) { PaintWires(painter, window, area); });
+                    QStringLiteral("A Zentaro network"), [&](QPainter &painter) { PaintWires(painter, window, area); });
     QByteArray gates;
     for (const TLogicalPort *port : ports) {
         if (port->Width() <= 0 || port->Height() <= 0) continue;
         TPortLook look = port->Look();
         look.Font.SetName(XmlSafe(look.Font.Name()));
         const QByteArray gate =
-            SvgDocument(QSize(port->Width(), port->Height()), {}, [&](QPainter &painter) {
+            SvgDocument(QSize(port->Width(), port->Height()), {}, {}, [&](QPainter &painter) {
                 TPainterCanvas canvas(painter);
                 PaintPort(canvas, look);
             });

@@ -60,6 +60,7 @@ TLogicalPort::~TLogicalPort() {
     // Every way a gate goes passes here (a reader deletes a failed record plainly): the thread
     // stops on its own, and never evaluates this gate again.
     FThread->Terminate();
+    if (FOutputWatch) FOutputWatch->PortGone(*this);
 }
 
 void TLogicalPort::SetPortType(TLogicalPortType value) {
@@ -133,7 +134,12 @@ void TLogicalPort::Evaluate() {
     const bool shown = FShowPortState || FPortType == TLogicalPortType::logLED;
     if (shown && (FLevels.InA != before.InA || FLevels.InB != before.InB || FLevels.Output != before.Output))
         RequestRedraw();
-    if (FLevels.Output != before.Output && OnChange) OnChange(this);
+    if (FLevels.Output != before.Output) OutputChanged();
+}
+
+void TLogicalPort::OutputChanged() {
+    if (FOutputWatch) FOutputWatch->OutputChanged(*this);
+    if (OnChange) OnChange(this);
 }
 
 void TLogicalPort::ResetState() { FLevels = {}; }
@@ -150,7 +156,7 @@ void TLogicalPort::DblClick() {
     if (FPortType != TLogicalPortType::logPLS) return;
     FLevels.Output = !FLevels.Output;
     RequestRedraw();
-    if (OnChange) OnChange(this);
+    OutputChanged();
 }
 
 void TLogicalPort::Loaded() {

@@ -15,6 +15,20 @@
 // The kinds' identifiers in component streams, by value.
 extern const TEnumNames LogicalPortTypeNames;
 
+class TLogicalPort;
+
+// Hears a gate's output changes on the GUI thread, as they happen. Unlike OnChange it is no
+// property, so watching a gate never shows in a saved network.
+class TOutputWatch {
+public:
+    virtual void OutputChanged(TLogicalPort &port) = 0;
+    // The gate is being destroyed and forgets its watch.
+    virtual void PortGone(TLogicalPort &port) = 0;
+
+protected:
+    ~TOutputWatch() = default;
+};
+
 class TLogicalPort : public TGraphicControl {
 public:
     explicit TLogicalPort(TComponent *owner);
@@ -45,6 +59,9 @@ public:
 
     // Fired with the gate as sender whenever an evaluation or a double-click changes the output.
     TNotifyEvent OnChange;
+    // At most one watch per gate, told just before OnChange fires; null for none.
+    TOutputWatch *OutputWatch() const { return FOutputWatch; }
+    void SetOutputWatch(TOutputWatch *watch) { FOutputWatch = watch; }
 
     TLevel Output() const { return FLevels.Output; }
     TLevel JKMemory() const { return FLevels.JKMemory; }
@@ -83,6 +100,7 @@ private:
     // Runs or pauses the thread as Active says (pulse switches: see the callers).
     void ApplyActive();
     void PauseThread();
+    void OutputChanged();
 
     TLogicalPortType FPortType = TLogicalPortType::logAND;
     bool FShowType = true;
@@ -94,5 +112,6 @@ private:
     std::int32_t FUpdateDelay = 100;
     bool FBorder = false;
     std::shared_ptr<TLogicalThread> FThread;
+    TOutputWatch *FOutputWatch = nullptr;
     static inline int FRedrawHolds = 0;
 };

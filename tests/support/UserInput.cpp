@@ -12,17 +12,21 @@
 
 namespace UserInput {
 
-QWindow *WindowOf(const TControl *control) { return control->Widget()->window()->windowHandle(); }
+QWindow *WindowOf(const QWidget *widget) { return widget->window()->windowHandle(); }
+QWindow *WindowOf(const TControl *control) { return WindowOf(control->Widget()); }
 
-QPoint InWindow(const TControl *control, QPoint at) { return control->Widget()->mapTo(control->Widget()->window(), at); }
+QPoint InWindow(const QWidget *widget, QPoint at) { return widget->mapTo(widget->window(), at); }
+QPoint InWindow(const TControl *control, QPoint at) { return InWindow(control->Widget(), at); }
 
-void Click(const TControl *control, QPoint at, Qt::MouseButton button) {
-    QTest::mouseClick(WindowOf(control), button, {}, InWindow(control, at));
+void Click(const QWidget *widget, QPoint at, Qt::MouseButton button) {
+    QTest::mouseClick(WindowOf(widget), button, {}, InWindow(widget, at));
 }
+void Click(const TControl *control, QPoint at, Qt::MouseButton button) { Click(control->Widget(), at, button); }
 
-void Wheel(const TControl *control, QPoint at, QPoint angle) {
-    QWindow *window = WindowOf(control);
-    const QPoint position = InWindow(control, at);
+void Wheel(const TControl *control, QPoint at, QPoint angle) { Wheel(control->Widget(), at, angle); }
+void Wheel(const QWidget *widget, QPoint at, QPoint angle) {
+    QWindow *window = WindowOf(widget);
+    const QPoint position = InWindow(widget, at);
     QWheelEvent wheel(position, window->mapToGlobal(position), {}, angle, Qt::NoButton, {}, Qt::NoScrollPhase, false);
     // Handed to the window as the window system does: only such wheel turns travel up to the
     // parent widgets (sendEvent would mark it as the program's own).

@@ -7,16 +7,22 @@
 #include <QPoint>
 #include <QStringList>
 
+class QWidget;
 class QWindow;
 class TControl;
 
 namespace UserInput {
 
+// Controls and plain widgets alike.
+QWindow *WindowOf(const QWidget *widget);
 QWindow *WindowOf(const TControl *control);
 // A point of the control in the coordinates of its window.
+QPoint InWindow(const QWidget *widget, QPoint at);
 QPoint InWindow(const TControl *control, QPoint at);
+void Click(const QWidget *widget, QPoint at, Qt::MouseButton button = Qt::LeftButton);
 void Click(const TControl *control, QPoint at, Qt::MouseButton button = Qt::LeftButton);
 // Turns the mouse wheel over a point of the control by angle (120 a notch; negative is down).
+void Wheel(const QWidget *widget, QPoint at, QPoint angle);
 void Wheel(const TControl *control, QPoint at, QPoint angle);
 // Drags with the left button from a point of one control to a point of another.
 void Drag(const TControl *from, QPoint start, const TControl *to, QPoint end);

@@ -1,0 +1,229 @@
+#include "TimingDiagram.h"
+
+#include "FChild.h"
+#include "Folders.h"
+#include "Pictures.h"
+#include "TimingRecording.h"
+#include "TimingView.h"
+#include "classlib/Dialogs.h"
+#include "classlib/Graphics.h"
+#include "classlib/MessageDlg.h"
+#include "sim/Waveforms.h"
+#include "stream/WholeFile.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+namespace {
+
+// Exported text grows no larger than this; a longer recording is refused rather than written.
+constexpr std::size_t TextLimit = std::size_t(256) << 20;
+// WaveDrom's samples in all: the sample time grows until they fit.
+constexpr std::int64_t WaveDromSamples = std::int64_t(1) << 22;
+// Pictures larger than this a side are refused.
+constexpr int PictureSide = 16384;
+
+std::string LowerExtension(const std::string &path) {
+    const std::size_t slash = path.rfind('/'), dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string extension = path.substr(dot + 1);
+    for (char &c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+QString NetworkName(const TFormZentaroChild &network) {
+    return QFileInfo(QFile::decodeName(QByteArray::fromStdString(network.FileName))).fileName();
+}
+
+} // namespace
+
+TTimingDiagram &TTimingDiagram::Of(TFormZentaroChild &network) {
+    if (auto *diagram = dynamic_cast<TTimingDiagram *>(network.Companion())) return *diagram;
+    auto *diagram = new TTimingDiagram(network);
+    network.SetCompanion(diagram);
+    return *diagram;
+}
+
+TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
+    // A window of its own, kept above the program's window.
+    : QWidget(network.Widget()->window(), Qt::Window), FNetwork(network), FRecording(std::make_unique<TTimingRecording>(network)),
+      FSaveDialog(std::make_unique<TSaveDialog>(nullptr)) {
+    setWindowIcon(QApplication::windowIcon());
+    resize(780, 380);
+
+    FPause = new QToolButton;
+    FPause->setText(QStringLiteral("Pausa"));
+    FPause->setCheckable(true);
+    FPause->setToolTip(QStringLiteral("Ferma il diagramma; la rete continua a funzionare"));
+    FExport = new QPushButton(QStringLiteral("Esporta…"));
+    FExport->setToolTip(QStringLiteral("Salva i livelli registrati (VCD, WaveDrom, CSV) o il diagramma (PNG, SVG)"));
+    FTime = new QLabel;
+    FTime->setMinimumWidth(140);
+    auto *tools = new QHBoxLayout;
+    tools->addWidget(FPause);
+    tools->addWidget(FExport);
+    tools->addStretch();
+    tools->addWidget(FTime);
+
+    FList = new QListWidget;
+    FList->setToolTip(QStringLiteral("Segnali mostrati; ciascuno conserva gli ultimi %1 cambi di livello")
+                          .arg(FRecording->Signals().empty() ? TLevelTrace::DefaultCapacity
+                                                             : FRecording->Signals().front()->Trace().Capacity()));
+    FView = new TTimingView(*FRecording);
+    auto *splitter = new QSplitter;
+    splitter->addWidget(FList);
+    splitter->addWidget(FView);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({170, 610});
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(tools);
+    layout->addWidget(splitter, 1);
+
+    connect(FPause, &QToolButton::toggled, this, [this](bool paused) {
+        FPause->setText(paused ? QStringLiteral("Riprendi") : QStringLiteral("Pausa"));
+        FView->SetFollowing(!paused);
+    });
+    FView->OnUserScroll = [this] { FPause->setChecked(true); };
+    FView->OnTimeUnderMouse = [this](std::optional<std::int64_t> time) {
+        const double scale = FView->Scale();
+        FTime->setText(time ? "t = " + MillisecondsText(*time, scale >= 1000 ? 0 : scale >= 100 ? 1 : 2) : QString());
+    };
+    connect(FList, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
+        FRecording->SetShown(std::size_t(FList->row(item)), item->checkState() == Qt::Checked);
+        FView->RowsChanged();
+    });
+    connect(FExport, &QPushButton::clicked, this, [this] { ExportClicked(); });
+    FRedraw.setInterval(RedrawMilliseconds);
+    connect(&FRedraw, &QTimer::timeout, this, [this] { FView->Advance(); });
+
+    FSaveDialog->SetFilter("VCD (*.vcd)|*.vcd|WaveDrom (*.json)|*.json|CSV (*.csv)|*.csv|"
+                           "Immagine PNG (*.png)|*.png|Immagine SVG (*.svg)|*.svg");
+    FSaveDialog->SetDefaultExt("vcd");
+    FSaveDialog->SetOptions(1 << ofOverwritePrompt | 1 << ofHideReadOnly | 1 << ofPathMustExist | 1 << ofEnableSizing);
+    FSaveDialog->SetInitialDirPath(StartFolder());
+
+    FNetwork.OnRunChange = TNotifyEvent([this](TComponent *) { NetworkRunChanged(); });
+    RefreshList();
+}
+
+TTimingDiagram::~TTimingDiagram() { FNetwork.OnRunChange = TNotifyEvent(); }
+
+void TTimingDiagram::ShowInFront() {
+    RefreshList();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TTimingDiagram::RefreshList() {
+    setWindowTitle("Diagramma Temporale - " + NetworkName(FNetwork));
+    if (!FRecording->Refresh() && FList->count() == int(FRecording->Signals().size())) return;
+    const QSignalBlocker quiet(FList);
+    FList->clear();
+    for (const auto &signal : FRecording->Signals()) {
+        auto *item = new QListWidgetItem(FromAnsi(signal->Label()), FList);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(signal->Shown() ? Qt::Checked : Qt::Unchecked);
+    }
+    FView->RowsChanged();
+}
+
+void TTimingDiagram::NetworkRunChanged() {
+    FRecording->NetworkRunChanged();
+    if (FRecording->Running()) {
+        RefreshList();
+        // A new recording is watched from its start.
+        FPause->setChecked(false);
+    }
+    FView->Advance();
+    UpdateTimer();
+}
+
+void TTimingDiagram::UpdateTimer() {
+    if (isVisible() && FRecording->Running())
+        FRedraw.start();
+    else
+        FRedraw.stop();
+}
+
+void TTimingDiagram::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    FView->Advance();
+    UpdateTimer();
+}
+
+void TTimingDiagram::hideEvent(QHideEvent *event) {
+    QWidget::hideEvent(event);
+    UpdateTimer();
+}
+
+void TTimingDiagram::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    // Gates may have come or gone while the user edited the network.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) RefreshList();
+}
+
+void TTimingDiagram::Export(const std::string &path) const {
+    const std::string extension = LowerExtension(path);
+    const std::vector<std::string> names = FRecording->ShownNames();
+    const std::int64_t end = FRecording->End() / 1000;
+    QByteArray bytes;
+    if (extension == "vcd" || extension == "json" || extension == "csv") {
+        const std::vector<TLevelChange> changes = FRecording->ShownChanges();
+        std::string text;
+        if (extension == "vcd") {
+            text = VcdText(names, changes, end, NetworkName(FNetwork).toStdString(), TextLimit);
+        } else if (extension == "json") {
+            std::int64_t sample = FRecording->ShortestDelay();
+            while ((end / sample + 1) * std::int64_t(std::max<std::size_t>(names.size(), 1)) > WaveDromSamples)
+                sample *= 2;
+            text = WaveDromText(names, changes, end, sample, TextLimit);
+        } else {
+            text = CsvText(names, changes, end, TextLimit);
+        }
+        bytes = QByteArray::fromStdString(text);
+    } else if (extension == "png" || extension == "svg") {
+        const QSize size = FView->PictureSize();
+        if (size.width() > PictureSide || size.height() > PictureSide)
+            throw std::length_error("the picture would be larger than " + std::to_string(PictureSide) + " pixels a side");
+        if (extension == "png") {
+            QImage image(size, QImage::Format_RGB32);
+            QPainter painter(&image);
+            FView->Render(painter);
+            painter.end();
+            bytes = PngFile(image);
+        } else {
+            bytes = SvgDocument(size, windowTitle(), QStringLiteral("A Zentaro timing diagram"),
+                                [this](QPainter &painter) { FView->Render(painter); });
+        }
+    } else {
+        throw std::invalid_argument("unknown file type: name it .vcd, .json, .csv, .png or .svg");
+    }
+    ReplaceWholeFile(path, std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())));
+}
+
+void TTimingDiagram::ExportClicked() {
+    if (!FSaveDialog->Execute()) return;
+    try {
+        Export(FSaveDialog->NativeFilePath());
+    } catch (const std::exception &error) {
+        MessageDlg(QStringLiteral("Esportazione non riuscita:\n") + QString::fromLocal8Bit(error.what()),
+                   TMsgDlgType::mtError, {TMsgDlgBtn::mbOK});
+    }
+}

@@ -1,0 +1,30 @@
+#include "LevelTrace.h"
+
+#include <algorithm>
+
+TLevelTrace::TLevelTrace(std::size_t capacity) : FCapacity(std::max<std::size_t>(capacity, 1)) {}
+
+void TLevelTrace::Start(std::int64_t time, TLevel level) {
+    // clear() keeps the memory for the next recording.
+    FSlots.clear();
+    FOldest = 0;
+    FStart = time;
+    FStartLevel = FLevel = level;
+}
+
+std::size_t TLevelTrace::FirstAfter(std::int64_t time) const {
+    std::size_t low = 0, high = size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if ((*this)[middle].Time <= time)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+TLevel TLevelTrace::LevelAt(std::int64_t time) const {
+    const std::size_t after = FirstAfter(time);
+    return after == 0 ? FStartLevel : (*this)[after - 1].Level;
+}
