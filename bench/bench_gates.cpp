@@ -9,6 +9,8 @@
 //   that only sleep and count their cycles).
 // busy: clocks showing their levels, which repaint at every evaluation. Anchor: "ceiling", the
 //   same gates not active and evaluated round-robin on the GUI thread with no threads at all.
+//   "window": the same clocks running in a network window; "diagram": that network window with
+//   its timing diagram open, recording every clock.
 // wired: a network window running N gates, N/2 clocks each wired to a lamp, levels shown, so
 //   every evaluation repaints over the wire layer. Anchor: "nowires", the same running network
 //   with its wire layer drawing nothing.
@@ -20,6 +22,7 @@
 // Each row is a child process: bench_gates --row SCENARIO DESIGN N, printing one "ROW" line.
 
 #include "FChild.h"
+#include "TimingDiagram.h"
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
@@ -446,15 +449,17 @@ int RunRow(int &argc, char **argv, const TOptions &options, const QString &scena
            const QString &design, int n) {
     QApplication application(argc, argv);
     const bool busy = scenario == "busy", wired = scenario == "wired";
+    const bool inWindow = wired || design == "window" || design == "diagram";
     const auto warmup =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.Warmup));
     const auto window =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.Seconds));
 
-    // The wired network lives in a network window; the others on a plain form.
+    // The wired network lives in a network window, as do the busy clocks of "window" and
+    // "diagram"; the others on a plain form.
     TFormZentaroChild *network = nullptr;
     std::unique_ptr<TForm> formHolder;
-    if (wired) {
+    if (inWindow) {
         network = new TFormZentaroChild(nullptr);
         TComponent::Free(network->PanelDefComp);
         formHolder.reset(network);
@@ -517,7 +522,7 @@ int RunRow(int &argc, char **argv, const TOptions &options, const QString &scena
     tick.setInterval(TickPeriod);
     QObject::connect(&tick, &QTimer::timeout, [&ticks] { ticks.push_back(Clock::now()); });
 
-    if (design == "ours" || design == "nowires") {
+    if (design == "ours" || design == "nowires" || design == "window" || design == "diagram") {
         for (std::size_t i = 0; i < gates.size(); ++i) {
             TLogicalThread &thread = gates[i]->Thread();
             thread.OnUpdate = [original = thread.OnUpdate, &log, i](TLogicalThread *sender) {
@@ -528,9 +533,23 @@ int RunRow(int &argc, char **argv, const TOptions &options, const QString &scena
         if (network) {
             // Run as the user does: the activation button.
             network->RepaintWires();
+            if (design == "diagram") {
+                TTimingDiagram &diagram = TTimingDiagram::Of(*network);
+                diagram.ShowInFront();
+                // Beside the network window, hiding none of its gates.
+                diagram.move(FormWidth + 10, 0);
+                if (!WaitExposed(&diagram)) {
+                    std::fprintf(stderr, "bench_gates: the diagram was never shown\n");
+                    return 1;
+                }
+            }
             network->BtnActive->SetDown(true);
             network->BtnActiveClick(network->BtnActive);
             network->WiresSuspended = design == "nowires";
+            // Activation starts from all levels low: the clocks are enabled again, as a user
+            // would by wiring their inputs to a high level.
+            for (TLogicalPort *port : gates)
+                if (port->PortType() == TLogicalPortType::logCLK) port->SetInAPort(true);
         } else {
             for (TLogicalPort *port : gates)
                 port->SetActive(true);
@@ -621,7 +640,7 @@ using TRow = QMap<QString, QString>;
 std::vector<QString> Designs(const QString &scenario) {
     if (scenario == "quiet") return {"ours", "plain", "floor"};
     if (scenario == "wired") return {"ours", "nowires"};
-    return {"ours", "ceiling"};
+    return {"ours", "ceiling", "window", "diagram"};
 }
 
 QStringList CommonArguments(const TOptions &options) {
@@ -838,6 +857,10 @@ int RunTable(const TOptions &options) {
         if (const TRow *ceiling = find("busy", "ceiling", 1000))
             goals.push_back({"busy, N = 1000: >= 0.8x the ceiling and GUI p99 <= 20 ms",
                              Rate(*ours) >= 0.8 * Rate(*ceiling) && Number(*ours, "p99") <= 20});
+    if (const TRow *window = find("busy", "window", 1000))
+        if (const TRow *diagram = find("busy", "diagram", 1000))
+            goals.push_back({"busy, N = 1000: with the timing diagram open >= 0.9x the same network window without it",
+                             Rate(*diagram) >= 0.9 * Rate(*window)});
     if (const TRow *ours = find("wired", "ours", 2000))
         if (const TRow *bare = find("wired", "nowires", 2000))
             goals.push_back({"wired, N = 2000 (1000 clocks, 1000 lamps): >= 0.8x without wires and GUI p99 <= 20 ms",

@@ -80,9 +80,6 @@ TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
     tools->addWidget(FTime);
 
     FList = new QListWidget;
-    FList->setToolTip(QStringLiteral("Segnali mostrati; ciascuno conserva gli ultimi %1 cambi di livello")
-                          .arg(FRecording->Signals().empty() ? TLevelTrace::DefaultCapacity
-                                                             : FRecording->Signals().front()->Trace().Capacity()));
     FView = new TTimingView(*FRecording);
     auto *splitter = new QSplitter;
     splitter->addWidget(FList);
@@ -106,6 +103,7 @@ TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
     connect(FList, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         FRecording->SetShown(std::size_t(FList->row(item)), item->checkState() == Qt::Checked);
         FView->RowsChanged();
+        UpdateListHint();
     });
     connect(FExport, &QPushButton::clicked, this, [this] { ExportClicked(); });
     FRedraw.setInterval(RedrawMilliseconds);
@@ -133,6 +131,7 @@ void TTimingDiagram::ShowInFront() {
 
 void TTimingDiagram::RefreshList() {
     setWindowTitle("Diagramma Temporale - " + NetworkName(FNetwork));
+    UpdateListHint();
     if (!FRecording->Refresh() && FList->count() == int(FRecording->Signals().size())) return;
     const QSignalBlocker quiet(FList);
     FList->clear();
@@ -142,6 +141,11 @@ void TTimingDiagram::RefreshList() {
         item->setCheckState(signal->Shown() ? Qt::Checked : Qt::Unchecked);
     }
     FView->RowsChanged();
+}
+
+void TTimingDiagram::UpdateListHint() {
+    FList->setToolTip(QStringLiteral("Segnali registrati: ciascuno conserva gli ultimi %1 cambi di livello")
+                          .arg(FRecording->TraceCapacity()));
 }
 
 void TTimingDiagram::NetworkRunChanged() {

@@ -51,6 +51,8 @@ protected:
 private:
     // Brings the list in line with the network's gates and the caption with its name.
     void RefreshList();
+    // Says in the list's tooltip how many changes each trace keeps.
+    void UpdateListHint();
     void NetworkRunChanged();
     void UpdateTimer();
     void ExportClicked();

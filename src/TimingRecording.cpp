@@ -21,8 +21,8 @@ bool RecordedAtFirst(TLogicalPortType kind) {
 
 } // namespace
 
-TTimingSignal::TTimingSignal(TTimingRecording &recording, TLogicalPort &port, std::size_t capacity)
-    : FRecording(recording), FPort(&port), FName(port.Name()), FKind(port.PortType()), FTrace(capacity) {}
+TTimingSignal::TTimingSignal(TTimingRecording &recording, TLogicalPort &port)
+    : FRecording(recording), FPort(&port), FName(port.Name()), FKind(port.PortType()) {}
 
 std::string TTimingSignal::Label() const {
     const std::string_view label = FKind == TLogicalPortType::logPLS   ? "PLS"
@@ -41,8 +41,7 @@ void TTimingSignal::OutputChanged(TLogicalPort &port) {
 
 void TTimingSignal::PortGone(TLogicalPort &) { FPort = nullptr; }
 
-TTimingRecording::TTimingRecording(TFormZentaroChild &network, std::size_t capacity)
-    : FNetwork(network), FCapacity(capacity) {
+TTimingRecording::TTimingRecording(TFormZentaroChild &network) : FNetwork(network) {
     if (network.NetworkActive()) {
         // Opened on a running network: recorded from now, timed from its start.
         FRunning = true;
@@ -71,7 +70,7 @@ bool TTimingRecording::Refresh() {
             FSignals.push_back(std::move(found->second));
             kept.erase(found);
         } else {
-            FSignals.push_back(std::make_unique<TTimingSignal>(*this, *port, FCapacity));
+            FSignals.push_back(std::make_unique<TTimingSignal>(*this, *port));
             if (RecordedAtFirst(port->PortType())) SetShown(FSignals.size() - 1, true);
             changed = true;
         }
@@ -94,11 +93,16 @@ void TTimingRecording::SetShown(std::size_t index, bool shown) {
     }
 }
 
+std::size_t TTimingRecording::TraceCapacity() const {
+    const auto shown = std::size_t(std::count_if(FSignals.begin(), FSignals.end(), [](const auto &signal) { return signal->FShown; }));
+    return std::clamp(BudgetBytes / 8 / std::max<std::size_t>(shown, 1), FewestChanges, TLevelTrace::DefaultCapacity);
+}
+
 void TTimingRecording::StartTrace(TTimingSignal &signal, bool atRunStart) {
     if (atRunStart || !signal.FPort)
-        signal.FTrace.Start(0, 0);
+        signal.FTrace.Start(0, 0, TraceCapacity());
     else
-        signal.FTrace.Start(FRunning ? Now() : FStoppedAt, signal.FPort->Output());
+        signal.FTrace.Start(FRunning ? Now() : FStoppedAt, signal.FPort->Output(), TraceCapacity());
 }
 
 void TTimingRecording::NetworkRunChanged() {

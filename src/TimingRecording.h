@@ -21,7 +21,7 @@ class TTimingRecording;
 
 class TTimingSignal final : public TOutputWatch {
 public:
-    TTimingSignal(TTimingRecording &recording, TLogicalPort &port, std::size_t capacity);
+    TTimingSignal(TTimingRecording &recording, TLogicalPort &port);
     ~TTimingSignal();
     TTimingSignal(const TTimingSignal &) = delete;
     TTimingSignal &operator=(const TTimingSignal &) = delete;
@@ -49,9 +49,12 @@ private:
 
 class TTimingRecording {
 public:
-    // Lists the window's gates. Signals keep at most capacity changes each.
-    explicit TTimingRecording(TFormZentaroChild &network,
-                              std::size_t capacity = TLevelTrace::DefaultCapacity);
+    // All traces together keep at most BudgetBytes of changes (8 bytes each), each trace at
+    // least FewestChanges of them and at most TLevelTrace::DefaultCapacity.
+    static constexpr std::size_t BudgetBytes = std::size_t(64) << 20, FewestChanges = 1024;
+
+    // Lists the window's gates.
+    explicit TTimingRecording(TFormZentaroChild &network);
     ~TTimingRecording();
     TTimingRecording(const TTimingRecording &) = delete;
     TTimingRecording &operator=(const TTimingRecording &) = delete;
@@ -69,6 +72,8 @@ public:
     // levels, a stop keeps what was recorded up to then.
     void NetworkRunChanged();
     bool Running() const { return FRunning; }
+    // The changes a trace keeps, from the number of traces shown when it started.
+    std::size_t TraceCapacity() const;
     // Microseconds since the network started running; after it stopped, the time it stopped.
     std::int64_t End() const;
 
@@ -87,7 +92,6 @@ private:
     void StartTrace(TTimingSignal &signal, bool atRunStart);
 
     TFormZentaroChild &FNetwork;
-    std::size_t FCapacity;
     std::vector<std::unique_ptr<TTimingSignal>> FSignals;
     bool FRunning = false;
     std::chrono::steady_clock::time_point FRunStart;

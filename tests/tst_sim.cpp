@@ -246,8 +246,8 @@ void TestSim::changesReadBackAsAdded() {
 
 // A full ring drops its oldest change for each new one, and remembers the level it set.
 void TestSim::levelTraceKeepsTheNewest() {
-    TLevelTrace trace(4);
-    trace.Start(5, 1);
+    TLevelTrace trace;
+    trace.Start(5, 1, 4);
     trace.Add(6, 1); // no change
     for (std::int64_t time = 10; time <= 70; time += 10) trace.Add(time, TLevel(time / 10 % 2 == 0));
     QCOMPARE(trace.size(), std::size_t(4));

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-TLevelTrace::TLevelTrace(std::size_t capacity) : FCapacity(std::max<std::size_t>(capacity, 1)) {}
-
-void TLevelTrace::Start(std::int64_t time, TLevel level) {
-    // clear() keeps the memory for the next recording.
+void TLevelTrace::Start(std::int64_t time, TLevel level, std::size_t capacity) {
+    FCapacity = std::max<std::size_t>(capacity, 1);
+    // clear() keeps the memory for the next recording, unless it holds more than is allowed now.
     FSlots.clear();
+    if (FSlots.capacity() > 2 * FCapacity) FSlots.shrink_to_fit();
     FOldest = 0;
     FStart = time;
     FStartLevel = FLevel = level;

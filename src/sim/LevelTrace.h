@@ -3,8 +3,8 @@
 // One signal's level changes as a running network makes them, with their times, in a ring of
 // fixed capacity: once it is full the oldest change goes for each new one, and the trace keeps
 // the level that change set, so the level is still known at every time from its start on.
-// Memory grows to the capacity once and is kept across restarts, so recording in the steady
-// state allocates nothing.
+// Memory grows to the capacity once and is kept across restarts of the same capacity, so
+// recording in the steady state allocates nothing.
 
 #include "PortLogic.h"
 
@@ -22,10 +22,9 @@ public:
     // 65,536 changes take 512 KiB: a gate changing every millisecond keeps its last minute.
     static constexpr std::size_t DefaultCapacity = std::size_t(1) << 16;
 
-    explicit TLevelTrace(std::size_t capacity = DefaultCapacity);
-
-    // Forgets every change: the level is level from time on.
-    void Start(std::int64_t time, TLevel level);
+    // Forgets every change: the level is level from time on, and at most capacity changes
+    // (at least 1) are kept from now.
+    void Start(std::int64_t time, TLevel level, std::size_t capacity = DefaultCapacity);
     // A change at time, which is no earlier than the last one; a level that is already the
     // current one is no change and is left out.
     void Add(std::int64_t time, TLevel level) {
@@ -61,7 +60,7 @@ public:
     TLevel LevelAt(std::int64_t time) const;
 
 private:
-    std::size_t FCapacity;
+    std::size_t FCapacity = DefaultCapacity;
     // Time * 2 + level per change; once full, FOldest is where the ring begins.
     std::vector<std::int64_t> FSlots;
     std::size_t FOldest = 0;
