@@ -113,7 +113,6 @@ TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
                            "Immagine PNG (*.png)|*.png|Immagine SVG (*.svg)|*.svg");
     FSaveDialog->SetDefaultExt("vcd");
     FSaveDialog->SetOptions(1 << ofOverwritePrompt | 1 << ofHideReadOnly | 1 << ofPathMustExist | 1 << ofEnableSizing);
-    FSaveDialog->SetInitialDirPath(StartFolder());
 
     FNetwork.OnRunChange = TNotifyEvent([this](TComponent *) { NetworkRunChanged(); });
     RefreshList();
@@ -205,7 +204,7 @@ void TTimingDiagram::Export(const std::string &path) const {
     } else if (extension == "png" || extension == "svg") {
         const QSize size = FView->PictureSize();
         if (size.width() > PictureSide || size.height() > PictureSide)
-            throw std::length_error("the picture would be larger than " + std::to_string(PictureSide) + " pixels a side");
+            throw std::length_error("l'immagine supererebbe " + std::to_string(PictureSide) + " pixel per lato");
         if (extension == "png") {
             QImage image(size, QImage::Format_RGB32);
             QPainter painter(&image);
@@ -217,12 +216,20 @@ void TTimingDiagram::Export(const std::string &path) const {
                                 [this](QPainter &painter) { FView->Render(painter); });
         }
     } else {
-        throw std::invalid_argument("unknown file type: name it .vcd, .json, .csv, .png or .svg");
+        throw std::invalid_argument("tipo di file sconosciuto: il nome finisca in .vcd, .json, .csv, .png o .svg");
     }
     ReplaceWholeFile(path, std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())));
 }
 
 void TTimingDiagram::ExportClicked() {
+    // Proposed beside the network's file and named after it, by the file name's bytes; a new
+    // network has no folder yet.
+    const std::string &file = FNetwork.FileName;
+    const std::size_t slash = file.rfind('/');
+    const std::string name = file.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string folder =
+        slash != std::string::npos ? file.substr(0, slash) : QFile::encodeName(StartFolder()).toStdString();
+    FSaveDialog->SetNativeFilePath(folder + '/' + name.substr(0, name.rfind('.')));
     if (!FSaveDialog->Execute()) return;
     try {
         Export(FSaveDialog->NativeFilePath());

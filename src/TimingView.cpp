@@ -211,10 +211,10 @@ void TTimingView::Draw(QPainter &painter, QSize size, int top, std::optional<int
     painter.drawLine(NameWidth - 1, 0, NameWidth - 1, height);
     for (std::int64_t tick = firstTick; tick <= right; tick += step) {
         painter.drawLine(QPointF(x(tick), RulerHeight - 5), QPointF(x(tick), RulerHeight - 1));
-        painter.drawText(QRectF(x(tick) - LabelSpacing / 2, 2, LabelSpacing, RulerHeight - 8), Qt::AlignCenter,
-                         MillisecondsText(tick, DecimalsFor(step)));
+        // A label that would reach into the names is left out rather than cut.
+        const QRectF label(x(tick) - LabelSpacing / 2, 2, LabelSpacing, RulerHeight - 8);
+        if (label.left() >= NameWidth) painter.drawText(label, Qt::AlignCenter, MillisecondsText(tick, DecimalsFor(step)));
     }
-    painter.fillRect(0, 0, NameWidth - 1, RulerHeight - 1, QColor(240, 240, 240));
 
     if (cursor && *cursor >= NameWidth && *cursor < width) {
         painter.setPen(QPen(QColor(200, 0, 0), 1, Qt::DashLine));
