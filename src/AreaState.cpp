@@ -6,15 +6,13 @@
 #include "stream/Writer.h"
 
 #include <algorithm>
-#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace {
 
 // The component and, depth first, what is written nested in it.
-void ForNested(TComponent &component, TComponent &root,
-               const std::function<void(TComponent &)> &action) {
+template <typename Action> void ForNested(TComponent &component, TComponent &root, const Action &action) {
     action(component);
     component.GetChildren([&](TComponent *child) { ForNested(*child, root, action); }, &root);
 }
@@ -64,11 +62,14 @@ TAreaState CaptureArea(TComponent &root, TWinControl &area) {
     for (int i = 0; i < root.ComponentCount(); ++i)
         indices.emplace(root.Components()[std::size_t(i)], i);
     TAreaState state;
+    // One stream for all the records: a new stream per control cost more than writing it.
+    TMemoryStream stream;
+    TWriter writer(stream);
     for (TControl *control : area.Controls()) {
         if (control->Owner() != &root || control->Name().empty()) continue;
         TKeptControl &kept = state.Controls[control->Name()];
-        TMemoryStream stream;
-        TWriter(stream).WriteComponentRecord(*control, root);
+        stream.SetSize(0);
+        writer.WriteComponentRecord(*control, root);
         kept.Record =
             QByteArray(reinterpret_cast<const char *>(stream.Memory()), qsizetype(stream.Size()));
         ForNested(*control, root, [&](TComponent &component) {

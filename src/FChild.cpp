@@ -9,6 +9,7 @@
 #include "gates/LogicCmp.h"
 
 #include <QPainter>
+#include <QScopeGuard>
 
 #include <memory>
 #include <tuple>
@@ -476,7 +477,19 @@ void TFormZentaroChild::AfterUndoOrRedo() {
 }
 
 void TFormZentaroChild::TakeBaseline() {
-    if (Whole()) FBaseline = CaptureArea(*this, *ScrollBoxCli);
+    if (FBaselineHeld > 0)
+        FBaselineDue = true;
+    else if (Whole())
+        FBaseline = CaptureArea(*this, *ScrollBoxCli);
+}
+
+void TFormZentaroChild::BatchChanges(const std::function<void()> &changes) {
+    ++FBaselineHeld;
+    {
+        const auto release = qScopeGuard([this] { --FBaselineHeld; });
+        changes();
+    }
+    if (FBaselineHeld == 0 && std::exchange(FBaselineDue, false)) TakeBaseline();
 }
 
 void TFormZentaroChild::RecordEdit(const std::string &text) {

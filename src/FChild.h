@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -93,6 +94,9 @@ public:
     // The network as it is now is the one its file holds (or a new one): unmodified, and undo
     // leads back to unmodified here.
     void MarkUnmodified();
+    // Runs changes that each retake what undo compares edits with (settings, mode, marking
+    // unmodified) and retakes it once at the end: opening a network makes several such changes.
+    void BatchChanges(const std::function<void()> &changes);
     // Not while the network runs; Undo and Redo also wait for the designer to let go of a control.
     bool CanUndo() const;
     bool CanRedo() const;
@@ -149,6 +153,9 @@ private:
     // cursors and stacking the designer leaves behind) goes into the next edit, so that undoing
     // it gives back exactly the stream of that moment.
     void TakeBaseline();
+    // Above zero while a batch of changes runs; the baseline is then taken once, when it ends.
+    int FBaselineHeld = 0;
+    bool FBaselineDue = false;
     // Adds a gate at the top left corner; returns its name.
     std::string AddPort();
     // Puts an edit on the stack, named text, if the drawing area differs from the baseline.

@@ -288,28 +288,35 @@ void TFormZentaroMain::BtnNewClick(TComponent *) {
 }
 
 TFormZentaroChild *TFormZentaroMain::OpenNetworkWindow(const std::string &path) {
-    TFormZentaroChild *window = LoadNetworkWindow(path);
-    ApplyClockDelay(window, ClockDelay());
-    ApplyShowPortState(window, CBShowPortState->Checked());
-    return window;
+    return ReadNetworkWindow(path, true);
 }
 
 TFormZentaroChild *TFormZentaroMain::LoadNetworkWindow(const std::string &path) {
+    return ReadNetworkWindow(path, false);
+}
+
+TFormZentaroChild *TFormZentaroMain::ReadNetworkWindow(const std::string &path, bool withSettings) {
     const std::string previousCaption = Caption();
     auto *window = new TFormZentaroChild(nullptr);
     try {
-        while (!window->Components().empty()) Free(window->Components().front());
-        ReadNetworkFile(path, *window, FormNameTaken);
-        window->FileName = path;
-        window->SetCaption(FileNamePart(path));
-        SetCaption(CaptionPrefix() + CaptionOfPath(path));
-        window->AddFlipFlopItems();
-        // The gates can be moved at once, as in a window that was just created.
-        window->FormShow(window);
-        window->MarkUnmodified();
-        Adopt(window);
-        // Saved in a larger frame, it could open out of reach.
-        window->MoveIntoFrame();
+        window->BatchChanges([&] {
+            while (!window->Components().empty()) Free(window->Components().front());
+            ReadNetworkFile(path, *window, FormNameTaken);
+            window->FileName = path;
+            window->SetCaption(FileNamePart(path));
+            SetCaption(CaptionPrefix() + CaptionOfPath(path));
+            window->AddFlipFlopItems();
+            // The gates can be moved at once, as in a window that was just created.
+            window->FormShow(window);
+            window->MarkUnmodified();
+            Adopt(window);
+            // Saved in a larger frame, it could open out of reach.
+            window->MoveIntoFrame();
+            if (withSettings) {
+                ApplyClockDelay(window, ClockDelay());
+                ApplyShowPortState(window, CBShowPortState->Checked());
+            }
+        });
     } catch (...) {
         // What a failed open leaves is no network window, and the caption it had before.
         Free(window);

@@ -106,6 +106,9 @@ private:
     void UpdateUndoButtons();
     // Hooks a network window that was just made or opened to this window.
     void Adopt(TFormZentaroChild *window);
+    // Loading for both of the above; withSettings gives the gates the slider's delay and the
+    // level display.
+    TFormZentaroChild *ReadNetworkWindow(const std::string &path, bool withSettings);
     TFormZentaroChild *ActiveNetwork() const;
     // The frame's child windows, and those that are network windows, first to last.
     std::vector<TForm *> ChildWindows() const;
