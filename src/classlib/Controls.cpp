@@ -408,7 +408,11 @@ void TControl::ParentFontChanged() {
 
 void TControl::ApplyFont() {
     const int room = CaptionRoom();
+    // A new colour alone (every gate's first change) leaves the widget's font as it is.
+    if (room < 0 && FFontApplied && FFont.SameQFont(FAppliedFont)) return;
     FWidget->setFont(room < 0 ? FFont.ToQFont() : FitFont(FFont.ToQFont(), FromAnsi(FCaption), room));
+    FAppliedFont.Assign(FFont);
+    FFontApplied = true;
 }
 
 void TControl::FontChanged() {

@@ -204,6 +204,9 @@ private:
     TColor FColor = clWindow;
     bool FParentColor = false;
     TFont FFont;
+    // What the widget's font was last made from.
+    TFont FAppliedFont;
+    bool FFontApplied = false;
     bool FParentFont = true;
     TComponent *FPopupMenu = nullptr;
     TDragMode FDragMode = TDragMode::dmManual;

@@ -80,6 +80,10 @@ public:
     bool operator==(const TFont &other) const;
     // The installed face that stands in for the designed one comes first.
     QFont ToQFont() const;
+    // Whether both give the same QFont: colour and charset play no part in it.
+    bool SameQFont(const TFont &other) const {
+        return FName == other.FName && FHeight == other.FHeight && FStyle == other.FStyle && FPitch == other.FPitch;
+    }
     // Called after every change, by the control that holds the font.
     std::function<void()> OnChange;
 
