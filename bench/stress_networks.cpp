@@ -150,20 +150,24 @@ void Run(TFormZentaroChild &window, int ms) {
 }
 
 struct TRound {
-    double Seconds;
-    int HighOutputs;
+    // The whole round and three of its parts; the rest is the network running.
+    double Seconds, Open = 0, Edit = 0, Close = 0;
+    int HighOutputs = 0;
 };
 
 TRound Round(TFormZentaroMain &mainWindow, const std::string &path, int gates, int runMs, int round) {
     const auto start = Clock::now();
+    TRound done{};
     TFormZentaroChild *window = mainWindow.OpenNetworkWindow(path);
     const QPointer<QWidget> widget = window->Widget();
     RunEvents(1);
+    done.Open = Since(start);
     if (PortCount(*window) != gates) Fail("the network opened with a wrong number of gates");
 
     Run(*window, runMs);
-    const int high = HighOutputs(*window);
+    done.HighOutputs = HighOutputs(*window);
     ToggleActive(*window);
+    auto phase = Clock::now();
 
     // Edits, each recorded on the undo stack: a new gate made an XOR, wired from two others.
     const int chain = round % (gates / 20) * 20;
@@ -190,20 +194,26 @@ TRound Round(TFormZentaroMain &mainWindow, const std::string &path, int gates, i
     window->Undo();
     if (Port(*window, addedName)->InAComp() == nullptr) Fail("undoing the deletion did not wire the gate again");
     window->Redo();
+    done.Edit = Since(phase);
 
     // The edited network runs, then every edit is undone so that it closes without a question.
     Run(*window, runMs / 2);
     ToggleActive(*window);
+    phase = Clock::now();
     while (window->CanUndo()) window->Undo();
     if (window->Modified || PortCount(*window) != gates) Fail("undoing every edit did not give the file's network back");
+    done.Edit += Since(phase);
 
     // Every other round the window closes while its network runs.
     if (round % 2 == 1) Run(*window, runMs / 2);
+    phase = Clock::now();
     window->Close();
     RunEvents(5);
     if (widget || mainWindow.MDIChildCount() != 0) Fail("the network window did not close");
     AwaitThreads();
-    return {Since(start), high};
+    done.Close = Since(phase);
+    done.Seconds = Since(start);
+    return done;
 }
 
 // The offscreen platform says so for every menu opened; anything else is passed on.
@@ -238,22 +248,31 @@ int main(int argc, char *argv[]) {
         AwaitThreads();
         const TMemory start = Measure();
         TMemory first{}, end{};
-        double total = 0;
+        TRound total{};
         std::printf("%d networks of %d gates, %d ms running\n", rounds, gates, runMs);
-        std::printf("| round | s | high outputs | RSS MiB | heap MiB | of it Qt's pixmap cache, KiB |\n"
-                    "|---:|---:|---:|---:|---:|---:|\n");
+        std::printf("| round | s | open | edit | close | high outputs | RSS MiB | heap MiB | of it Qt's pixmap cache, KiB |\n"
+                    "|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
         for (int round = 0; round < rounds; ++round) {
             const TRound done = Round(mainWindow, path, gates, runMs, round);
             const TMemory now = Measure();
             if (round == 0) first = now;
-            else total += done.Seconds;
+            else {
+                total.Seconds += done.Seconds;
+                total.Open += done.Open;
+                total.Edit += done.Edit;
+                total.Close += done.Close;
+            }
             end = now;
-            std::printf("| %d | %.3f | %d | %.1f | %.2f | %.1f |\n", round + 1, done.Seconds, done.HighOutputs,
-                        now.RssMiB, now.HeapMiB, now.CachedMiB * 1024);
+            std::printf("| %d | %.3f | %.3f | %.3f | %.3f | %d | %.1f | %.2f | %.1f |\n", round + 1, done.Seconds,
+                        done.Open, done.Edit, done.Close, done.HighOutputs, now.RssMiB, now.HeapMiB,
+                        now.CachedMiB * 1024);
             std::fflush(stdout);
         }
         const double heapRatio = end.HeapMiB / first.HeapMiB;
-        std::printf("\nPer network (rounds 2-%d): %.3f s\n", rounds, total / (rounds - 1));
+        const double later = rounds - 1;
+        std::printf("\nPer network (mean of rounds 2-%d): %.3f s, of it open %.3f s, edit and undo %.3f s, close and "
+                    "threads gone %.3f s\n",
+                    rounds, total.Seconds / later, total.Open / later, total.Edit / later, total.Close / later);
         std::printf("RSS  MiB: start %.1f, after round 1 %.1f, end %.1f (end / round 1 %.3fx)\n", start.RssMiB,
                     first.RssMiB, end.RssMiB, end.RssMiB / first.RssMiB);
         std::printf("Heap MiB: start %.2f, after round 1 %.2f, end %.2f (end / round 1 %.3fx, %+.1f KiB a round)\n",
