@@ -7,14 +7,12 @@
 // Goals: open + close <= 1.5x the floor's create + destroy at N, ours at N / ours at N/10 <= 11x,
 // save <= 0.2x the open.
 
+#include "ChainNetwork.h"
 #include "FChild.h"
 #include "Main.h"
 #include "Util.h"
 
-#include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
-#include "classlib/Menus.h"
-#include "gates/LogicCmp.h"
 #include "gates/UpdateDispatcher.h"
 
 #include <QApplication>
@@ -44,30 +42,6 @@ double Since(Clock::time_point start) { return std::chrono::duration<double>(Clo
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-// Where a gate or a plain widget of the chain network lies.
-QRect Place(int i) { return {i % 36 * 55, i / 36 % 45 * 44, 50, 40}; }
-
-// N gates in chains of 20, each fed by the one before, saved as a network file.
-bool WriteNetwork(int n, const std::string &path) {
-    TFormZentaroChild window(nullptr);
-    TComponent::Free(window.PanelDefComp);
-    TLogicalPort *previous = nullptr;
-    for (int i = 0; i < n; ++i) {
-        auto *port = new TLogicalPort(&window);
-        port->SetParent(window.ScrollBoxCli);
-        port->SetName("LogPort" + std::to_string(i + 1));
-        const QRect at = Place(i);
-        port->SetBounds(at.x(), at.y(), at.width(), at.height());
-        port->SetPortType(i % 20 == 0 ? TLogicalPortType::logCLK : TLogicalPortType::logNOT);
-        port->SetUpdateDelay(10);
-        port->SetBorder(true);
-        port->SetPopupMenu(window.PopupMenuPort);
-        if (i % 20 != 0) port->SetInAComp(previous);
-        previous = port;
-    }
-    return SaveNetworkFile(path, window);
 }
 
 // ---- The plain floor
@@ -125,7 +99,7 @@ TTimes PlainFloor(int n) {
     area->setWidget(contents);
     for (int i = 0; i < n; ++i) {
         auto *widget = new QWidget(contents);
-        widget->setGeometry(Place(i));
+        widget->setGeometry(ChainPlace(i));
         StartPlainThread();
     }
     window->show();
@@ -196,7 +170,7 @@ int main(int argc, char *argv[]) {
     for (int size : {n / 10, n}) {
         const std::string path =
             QDir::temp().filePath(QStringLiteral("bench_networkfile_%1.ZTR").arg(size)).toStdString();
-        if (!WriteNetwork(size, path)) {
+        if (!WriteChainNetwork(size, path)) {
             std::fprintf(stderr, "bench_networkfile: cannot write %s\n", path.c_str());
             return 1;
         }
