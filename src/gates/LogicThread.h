@@ -5,8 +5,9 @@
 // books the worker's wake-up Delay ms later (WakeTimer.h). That way the sleep is measured from
 // the end of the evaluation and the worker blocks only once per cycle.
 //
-// Both the gate and the worker hold the object, so whichever lets go last frees it; nobody
-// joins the worker.
+// The gate holds the object, and the dispatcher holds it until the worker has ended; the worker
+// itself holds no reference, so it never frees memory (nor makes the C library set up
+// allocation state for it). Nobody joins the worker.
 //
 // The worker runs at idle priority and may be preempted at any instruction, so it must never
 // hold anything the GUI thread can wait for. Phase and flags therefore share one atomic word,
@@ -62,7 +63,7 @@ private:
     static constexpr std::uint32_t Bit(std::uint32_t phase) { return 1u << phase; }
 
     explicit TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher);
-    static void *Run(void *reference);
+    static void *Run(void *thread);
     void Execute();
     // Worker: blocks while the ticket still reads ticket.
     void SleepUntilWoken(std::uint32_t ticket);

@@ -139,9 +139,10 @@ void TUpdateDispatcher::Serve() {
 }
 
 void TUpdateDispatcher::ThreadStarted(const std::shared_ptr<TLogicalThread> &thread) {
-    // Pruning only when the list has doubled keeps the cost per gate constant.
+    // Pruning only when the list has doubled keeps the cost per gate constant. Letting go of an
+    // ended worker's object here, and never on the worker, keeps workers from freeing memory.
     if (FThreads.size() >= FPruneAt) {
-        std::erase_if(FThreads, [](const auto &entry) { return entry.expired(); });
+        std::erase_if(FThreads, [](const auto &thread) { return thread->Finished(); });
         FPruneAt = std::max<std::size_t>(64, 2 * FThreads.size());
     }
     FThreads.push_back(thread);
@@ -164,8 +165,8 @@ std::size_t TUpdateDispatcher::PostedRequests() const {
 }
 
 void TUpdateDispatcher::StopAll() {
-    for (const std::weak_ptr<TLogicalThread> &entry : FThreads)
-        if (const std::shared_ptr<TLogicalThread> thread = entry.lock()) thread->TerminateNow();
+    for (const std::shared_ptr<TLogicalThread> &thread : FThreads)
+        if (!thread->Finished()) thread->TerminateNow();
     static_assert(sizeof FLive == sizeof(std::uint32_t));
     using std::chrono::steady_clock;
     const steady_clock::time_point end = steady_clock::now() + ExitWait;

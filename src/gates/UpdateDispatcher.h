@@ -80,9 +80,9 @@ private:
 
     TWakeTimer FWakeTimer;
 
-    // Every thread started, for StopAll. GUI thread only; ended threads are dropped from time
-    // to time as it grows.
-    std::vector<std::weak_ptr<TLogicalThread>> FThreads;
+    // Every thread started, for StopAll, held until its worker has ended (the worker holds no
+    // reference). GUI thread only; ended threads are dropped from time to time as it grows.
+    std::vector<std::shared_ptr<TLogicalThread>> FThreads;
     std::size_t FPruneAt = 64;
     // Workers not yet ended. The last to end wakes the futex StopAll may wait on.
     std::atomic<std::uint32_t> FLive{0};
