@@ -123,11 +123,15 @@ std::size_t Tasks() {
 }
 
 // Untimed: every thread of the last round has really gone, so rounds do not overlap. A thread
-// started meanwhile for good (a timekeeper, say) only costs the wait's bound.
+// started meanwhile for good (a timekeeper, say) only costs the wait's bound. Events are served
+// meanwhile, as the program's event loop would.
 void AwaitThreads(const std::function<std::size_t()> &live, std::size_t tasks) {
-    while (live() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    for (const auto end = Clock::now() + std::chrono::seconds(2); Tasks() > tasks && Clock::now() < end;)
+    const auto pause = [] {
+        QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    while (live() > 0) pause();
+    for (const auto end = Clock::now() + std::chrono::seconds(2); Tasks() > tasks && Clock::now() < end;) pause();
 }
 
 struct TTimes {

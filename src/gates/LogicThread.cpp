@@ -116,9 +116,16 @@ void TLogicalThread::SleepUntilWoken(std::uint32_t ticket) {
         syscall(SYS_futex, &FWakeTicket, FUTEX_WAIT_PRIVATE, ticket, nullptr, nullptr, 0);
 }
 
-void TLogicalThread::WakeTicket(std::uint32_t ticket) {
-    if (FWakeTicket.compare_exchange_strong(ticket, ticket + 1))
-        syscall(SYS_futex, &FWakeTicket, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+void TLogicalThread::WakeTicket(std::uint32_t ticket, bool later) {
+    if (!FWakeTicket.compare_exchange_strong(ticket, ticket + 1)) return;
+    if (later)
+        FDispatcher->WakeLater(*this);
+    else
+        WakeWorker();
+}
+
+void TLogicalThread::WakeWorker() {
+    syscall(SYS_futex, &FWakeTicket, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
 }
 
 void TLogicalThread::WakeAfter(std::int32_t milliseconds) {
@@ -150,7 +157,8 @@ void TLogicalThread::ServeRequest() {
     if (FState.compare_exchange_strong(expected, Sleeping)) WakeAfter(Delay());
 }
 
-void TLogicalThread::Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom) {
+void TLogicalThread::Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom,
+                            bool later) {
     std::uint32_t state = FState.load(), next;
     do {
         next = (state | set) & ~clear;
@@ -159,14 +167,14 @@ void TLogicalThread::Change(std::uint32_t set, std::uint32_t clear, std::uint32_
     // The worker took its ticket before publishing the phase just left, and only this thread
     // ends a request or a pause, so this is the ticket it waits on. A sleep the timekeeper has
     // just ended gets a spare bump, harmless: the worker's next compare-and-swap fails.
-    if (Phase(next) != Phase(state)) WakeTicket(FWakeTicket.load());
+    if (Phase(next) != Phase(state)) WakeTicket(FWakeTicket.load(), later);
 }
 
 void TLogicalThread::Suspend() { Change(Suspending, 0, Bit(Requested)); }
 
 void TLogicalThread::Resume() { Change(0, Suspending, Bit(Paused)); }
 
-void TLogicalThread::Terminate() { Change(Terminating, 0, Bit(Requested) | Bit(Paused)); }
+void TLogicalThread::Terminate() { Change(Terminating, 0, Bit(Requested) | Bit(Paused), true); }
 
 void TLogicalThread::TerminateNow() {
     Change(Terminating, 0, Bit(Requested) | Bit(Paused) | Bit(Sleeping));

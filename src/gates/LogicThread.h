@@ -42,7 +42,8 @@ public:
     void SetDelay(std::int32_t value) { FDelay.store(value, std::memory_order_relaxed); }
 
     // GUI thread only. Suspend and Terminate also drop a request still waiting to be served, so
-    // no evaluation slips in after them; a sleep is left to finish.
+    // no evaluation slips in after them; a sleep is left to finish. Terminate leaves waking the
+    // worker to the timekeeper, so closing a large network makes no system call per gate.
     bool Suspended() const { return FState.load() & Suspending; }
     void Suspend();
     void Resume();
@@ -67,13 +68,16 @@ private:
     void Execute();
     // Worker: blocks while the ticket still reads ticket.
     void SleepUntilWoken(std::uint32_t ticket);
-    // Moves the ticket on from ticket, if nobody has yet, and wakes the worker.
-    void WakeTicket(std::uint32_t ticket);
+    // Moves the ticket on from ticket, if nobody has yet, and wakes the worker; later leaves the
+    // wake-up's system call to the timekeeper.
+    void WakeTicket(std::uint32_t ticket, bool later = false);
+    // The system call alone: wakes the worker if it blocks on its ticket.
+    void WakeWorker();
     // GUI thread, after an evaluation: books the end of the sleep (or ends it at once).
     void WakeAfter(std::int32_t milliseconds);
     // GUI thread: sets and clears flags; a worker blocked in one of the phases in wakeFrom (a
     // mask of Bit()s) loses that block and is woken.
-    void Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom);
+    void Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom, bool later = false);
     void ServeRequest();
 
     const std::shared_ptr<TUpdateDispatcher> FDispatcher;
@@ -88,4 +92,9 @@ private:
     std::atomic<bool> FQueued{false};
     std::shared_ptr<TLogicalThread> FKeepAlive;
     TLogicalThread *FNext = nullptr;
+
+    // The same for a wake-up left to the timekeeper (TWakeTimer::WakeLater).
+    std::atomic<bool> FWakeListed{false};
+    std::shared_ptr<TLogicalThread> FWakeKeepAlive;
+    TLogicalThread *FWakeNext = nullptr;
 };

@@ -138,6 +138,22 @@ void TUpdateDispatcher::Serve() {
     }
 }
 
+void TUpdateDispatcher::WakeLater(TLogicalThread &thread) {
+    if (!FWakeTimer.WakeLater(thread) || FKickScheduled) return;
+    if (!FNotifier) {
+        FWakeTimer.Kick();
+        return;
+    }
+    FKickScheduled = true;
+    QMetaObject::invokeMethod(
+        FNotifier,
+        [this] {
+            FKickScheduled = false;
+            FWakeTimer.Kick();
+        },
+        Qt::QueuedConnection);
+}
+
 void TUpdateDispatcher::ThreadStarted(const std::shared_ptr<TLogicalThread> &thread) {
     // Pruning only when the list has doubled keeps the cost per gate constant. Letting go of an
     // ended worker's object here, and never on the worker, keeps workers from freeing memory.
@@ -167,6 +183,8 @@ std::size_t TUpdateDispatcher::PostedRequests() const {
 void TUpdateDispatcher::StopAll() {
     for (const std::shared_ptr<TLogicalThread> &thread : FThreads)
         if (!thread->Finished()) thread->TerminateNow();
+    // Stopped workers whose wake-up still waits for the kick: the kick may never come now.
+    FWakeTimer.WakeListed();
     static_assert(sizeof FLive == sizeof(std::uint32_t));
     using std::chrono::steady_clock;
     const steady_clock::time_point end = steady_clock::now() + ExitWait;

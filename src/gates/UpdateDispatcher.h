@@ -48,6 +48,9 @@ public:
     std::size_t PostedRequests() const;
 
     TWakeTimer &WakeTimer() { return FWakeTimer; }
+    // GUI thread: has the timekeeper wake a worker whose ticket has moved on, once the current
+    // event is over, so a batch (a window closing) is handed over with one system call.
+    void WakeLater(TLogicalThread &thread);
 
 private:
     TUpdateDispatcher();
@@ -71,6 +74,7 @@ private:
     std::deque<std::shared_ptr<TLogicalThread>> FServing; // GUI thread only
     bool FServingNow = false;                             // GUI thread only
     bool FServeScheduled = false;                         // GUI thread only
+    bool FKickScheduled = false;                          // GUI thread only
 
     // Newest first, chained through TLogicalThread::FNext.
     std::atomic<TLogicalThread *> FPosted{nullptr};
