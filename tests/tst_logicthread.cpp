@@ -226,6 +226,46 @@ private slots:
         QTRY_COMPARE(LiveThreads(), 0u);
     }
 
+    // A window closing leaves its workers' wake-ups to the timekeeper in one batch: every worker
+    // must still end without evaluating again, whether the event loop hands the batch over or
+    // program exit does, with no event served in between.
+    void destroyedBatchEnds_data() {
+        QTest::addColumn<int>("gates");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<bool>("exit");
+        QTest::newRow("paused, event loop") << 500 << false << false;
+        QTest::newRow("paused, exit") << 500 << false << true;
+        QTest::newRow("running, event loop") << 50 << true << false;
+        QTest::newRow("running, exit") << 50 << true << true;
+    }
+    void destroyedBatchEnds() {
+        QFETCH(int, gates);
+        QFETCH(bool, running);
+        QFETCH(bool, exit);
+        int evaluations = 0;
+        std::vector<std::unique_ptr<TLogicalPort>> ports;
+        for (int i = 0; i < gates; ++i) {
+            auto &port = ports.emplace_back(std::make_unique<TLogicalPort>(nullptr));
+            port->SetPortType(logCLK);
+            port->SetInAPort(true);
+            port->SetUpdateDelay(1);
+            port->OnChange = [&evaluations](TComponent *) { ++evaluations; };
+            port->SetActive(running);
+        }
+        QTRY_VERIFY(running ? evaluations >= 2 * gates : LiveThreads() == std::size_t(gates));
+        BlockGuiThread(5); // running workers now wait for their evaluation or sleep
+        ports.clear();
+        const int before = evaluations;
+        if (exit) {
+            QElapsedTimer stopping;
+            stopping.start();
+            TUpdateDispatcher::Instance()->StopAll();
+            QVERIFY2(stopping.elapsed() < 500, qPrintable(QString::number(stopping.elapsed())));
+        }
+        QTRY_COMPARE(LiveThreads(), 0u);
+        QCOMPARE(evaluations, before);
+    }
+
     void exceptionInEvaluateIsDiscarded() {
         bool reported = false;
         TApplication::Instance().OnException = [&](TComponent *, std::exception_ptr) { reported = true; };

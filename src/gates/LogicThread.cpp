@@ -9,31 +9,60 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <system_error>
 
 namespace {
 
-// A worker only ever blocks; the default 8 MB stack per gate would add up fast.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZENTARO_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZENTARO_SANITIZED 1
+#endif
+#endif
+
+// A worker only blocks and makes system calls: no allocation, no exception, no formatted output,
+// and every signal blocked, so no handler's frame ever lands on its stack. A few KiB would do;
+// thousands of them then cost little to map and nothing to trim when they end. Sanitizers run
+// their own code on the thread's stack and need far more.
+#ifdef ZENTARO_SANITIZED
 constexpr std::size_t WorkerStackSize = 256 * 1024;
+#else
+constexpr std::size_t WorkerStackSize = 16 * 1024;
+#endif
+// Where the C library cannot fit its own per-thread data into the small stack.
+constexpr std::size_t FallbackStackSize = 256 * 1024;
+
+int StartWorker(void *(*run)(void *), void *argument, std::size_t stackSize) {
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_attr_setstacksize(&attributes, std::max<std::size_t>(stackSize, PTHREAD_STACK_MIN));
+    sigset_t all;
+    sigfillset(&all);
+    pthread_attr_setsigmask_np(&attributes, &all);
+    pthread_t id;
+    const int error = pthread_create(&id, &attributes, run, argument);
+    pthread_attr_destroy(&attributes);
+    return error;
+}
 
 } // namespace
 
 std::shared_ptr<TLogicalThread> TLogicalThread::Create() {
     std::shared_ptr<TUpdateDispatcher> dispatcher = TUpdateDispatcher::Instance();
     std::shared_ptr<TLogicalThread> thread(new TLogicalThread(dispatcher));
-
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    pthread_attr_setstacksize(&attributes, WorkerStackSize);
-    auto *reference = new std::shared_ptr<TLogicalThread>(thread);
+    // The dispatcher holds the object until the worker has ended, so the worker needs no
+    // reference of its own and never frees anything.
     dispatcher->ThreadStarted(thread);
-    pthread_t id;
-    const int error = pthread_create(&id, &attributes, &TLogicalThread::Run, reference);
-    pthread_attr_destroy(&attributes);
+    int error = StartWorker(&TLogicalThread::Run, thread.get(), WorkerStackSize);
+    if (error == EINVAL) error = StartWorker(&TLogicalThread::Run, thread.get(), FallbackStackSize);
     if (error != 0) {
-        delete reference;
+        thread->FState.fetch_or(Ended);
         dispatcher->ThreadEnded();
         throw std::system_error(error, std::generic_category(), "Cannot start a gate's thread");
     }
@@ -43,14 +72,17 @@ std::shared_ptr<TLogicalThread> TLogicalThread::Create() {
 TLogicalThread::TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher)
     : FDispatcher(std::move(dispatcher)) {}
 
-void *TLogicalThread::Run(void *reference) {
-    std::shared_ptr<TLogicalThread> self = std::move(*static_cast<std::shared_ptr<TLogicalThread> *>(reference));
-    delete static_cast<std::shared_ptr<TLogicalThread> *>(reference);
-    // Gates are background work: the desktop and the GUI thread come first.
+void *TLogicalThread::Run(void *thread) {
+    auto *self = static_cast<TLogicalThread *>(thread);
+    // Once Execute has marked the end, the object may go at any moment; the dispatcher stays.
+    TUpdateDispatcher &dispatcher = *self->FDispatcher;
+    // Gates are background work: the desktop and the GUI thread come first. Set by the worker:
+    // asked for through the attributes, the C library checks the policy's range and hands the
+    // new thread over under a lock, four system calls more for the GUI thread.
     sched_param parameter{};
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &parameter);
     self->Execute();
-    self->FDispatcher->ThreadEnded();
+    dispatcher.ThreadEnded();
     return nullptr;
 }
 
@@ -72,6 +104,7 @@ void TLogicalThread::Execute() {
         SleepUntilWoken(ticket);
         state = FState.load();
     }
+    // The worker's last touch of the object: the dispatcher may let go of it from now on.
     FState.fetch_or(Ended);
 }
 
@@ -83,9 +116,16 @@ void TLogicalThread::SleepUntilWoken(std::uint32_t ticket) {
         syscall(SYS_futex, &FWakeTicket, FUTEX_WAIT_PRIVATE, ticket, nullptr, nullptr, 0);
 }
 
-void TLogicalThread::WakeTicket(std::uint32_t ticket) {
-    if (FWakeTicket.compare_exchange_strong(ticket, ticket + 1))
-        syscall(SYS_futex, &FWakeTicket, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+void TLogicalThread::WakeTicket(std::uint32_t ticket, bool later) {
+    if (!FWakeTicket.compare_exchange_strong(ticket, ticket + 1)) return;
+    if (later)
+        FDispatcher->WakeLater(*this);
+    else
+        WakeWorker();
+}
+
+void TLogicalThread::WakeWorker() {
+    syscall(SYS_futex, &FWakeTicket, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
 }
 
 void TLogicalThread::WakeAfter(std::int32_t milliseconds) {
@@ -117,7 +157,8 @@ void TLogicalThread::ServeRequest() {
     if (FState.compare_exchange_strong(expected, Sleeping)) WakeAfter(Delay());
 }
 
-void TLogicalThread::Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom) {
+void TLogicalThread::Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom,
+                            bool later) {
     std::uint32_t state = FState.load(), next;
     do {
         next = (state | set) & ~clear;
@@ -126,14 +167,14 @@ void TLogicalThread::Change(std::uint32_t set, std::uint32_t clear, std::uint32_
     // The worker took its ticket before publishing the phase just left, and only this thread
     // ends a request or a pause, so this is the ticket it waits on. A sleep the timekeeper has
     // just ended gets a spare bump, harmless: the worker's next compare-and-swap fails.
-    if (Phase(next) != Phase(state)) WakeTicket(FWakeTicket.load());
+    if (Phase(next) != Phase(state)) WakeTicket(FWakeTicket.load(), later);
 }
 
 void TLogicalThread::Suspend() { Change(Suspending, 0, Bit(Requested)); }
 
 void TLogicalThread::Resume() { Change(0, Suspending, Bit(Paused)); }
 
-void TLogicalThread::Terminate() { Change(Terminating, 0, Bit(Requested) | Bit(Paused)); }
+void TLogicalThread::Terminate() { Change(Terminating, 0, Bit(Requested) | Bit(Paused), true); }
 
 void TLogicalThread::TerminateNow() {
     Change(Terminating, 0, Bit(Requested) | Bit(Paused) | Bit(Sleeping));

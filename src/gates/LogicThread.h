@@ -5,8 +5,9 @@
 // books the worker's wake-up Delay ms later (WakeTimer.h). That way the sleep is measured from
 // the end of the evaluation and the worker blocks only once per cycle.
 //
-// Both the gate and the worker hold the object, so whichever lets go last frees it; nobody
-// joins the worker.
+// The gate holds the object, and the dispatcher holds it until the worker has ended; the worker
+// itself holds no reference, so it never frees memory (nor makes the C library set up
+// allocation state for it). Nobody joins the worker.
 //
 // The worker runs at idle priority and may be preempted at any instruction, so it must never
 // hold anything the GUI thread can wait for. Phase and flags therefore share one atomic word,
@@ -41,7 +42,8 @@ public:
     void SetDelay(std::int32_t value) { FDelay.store(value, std::memory_order_relaxed); }
 
     // GUI thread only. Suspend and Terminate also drop a request still waiting to be served, so
-    // no evaluation slips in after them; a sleep is left to finish.
+    // no evaluation slips in after them; a sleep is left to finish. Terminate leaves waking the
+    // worker to the timekeeper, so closing a large network makes no system call per gate.
     bool Suspended() const { return FState.load() & Suspending; }
     void Suspend();
     void Resume();
@@ -62,17 +64,20 @@ private:
     static constexpr std::uint32_t Bit(std::uint32_t phase) { return 1u << phase; }
 
     explicit TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher);
-    static void *Run(void *reference);
+    static void *Run(void *thread);
     void Execute();
     // Worker: blocks while the ticket still reads ticket.
     void SleepUntilWoken(std::uint32_t ticket);
-    // Moves the ticket on from ticket, if nobody has yet, and wakes the worker.
-    void WakeTicket(std::uint32_t ticket);
+    // Moves the ticket on from ticket, if nobody has yet, and wakes the worker; later leaves the
+    // wake-up's system call to the timekeeper.
+    void WakeTicket(std::uint32_t ticket, bool later = false);
+    // The system call alone: wakes the worker if it blocks on its ticket.
+    void WakeWorker();
     // GUI thread, after an evaluation: books the end of the sleep (or ends it at once).
     void WakeAfter(std::int32_t milliseconds);
     // GUI thread: sets and clears flags; a worker blocked in one of the phases in wakeFrom (a
     // mask of Bit()s) loses that block and is woken.
-    void Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom);
+    void Change(std::uint32_t set, std::uint32_t clear, std::uint32_t wakeFrom, bool later = false);
     void ServeRequest();
 
     const std::shared_ptr<TUpdateDispatcher> FDispatcher;
@@ -87,4 +92,9 @@ private:
     std::atomic<bool> FQueued{false};
     std::shared_ptr<TLogicalThread> FKeepAlive;
     TLogicalThread *FNext = nullptr;
+
+    // The same for a wake-up left to the timekeeper (TWakeTimer::WakeLater).
+    std::atomic<bool> FWakeListed{false};
+    std::shared_ptr<TLogicalThread> FWakeKeepAlive;
+    TLogicalThread *FWakeNext = nullptr;
 };

@@ -138,10 +138,27 @@ void TUpdateDispatcher::Serve() {
     }
 }
 
+void TUpdateDispatcher::WakeLater(TLogicalThread &thread) {
+    if (!FWakeTimer.WakeLater(thread) || FKickScheduled) return;
+    if (!FNotifier) {
+        FWakeTimer.Kick();
+        return;
+    }
+    FKickScheduled = true;
+    QMetaObject::invokeMethod(
+        FNotifier,
+        [this] {
+            FKickScheduled = false;
+            FWakeTimer.Kick();
+        },
+        Qt::QueuedConnection);
+}
+
 void TUpdateDispatcher::ThreadStarted(const std::shared_ptr<TLogicalThread> &thread) {
-    // Pruning only when the list has doubled keeps the cost per gate constant.
+    // Pruning only when the list has doubled keeps the cost per gate constant. Letting go of an
+    // ended worker's object here, and never on the worker, keeps workers from freeing memory.
     if (FThreads.size() >= FPruneAt) {
-        std::erase_if(FThreads, [](const auto &entry) { return entry.expired(); });
+        std::erase_if(FThreads, [](const auto &thread) { return thread->Finished(); });
         FPruneAt = std::max<std::size_t>(64, 2 * FThreads.size());
     }
     FThreads.push_back(thread);
@@ -164,8 +181,10 @@ std::size_t TUpdateDispatcher::PostedRequests() const {
 }
 
 void TUpdateDispatcher::StopAll() {
-    for (const std::weak_ptr<TLogicalThread> &entry : FThreads)
-        if (const std::shared_ptr<TLogicalThread> thread = entry.lock()) thread->TerminateNow();
+    for (const std::shared_ptr<TLogicalThread> &thread : FThreads)
+        if (!thread->Finished()) thread->TerminateNow();
+    // Stopped workers whose wake-up still waits for the kick: the kick may never come now.
+    FWakeTimer.WakeListed();
     static_assert(sizeof FLive == sizeof(std::uint32_t));
     using std::chrono::steady_clock;
     const steady_clock::time_point end = steady_clock::now() + ExitWait;

@@ -48,6 +48,9 @@ public:
     std::size_t PostedRequests() const;
 
     TWakeTimer &WakeTimer() { return FWakeTimer; }
+    // GUI thread: has the timekeeper wake a worker whose ticket has moved on, once the current
+    // event is over, so a batch (a window closing) is handed over with one system call.
+    void WakeLater(TLogicalThread &thread);
 
 private:
     TUpdateDispatcher();
@@ -71,6 +74,7 @@ private:
     std::deque<std::shared_ptr<TLogicalThread>> FServing; // GUI thread only
     bool FServingNow = false;                             // GUI thread only
     bool FServeScheduled = false;                         // GUI thread only
+    bool FKickScheduled = false;                          // GUI thread only
 
     // Newest first, chained through TLogicalThread::FNext.
     std::atomic<TLogicalThread *> FPosted{nullptr};
@@ -80,9 +84,9 @@ private:
 
     TWakeTimer FWakeTimer;
 
-    // Every thread started, for StopAll. GUI thread only; ended threads are dropped from time
-    // to time as it grows.
-    std::vector<std::weak_ptr<TLogicalThread>> FThreads;
+    // Every thread started, for StopAll, held until its worker has ended (the worker holds no
+    // reference). GUI thread only; ended threads are dropped from time to time as it grows.
+    std::vector<std::shared_ptr<TLogicalThread>> FThreads;
     std::size_t FPruneAt = 64;
     // Workers not yet ended. The last to end wakes the futex StopAll may wait on.
     std::atomic<std::uint32_t> FLive{0};

@@ -9,6 +9,7 @@
 // Bookings wake a worker only if it still waits for the wake-up they were made for (see
 // TLogicalThread::WakeTicket), so one cut short by a pause or stop never ends a later sleep.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -32,6 +33,15 @@ public:
     void WakeAt(std::shared_ptr<TLogicalThread> thread, std::uint32_t ticket,
                 Clock::time_point due);
 
+    // GUI thread: lists a worker whose ticket has moved on, for the timekeeper to wake. True if
+    // the list was empty, when the caller must see to a Kick; until then the list just grows, so
+    // a batch of wake-ups costs the GUI thread no system call but the kick's.
+    bool WakeLater(TLogicalThread &thread);
+    // Has the timekeeper wake every worker listed (or does it here, if it cannot start).
+    void Kick();
+    // Any thread: wakes every worker listed now.
+    void WakeListed();
+
 private:
     struct TBooking {
         Clock::time_point Due;
@@ -44,6 +54,8 @@ private:
 
     static void *Run(void *timer);
     void Keep();
+    // With FMutex held.
+    void StartLocked();
 
     std::mutex FMutex;
     std::condition_variable FBooked;
@@ -52,4 +64,8 @@ private:
     // bookings again anyway, and the maximum while there is nothing to wait for.
     Clock::time_point FSleepingUntil = Clock::time_point::min();
     bool FStarted = false;
+    bool FKicked = false;
+    // Workers to wake, newest first, chained through TLogicalThread::FWakeNext; pushed by the GUI
+    // thread only, taken whole.
+    std::atomic<TLogicalThread *> FListed{nullptr};
 };
