@@ -215,6 +215,10 @@ TControl::~TControl() {
             FWidget->hide();
             FWidget->setParent(nullptr);
             FWidget->deleteLater();
+        } else if (FParent && FParent->FDeletingChildren && FParent->Widget() &&
+                   FParent->Widget()->isAncestorOf(FWidget)) {
+            // Left to the parent's widget, which goes next and drops all its children at once:
+            // one by one, Qt searches the list of their siblings for each.
         } else {
             delete FWidget.data();
         }
@@ -554,6 +558,7 @@ TWinControl::~TWinControl() {
     // Child controls go with their parent, before the widget that shows them (which may be gone
     // already, with a frame destroyed first); nothing is laid out on the way.
     FAligning = true;
+    FDeletingChildren = true;
     // Owned children going with their owner tell nobody; those owned elsewhere still do.
     SetDestroying();
     while (!FGraphicControls.empty() || !FWinControls.empty()) {

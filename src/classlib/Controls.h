@@ -295,5 +295,7 @@ private:
     int FStoredTabOrder = -1;
     bool FTabStop = false;
     bool FAligning = false;
+    // Set while the destructor deletes the child controls.
+    bool FDeletingChildren = false;
     QSize FAnchorBase;
 };
