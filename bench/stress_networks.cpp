@@ -11,6 +11,7 @@
 #include "ChainNetwork.h"
 #include "FChild.h"
 #include "Main.h"
+#include "Sanitizers.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
@@ -38,13 +39,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZENTARO_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZENTARO_SANITIZED 1
-#endif
-#endif
 #ifdef ZENTARO_SANITIZED
 // The sanitizers' allocators replace malloc, so glibc's figures would say nothing; GCC ships no
 // header for this part of their interface.

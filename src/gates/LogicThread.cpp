@@ -1,5 +1,7 @@
 #include "LogicThread.h"
 
+#include "Sanitizers.h"
+
 #include "UpdateDispatcher.h"
 #include "WakeTimer.h"
 
@@ -16,14 +18,6 @@
 #include <system_error>
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZENTARO_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZENTARO_SANITIZED 1
-#endif
-#endif
 
 // A worker only blocks and makes system calls: no allocation, no exception, no formatted output,
 // and every signal blocked, so no handler's frame ever lands on its stack. A few KiB would do;
