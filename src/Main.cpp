@@ -301,7 +301,11 @@ TFormZentaroChild *TFormZentaroMain::ReadNetworkWindow(const std::string &path, 
     try {
         window->BatchChanges([&] {
             while (!window->Components().empty()) Free(window->Components().front());
-            ReadNetworkFile(path, *window, FormNameTaken);
+            {
+                TLogicalThread::TStartBatch workers;
+                ReadNetworkFile(path, *window, FormNameTaken);
+                workers.Finish();
+            }
             window->FileName = path;
             window->SetCaption(FileNamePart(path));
             SetCaption(CaptionPrefix() + CaptionOfPath(path));

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -279,9 +280,37 @@ private slots:
         TApplication::Instance().OnException = nullptr;
     }
 
+    // While a network is read, workers start on a helper thread, maybe after their gate was
+    // activated or destroyed: the late worker must still follow what its gate was told.
+    void lateStartFollowsTheGate() {
+        std::optional<TCountedClock> active, paused, destroyed;
+        {
+            TLogicalThread::TStartBatch batch;
+            active.emplace(2);
+            paused.emplace(2);
+            destroyed.emplace(2);
+            active->Port->SetActive(true);
+            destroyed->Port->SetActive(true);
+            destroyed.reset();
+            batch.Finish();
+        }
+        QTRY_VERIFY(active->Count() >= 3);
+        QTRY_COMPARE(LiveThreads(), 2u);
+        QCOMPARE(paused->Count(), 0);
+    }
+
     // Gates created, activated, paused, retyped, re-delayed and destroyed at random while others
-    // run; the sanitizer builds look for races and leaks.
+    // run, also while their workers are still being started; the sanitizer builds look for races
+    // and leaks.
+    void randomLifecycles_data() {
+        QTest::addColumn<bool>("inBatch");
+        QTest::newRow("started at once") << false;
+        QTest::newRow("started by the helper") << true;
+    }
     void randomLifecycles() {
+        QFETCH(bool, inBatch);
+        std::optional<TLogicalThread::TStartBatch> batch;
+        if (inBatch) batch.emplace();
         QRandomGenerator random(20261207);
         std::vector<std::unique_ptr<TLogicalPort>> ports;
         TComponent owner(nullptr);
@@ -313,7 +342,8 @@ private slots:
             default: QCoreApplication::processEvents(); break;
             }
         }
-        QVERIFY(evaluations > 0);
+        if (batch) batch->Finish();
+        QTRY_VERIFY(evaluations > 0);
         ports.clear();
         QTRY_COMPARE_WITH_TIMEOUT(LiveThreads(), 0u, 5000);
     }

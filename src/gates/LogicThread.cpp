@@ -31,7 +31,7 @@ constexpr std::size_t WorkerStackSize = 16 * 1024;
 // Where the C library cannot fit its own per-thread data into the small stack.
 constexpr std::size_t FallbackStackSize = 256 * 1024;
 
-int StartWorker(void *(*run)(void *), void *argument, std::size_t stackSize) {
+int StartDetached(void *(*run)(void *), void *argument, std::size_t stackSize) {
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
@@ -45,7 +45,26 @@ int StartWorker(void *(*run)(void *), void *argument, std::size_t stackSize) {
     return error;
 }
 
+void ThrowIfFailed(int error) {
+    if (error != 0) throw std::system_error(error, std::generic_category(), "Cannot start a gate's thread");
+}
+
 } // namespace
+
+int TLogicalThread::TStartBatch::FDepth = 0;
+
+TLogicalThread::TStartBatch::TStartBatch() { ++FDepth; }
+
+TLogicalThread::TStartBatch::~TStartBatch() {
+    // Ended by an error on the way: the gates are going anyway, so only wait for the starts.
+    if (!FFinished) TUpdateDispatcher::Instance()->WorkerStarter().AwaitStarted();
+    --FDepth;
+}
+
+void TLogicalThread::TStartBatch::Finish() {
+    FFinished = true;
+    ThrowIfFailed(TUpdateDispatcher::Instance()->WorkerStarter().AwaitStarted());
+}
 
 std::shared_ptr<TLogicalThread> TLogicalThread::Create() {
     std::shared_ptr<TUpdateDispatcher> dispatcher = TUpdateDispatcher::Instance();
@@ -53,14 +72,18 @@ std::shared_ptr<TLogicalThread> TLogicalThread::Create() {
     // The dispatcher holds the object until the worker has ended, so the worker needs no
     // reference of its own and never frees anything.
     dispatcher->ThreadStarted(thread);
-    int error = StartWorker(&TLogicalThread::Run, thread.get(), WorkerStackSize);
-    if (error == EINVAL) error = StartWorker(&TLogicalThread::Run, thread.get(), FallbackStackSize);
-    if (error != 0) {
-        thread->FState.fetch_or(Ended);
-        dispatcher->ThreadEnded();
-        throw std::system_error(error, std::generic_category(), "Cannot start a gate's thread");
-    }
+    ThrowIfFailed(TStartBatch::FDepth > 0 ? dispatcher->WorkerStarter().Add(thread) : thread->StartWorker());
     return thread;
+}
+
+int TLogicalThread::StartWorker() {
+    int error = StartDetached(&TLogicalThread::Run, this, WorkerStackSize);
+    if (error == EINVAL) error = StartDetached(&TLogicalThread::Run, this, FallbackStackSize);
+    if (error != 0) {
+        FState.fetch_or(Ended);
+        FDispatcher->ThreadEnded();
+    }
+    return error;
 }
 
 TLogicalThread::TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher)

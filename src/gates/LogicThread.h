@@ -28,6 +28,23 @@ class TLogicalThread : public std::enable_shared_from_this<TLogicalThread> {
 public:
     // GUI thread only. The worker starts paused, so a new gate stays still until resumed.
     static std::shared_ptr<TLogicalThread> Create();
+
+    // GUI thread: while one exists (a network being read), Create leaves starting the workers to
+    // a thread of their own (WorkerStarter.h). Finish waits until all have started and throws if
+    // one could not; a batch left without Finish, by an error, only waits.
+    class TStartBatch {
+    public:
+        TStartBatch();
+        ~TStartBatch();
+        TStartBatch(const TStartBatch &) = delete;
+        TStartBatch &operator=(const TStartBatch &) = delete;
+        void Finish();
+
+    private:
+        friend class TLogicalThread;
+        static int FDepth;
+        bool FFinished = false;
+    };
     ~TLogicalThread() = default;
     TLogicalThread(const TLogicalThread &) = delete;
     TLogicalThread &operator=(const TLogicalThread &) = delete;
@@ -56,6 +73,7 @@ public:
 private:
     friend class TUpdateDispatcher;
     friend class TWakeTimer;
+    friend class TWorkerStarter;
     // Low bits: where the worker is. Higher bits: what the GUI thread asked for. Ended sets
     // every phase bit, so one fetch_or marks it from any phase.
     static constexpr std::uint32_t Awake = 0, Requested = 1, Sleeping = 2, Paused = 3,
@@ -64,6 +82,8 @@ private:
     static constexpr std::uint32_t Bit(std::uint32_t phase) { return 1u << phase; }
 
     explicit TLogicalThread(std::shared_ptr<TUpdateDispatcher> dispatcher);
+    // Starts the worker, or marks it ended and returns the error.
+    int StartWorker();
     static void *Run(void *thread);
     void Execute();
     // Worker: blocks while the ticket still reads ticket.

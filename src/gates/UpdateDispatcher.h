@@ -14,6 +14,7 @@
 // call into Qt.
 
 #include "WakeTimer.h"
+#include "WorkerStarter.h"
 
 #include <atomic>
 #include <cstddef>
@@ -48,6 +49,7 @@ public:
     std::size_t PostedRequests() const;
 
     TWakeTimer &WakeTimer() { return FWakeTimer; }
+    TWorkerStarter &WorkerStarter() { return FWorkerStarter; }
     // GUI thread: has the timekeeper wake a worker whose ticket has moved on, once the current
     // event is over, so a batch (a window closing) is handed over with one system call.
     void WakeLater(TLogicalThread &thread);
@@ -83,6 +85,7 @@ private:
     std::atomic<bool> FSignalled{false};
 
     TWakeTimer FWakeTimer;
+    TWorkerStarter FWorkerStarter;
 
     // Every thread started, for StopAll, held until its worker has ended (the worker holds no
     // reference). GUI thread only; ended threads are dropped from time to time as it grows.
