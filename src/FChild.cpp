@@ -512,7 +512,13 @@ void TFormZentaroChild::RecordEdit(const std::string &text) {
 void TFormZentaroChild::ApplyEdit(const TNetworkEdit &edit, bool after) {
     if (FReplaying || !Whole()) return;
     try {
-        const std::vector<TComponent *> read = RestoreArea(*this, *ScrollBoxCli, after ? edit.Change.After : edit.Change.Before);
+        std::vector<TComponent *> read;
+        {
+            // Undoing a large deletion reads as many gates as opening a network does.
+            TLogicalThread::TStartBatch workers;
+            read = RestoreArea(*this, *ScrollBoxCli, after ? edit.Change.After : edit.Change.Before);
+            workers.Finish();
+        }
         // The gates read back take the window's mode, and its settings if they changed since.
         const bool positioning = RBPosPort->Checked();
         const bool settingsChanged = edit.ClockDelay != FClockDelay || edit.ShowPortState != FShowPortState;

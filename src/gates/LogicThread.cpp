@@ -53,17 +53,17 @@ void ThrowIfFailed(int error) {
 
 int TLogicalThread::TStartBatch::FDepth = 0;
 
-TLogicalThread::TStartBatch::TStartBatch() { ++FDepth; }
+TLogicalThread::TStartBatch::TStartBatch() : FDispatcher(TUpdateDispatcher::Instance()) { ++FDepth; }
 
 TLogicalThread::TStartBatch::~TStartBatch() {
     // Ended by an error on the way: the gates are going anyway, so only wait for the starts.
-    if (!FFinished) TUpdateDispatcher::Instance()->WorkerStarter().AwaitStarted();
+    if (!FFinished) FDispatcher->WorkerStarter().AwaitStarted();
     --FDepth;
 }
 
 void TLogicalThread::TStartBatch::Finish() {
     FFinished = true;
-    ThrowIfFailed(TUpdateDispatcher::Instance()->WorkerStarter().AwaitStarted());
+    ThrowIfFailed(FDispatcher->WorkerStarter().AwaitStarted());
 }
 
 std::shared_ptr<TLogicalThread> TLogicalThread::Create() {

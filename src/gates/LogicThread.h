@@ -43,6 +43,7 @@ public:
     private:
         friend class TLogicalThread;
         static int FDepth;
+        const std::shared_ptr<TUpdateDispatcher> FDispatcher;
         bool FFinished = false;
     };
     ~TLogicalThread() = default;
