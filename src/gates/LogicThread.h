@@ -29,7 +29,7 @@ public:
     // GUI thread only. The worker starts paused, so a new gate stays still until resumed.
     static std::shared_ptr<TLogicalThread> Create();
 
-    // GUI thread: while one exists (a network being read), Create leaves starting the workers to
+    // GUI thread: while one exists (gates being read), Create leaves starting the workers to
     // a thread of their own (WorkerStarter.h). Finish waits until all have started and throws if
     // one could not; a batch left without Finish, by an error, only waits.
     class TStartBatch {

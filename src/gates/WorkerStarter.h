@@ -1,12 +1,13 @@
 #pragma once
 
-// Starts gates' workers on a thread of its own while a network is being read. Starting a worker
-// is mostly system calls (mapping and protecting its stack, cloning); with thousands of gates
-// that is a good part of opening a network, and the other processor can do it while the GUI
-// thread builds the window. The reading waits for the last of them before it ends, so a network
-// is never shown before each of its gates has its worker, and a worker that cannot start still
-// fails the reading. A worker started late is no different: it reads its gate's flags when it
-// starts, so a resume or stop that came first is simply found there.
+// Starts gates' workers on a thread of its own while gates are being read (a network file, an
+// undo step). Starting a worker is mostly system calls (mapping and protecting its stack,
+// cloning); with thousands of gates that is a good part of opening a network, and the other
+// processor can do it while the GUI thread builds the window. The reading waits for the last of
+// them before it ends, so a network is never shown before each of its gates has its worker, and
+// a worker that cannot start still fails the reading. A worker started late is no different: it
+// reads its gate's flags when it starts, so a resume or stop that came first is simply found
+// there.
 
 #include <condition_variable>
 #include <cstddef>
