@@ -1,6 +1,6 @@
 #include "ChainNetwork.h"
 
-#include "FChild.h"
+#include "document/FChild.h"
 #include "Util.h"
 
 #include "classlib/ExtCtrls.h"

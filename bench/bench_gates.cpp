@@ -21,8 +21,8 @@
 // A row disturbed by other programs (see "Other load") is run again, up to K times in all.
 // Each row is a child process: bench_gates --row SCENARIO DESIGN N, printing one "ROW" line.
 
-#include "FChild.h"
-#include "TimingDiagram.h"
+#include "document/FChild.h"
+#include "app/TimingDiagram.h"
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"

@@ -11,8 +11,8 @@
 // save <= 0.2x the open.
 
 #include "ChainNetwork.h"
-#include "FChild.h"
-#include "Main.h"
+#include "document/FChild.h"
+#include "app/Main.h"
 #include "Util.h"
 
 #include "classlib/Forms.h"

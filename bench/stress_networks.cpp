@@ -9,8 +9,8 @@
 // Exit status: 0 when every round went as expected and the heap came back, 1 otherwise.
 
 #include "ChainNetwork.h"
-#include "FChild.h"
-#include "Main.h"
+#include "document/FChild.h"
+#include "app/Main.h"
 #include "Sanitizers.h"
 
 #include "classlib/Buttons.h"

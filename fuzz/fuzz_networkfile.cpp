@@ -1,7 +1,7 @@
 // Arbitrary bytes as a network file opened into a network window, the way the program opens one:
 // the load must fail cleanly or succeed, and a loaded network must save, load and save again to
 // the same bytes.
-#include "FChild.h"
+#include "document/FChild.h"
 #include "Util.h"
 
 #include "stream/MemoryStream.h"

@@ -1,4 +1,4 @@
-#include "DsgnRunT.h"
+#include "document/DsgnRunT.h"
 
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"

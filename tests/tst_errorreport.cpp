@@ -1,10 +1,10 @@
-#include "ExcepLog.h"
-#include "FChild.h"
-#include "Main.h"
+#include "app/ExcepLog.h"
+#include "document/FChild.h"
+#include "app/Main.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/StdCtrls.h"
-#include "PatPanel.h"
+#include "document/PatPanel.h"
 
 #include "support/UserInput.h"
 

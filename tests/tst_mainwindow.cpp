@@ -1,8 +1,8 @@
-#include "Main.h"
+#include "app/Main.h"
 
-#include "FChild.h"
-#include "DsgnRunT.h"
-#include "PatPanel.h"
+#include "document/FChild.h"
+#include "document/DsgnRunT.h"
+#include "document/PatPanel.h"
 #include "Util.h"
 #include "classlib/Buttons.h"
 #include "classlib/ComCtrls.h"

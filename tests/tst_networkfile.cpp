@@ -1,5 +1,5 @@
-#include "FChild.h"
-#include "SimSnapshot.h"
+#include "document/FChild.h"
+#include "document/SimSnapshot.h"
 #include "Util.h"
 
 #include "classlib/Buttons.h"

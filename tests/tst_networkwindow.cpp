@@ -1,4 +1,4 @@
-#include "FChild.h"
+#include "document/FChild.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/Canvas.h"

@@ -1,4 +1,4 @@
-#include "PatPanel.h"
+#include "document/PatPanel.h"
 #include "support/FormFixture.h"
 
 #include "stream/ClassRegistry.h"

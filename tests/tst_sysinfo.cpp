@@ -1,4 +1,4 @@
-#include "Sysinfo.h"
+#include "app/Sysinfo.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
-#include "FChild.h"
-#include "Main.h"
-#include "TimingDiagram.h"
-#include "TimingRecording.h"
-#include "TimingView.h"
+#include "document/FChild.h"
+#include "app/Main.h"
+#include "app/TimingDiagram.h"
+#include "app/TimingRecording.h"
+#include "app/TimingView.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/Dialogs.h"

@@ -1,5 +1,5 @@
-#include "FChild.h"
-#include "Main.h"
+#include "document/FChild.h"
+#include "app/Main.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/Dialogs.h"

@@ -3,7 +3,7 @@
 //   network_demo EDITING.png RUNNING.png
 // Run it on a display (or under xvfb-run) to look at the window as the program draws it.
 
-#include "FChild.h"
+#include "document/FChild.h"
 
 #include "classlib/Application.h"
 #include "classlib/Buttons.h"

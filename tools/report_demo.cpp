@@ -3,7 +3,7 @@
 // click it) to see the report dialog; its log goes to the program's folder.
 //   report_demo
 
-#include "Main.h"
+#include "app/Main.h"
 
 #include "classlib/Application.h"
 #include "classlib/Buttons.h"

@@ -3,9 +3,9 @@
 
 #include "ZtrTool.h"
 
-#include "ExcepLog.h"
-#include "FChild.h"
-#include "Main.h"
+#include "app/ExcepLog.h"
+#include "document/FChild.h"
+#include "app/Main.h"
 #include "Util.h"
 #include "classlib/AppEvnts.h"
 #include "classlib/Forms.h"

@@ -3,9 +3,9 @@
 
 #include "ZtrTool.h"
 
-#include "FChild.h"
-#include "Main.h"
-#include "Pictures.h"
+#include "document/FChild.h"
+#include "app/Main.h"
+#include "app/Pictures.h"
 #include "classlib/Buttons.h"
 #include "classlib/Canvas.h"
 #include "classlib/ExtCtrls.h"

@@ -2,9 +2,9 @@
 
 #include "ZtrTool.h"
 
-#include "FChild.h"
-#include "Main.h"
-#include "SimSnapshot.h"
+#include "document/FChild.h"
+#include "app/Main.h"
+#include "document/SimSnapshot.h"
 #include "sim/TruthTable.h"
 #include "stream/Errors.h"
 #include "stream/WholeFile.h"

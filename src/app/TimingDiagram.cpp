@@ -1,6 +1,6 @@
 #include "TimingDiagram.h"
 
-#include "FChild.h"
+#include "document/FChild.h"
 #include "Folders.h"
 #include "Pictures.h"
 #include "TimingRecording.h"

@@ -1,6 +1,6 @@
 #include "TimingRecording.h"
 
-#include "FChild.h"
+#include "document/FChild.h"
 #include "classlib/ExtCtrls.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 #include "Main.h"
 
 #include "ExcepLog.h"
-#include "FChild.h"
+#include "document/FChild.h"
 #include "Folders.h"
-#include "PatPanel.h"
+#include "document/PatPanel.h"
 #include "Sysinfo.h"
 #include "TimingDiagram.h"
 #include "Util.h"

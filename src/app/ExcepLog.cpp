@@ -1,7 +1,7 @@
 #include "ExcepLog.h"
 
 #include "Folders.h"
-#include "PatPanel.h"
+#include "document/PatPanel.h"
 #include "classlib/StdCtrls.h"
 
 #include <QClipboard>
