@@ -1,13 +1,15 @@
 #include "ChainNetwork.h"
 
-#include "document/FChild.h"
 #include "Util.h"
+#include "document/FChild.h"
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/Menus.h"
 #include "gates/LogicCmp.h"
 
-QRect ChainPlace(int i) { return {i % 36 * 55, i / 36 % 45 * 44, 50, 40}; }
+QRect ChainPlace(int i) {
+    return {i % 36 * 55, i / 36 % 45 * 44, 50, 40};
+}
 
 bool WriteChainNetwork(int n, const std::string &path) {
     TFormZentaroChild window(nullptr);

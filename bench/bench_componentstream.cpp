@@ -24,7 +24,8 @@ constexpr int ComponentCount = 10000;
 
 constexpr std::array<std::string_view, 4> KindNames = {"bkAND", "bkOR", "bkNOT", "bkXOR"};
 constexpr std::array<std::string_view, 4> AlignNames = {"alNone", "alTop", "alBottom", "alClient"};
-constexpr std::array<std::string_view, 4> StyleNames = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
+constexpr std::array<std::string_view, 4> StyleNames = {"fsBold", "fsItalic", "fsUnderline",
+                                                        "fsStrikeOut"};
 constexpr std::array<TIdentEntry, 2> ColorNames = {{{0, "clBlack"}, {0xFFFFFF, "clWhite"}}};
 
 // Tag plus 19 properties of its own: 20 written per component.
@@ -48,7 +49,8 @@ public:
     ZENTARO_CLASS_INFO()
     void ItemClick(TComponent *) {}
     void GetChildren(const std::function<void(TComponent *)> &proc, TComponent *) override {
-        for (TComponent *component : Components()) proc(component);
+        for (TComponent *component : Components())
+            proc(component);
     }
 };
 
@@ -112,7 +114,8 @@ void Fill(TBenchRoot &root) {
         item->OnClick = TEvent<TComponent *>("ItemClick", {});
         items.push_back(item);
     }
-    for (int i = 0; i < ComponentCount; ++i) items[i]->Source = items[(i * 7919) % ComponentCount];
+    for (int i = 0; i < ComponentCount; ++i)
+        items[i]->Source = items[(i * 7919) % ComponentCount];
 }
 
 QJsonValue JsonOf(const TBenchItem &item) {
@@ -156,8 +159,10 @@ struct Fixture {
         Fill(root);
         TWriter(Stream).WriteRootComponent(root);
         QJsonArray children;
-        for (TComponent *component : root.Components()) children.append(JsonOf(*static_cast<TBenchItem *>(component)));
-        Json = QJsonDocument(QJsonObject{{"class", "TBenchRoot"}, {"name", "Root"}, {"children", children}})
+        for (TComponent *component : root.Components())
+            children.append(JsonOf(*static_cast<TBenchItem *>(component)));
+        Json = QJsonDocument(
+                   QJsonObject{{"class", "TBenchRoot"}, {"name", "Root"}, {"children", children}})
                    .toJson(QJsonDocument::Compact);
     }
 };
@@ -176,8 +181,8 @@ void WriteStream(benchmark::State &state) {
         TWriter(stream).WriteRootComponent(root);
     }
     state.SetBytesProcessed(state.iterations() * stream.Size());
-    state.counters["components/s"] =
-        benchmark::Counter(double(state.iterations()) * ComponentCount, benchmark::Counter::kIsRate);
+    state.counters["components/s"] = benchmark::Counter(double(state.iterations()) * ComponentCount,
+                                                        benchmark::Counter::kIsRate);
 }
 
 void ReadStream(benchmark::State &state) {
@@ -190,8 +195,8 @@ void ReadStream(benchmark::State &state) {
         if (root.ComponentCount() != ComponentCount) state.SkipWithError("components lost");
     }
     state.SetBytesProcessed(state.iterations() * stream.Size());
-    state.counters["components/s"] =
-        benchmark::Counter(double(state.iterations()) * ComponentCount, benchmark::Counter::kIsRate);
+    state.counters["components/s"] = benchmark::Counter(double(state.iterations()) * ComponentCount,
+                                                        benchmark::Counter::kIsRate);
 }
 
 void ParseJson(benchmark::State &state) {
@@ -202,8 +207,8 @@ void ParseJson(benchmark::State &state) {
             state.SkipWithError("JSON not parsed");
     }
     state.SetBytesProcessed(state.iterations() * json.size());
-    state.counters["components/s"] =
-        benchmark::Counter(double(state.iterations()) * ComponentCount, benchmark::Counter::kIsRate);
+    state.counters["components/s"] = benchmark::Counter(double(state.iterations()) * ComponentCount,
+                                                        benchmark::Counter::kIsRate);
 }
 
 class RateReporter : public benchmark::ConsoleReporter {
@@ -224,7 +229,8 @@ BENCHMARK(ParseJson)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    std::printf("stream %lld bytes, JSON %lld bytes\n", static_cast<long long>(Data().Stream.Size()),
+    std::printf("stream %lld bytes, JSON %lld bytes\n",
+                static_cast<long long>(Data().Stream.Size()),
                 static_cast<long long>(Data().Json.size()));
     RateReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

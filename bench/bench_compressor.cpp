@@ -35,11 +35,13 @@ Bytes TextData() {
     std::sort(headers.begin(), headers.end());
     for (const auto &header : headers) {
         std::ifstream file(header, std::ios::binary);
-        data.insert(data.end(), std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        data.insert(data.end(), std::istreambuf_iterator<char>(file),
+                    std::istreambuf_iterator<char>());
         if (data.size() >= DataSize) break;
     }
     std::mt19937 random(1);
-    const char *words[] = {"int ", "return ", "struct ", "const ", "/* value */", "\n    ", "(", ");\n", "0x1F"};
+    const char *words[] = {"int ",   "return ", "struct ", "const ", "/* value */",
+                           "\n    ", "(",       ");\n",    "0x1F"};
     while (data.size() < DataSize) {
         const std::string word = words[random() % std::size(words)];
         data.insert(data.end(), word.begin(), word.end());
@@ -51,7 +53,8 @@ Bytes TextData() {
 Bytes RandomData() {
     Bytes data(DataSize);
     std::mt19937 random(2);
-    for (auto &byte : data) byte = std::uint8_t(random());
+    for (auto &byte : data)
+        byte = std::uint8_t(random());
     return data;
 }
 
@@ -60,7 +63,9 @@ const Bytes &Data(int kind) {
     return kind == 0 ? text : kind == 1 ? random : repeated;
 }
 
-const char *DataName(int kind) { return kind == 0 ? "text" : kind == 1 ? "random" : "repeated"; }
+const char *DataName(int kind) {
+    return kind == 0 ? "text" : kind == 1 ? "random" : "repeated";
+}
 
 // Each codec times one call over the whole buffer.
 enum class Codec { Zentaro, LZ4, Zlib1 };
@@ -78,7 +83,8 @@ Bytes Compress(Codec codec, const Bytes &input) {
     case Codec::LZ4: {
         Bytes out(std::size_t(LZ4_compressBound(int(input.size()))));
         const int n = LZ4_compress_default(reinterpret_cast<const char *>(input.data()),
-                                           reinterpret_cast<char *>(out.data()), int(input.size()), int(out.size()));
+                                           reinterpret_cast<char *>(out.data()), int(input.size()),
+                                           int(out.size()));
         out.resize(std::size_t(n));
         return out;
     }
@@ -97,7 +103,8 @@ void CompressBenchmark(benchmark::State &state, Codec codec, int kind) {
     const Bytes &input = Data(kind);
     TMemoryStream source(input.data(), std::int64_t(input.size())), destination;
     auto coder = std::make_unique<TFastCompress>();
-    Bytes out(std::max<std::size_t>(std::size_t(LZ4_compressBound(int(input.size()))), compressBound(uLong(input.size()))));
+    Bytes out(std::max<std::size_t>(std::size_t(LZ4_compressBound(int(input.size()))),
+                                    compressBound(uLong(input.size()))));
     std::size_t compressed = 0;
     for (auto _ : state) {
         switch (codec) {
@@ -107,9 +114,9 @@ void CompressBenchmark(benchmark::State &state, Codec codec, int kind) {
             compressed = std::size_t(coder->CompressStream(source, destination));
             break;
         case Codec::LZ4:
-            compressed = std::size_t(LZ4_compress_default(reinterpret_cast<const char *>(input.data()),
-                                                          reinterpret_cast<char *>(out.data()),
-                                                          int(input.size()), int(out.size())));
+            compressed = std::size_t(LZ4_compress_default(
+                reinterpret_cast<const char *>(input.data()), reinterpret_cast<char *>(out.data()),
+                int(input.size()), int(out.size())));
             break;
         case Codec::Zlib1: {
             uLongf n = uLongf(out.size());
@@ -139,9 +146,9 @@ void DecompressBenchmark(benchmark::State &state, Codec codec, int kind) {
             produced = std::size_t(coder->DecompressStream(source, destination));
             break;
         case Codec::LZ4:
-            produced = std::size_t(LZ4_decompress_safe(reinterpret_cast<const char *>(packed.data()),
-                                                       reinterpret_cast<char *>(out.data()),
-                                                       int(packed.size()), int(out.size())));
+            produced = std::size_t(LZ4_decompress_safe(
+                reinterpret_cast<const char *>(packed.data()), reinterpret_cast<char *>(out.data()),
+                int(packed.size()), int(out.size())));
             break;
         case Codec::Zlib1: {
             uLongf n = uLongf(out.size());
@@ -162,7 +169,8 @@ public:
     std::map<std::string, double> speed;
     void ReportRuns(const std::vector<Run> &runs) override {
         for (const Run &run : runs)
-            if (!run.error_occurred) speed[run.benchmark_name()] = run.counters.at("bytes_per_second");
+            if (!run.error_occurred)
+                speed[run.benchmark_name()] = run.counters.at("bytes_per_second");
         ConsoleReporter::ReportRuns(runs);
     }
 };
@@ -174,8 +182,10 @@ int main(int argc, char **argv) {
     for (int kind = 0; kind < 3; ++kind)
         for (Codec codec : codecs) {
             const std::string suffix = std::string(CodecName(codec)) + "/" + DataName(kind);
-            benchmark::RegisterBenchmark(("compress/" + suffix).c_str(), CompressBenchmark, codec, kind);
-            benchmark::RegisterBenchmark(("decompress/" + suffix).c_str(), DecompressBenchmark, codec, kind);
+            benchmark::RegisterBenchmark(("compress/" + suffix).c_str(), CompressBenchmark, codec,
+                                         kind);
+            benchmark::RegisterBenchmark(("decompress/" + suffix).c_str(), DecompressBenchmark,
+                                         codec, kind);
         }
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
@@ -186,10 +196,11 @@ int main(int argc, char **argv) {
         for (int kind = 0; kind < 3; ++kind)
             for (Codec anchor : {Codec::LZ4, Codec::Zlib1}) {
                 const std::string ours = std::string(direction) + "/zentaro/" + DataName(kind);
-                const std::string theirs = std::string(direction) + "/" + CodecName(anchor) + "/" + DataName(kind);
+                const std::string theirs =
+                    std::string(direction) + "/" + CodecName(anchor) + "/" + DataName(kind);
                 if (reporter.speed.count(ours) && reporter.speed.count(theirs))
-                    std::printf("  %-10s %-8s vs %-5s  %7.3f\n", direction, DataName(kind), CodecName(anchor),
-                                reporter.speed[ours] / reporter.speed[theirs]);
+                    std::printf("  %-10s %-8s vs %-5s  %7.3f\n", direction, DataName(kind),
+                                CodecName(anchor), reporter.speed[ours] / reporter.speed[theirs]);
             }
     benchmark::Shutdown();
     return 0;

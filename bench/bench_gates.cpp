@@ -21,11 +21,11 @@
 // A row disturbed by other programs (see "Other load") is run again, up to K times in all.
 // Each row is a child process: bench_gates --row SCENARIO DESIGN N, printing one "ROW" line.
 
-#include "document/FChild.h"
 #include "app/TimingDiagram.h"
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
+#include "document/FChild.h"
 #include "gates/LogicCmp.h"
 
 #include <QApplication>
@@ -475,7 +475,8 @@ int RunRow(int &argc, char **argv, const TOptions &options, const QString &scena
     }
     TWinControl &surface = network ? static_cast<TWinControl &>(*network->ScrollBoxCli) : form;
     // In a scroll box only the visible part counts: every gate must be on screen.
-    const QSize client = network ? network->ScrollBoxCli->ViewSize() : QSize(form.ClientWidth(), form.ClientHeight());
+    const QSize client = network ? network->ScrollBoxCli->ViewSize()
+                                 : QSize(form.ClientWidth(), form.ClientHeight());
     const int clientWidth = client.width(), clientHeight = client.height();
     const TGrid grid = FitGrid(n, clientWidth, clientHeight);
     if (grid.Columns * grid.Rows < n) {
@@ -859,11 +860,13 @@ int RunTable(const TOptions &options) {
                              Rate(*ours) >= 0.8 * Rate(*ceiling) && Number(*ours, "p99") <= 20});
     if (const TRow *window = find("busy", "window", 1000))
         if (const TRow *diagram = find("busy", "diagram", 1000))
-            goals.push_back({"busy, N = 1000: with the timing diagram open >= 0.9x the same network window without it",
+            goals.push_back({"busy, N = 1000: with the timing diagram open >= 0.9x the same "
+                             "network window without it",
                              Rate(*diagram) >= 0.9 * Rate(*window)});
     if (const TRow *ours = find("wired", "ours", 2000))
         if (const TRow *bare = find("wired", "nowires", 2000))
-            goals.push_back({"wired, N = 2000 (1000 clocks, 1000 lamps): >= 0.8x without wires and GUI p99 <= 20 ms",
+            goals.push_back({"wired, N = 2000 (1000 clocks, 1000 lamps): >= 0.8x without wires and "
+                             "GUI p99 <= 20 ms",
                              Rate(*ours) >= 0.8 * Rate(*bare) && Number(*ours, "p99") <= 20});
     if (!goals.empty()) std::printf("\n");
     for (const TGoal &goal : goals)
@@ -872,9 +875,10 @@ int RunTable(const TOptions &options) {
 }
 
 void Usage() {
-    std::fprintf(stderr,
-                 "usage: bench_gates [--seconds S] [--warmup S] [--counts N,N,...] "
-                 "[--scenarios quiet,busy,wired] [--delay MS] [--repeat R] [--attempts K] [--details]\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_gates [--seconds S] [--warmup S] [--counts N,N,...] "
+        "[--scenarios quiet,busy,wired] [--delay MS] [--repeat R] [--attempts K] [--details]\n");
 }
 
 } // namespace

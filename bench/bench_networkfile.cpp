@@ -1,8 +1,8 @@
-// Times opening, saving and closing a network of gates wired in chains, the way the program does it,
-// against the plain floor of the same work: a small Qt program creating as many child widgets in a
-// scroll area and as many detached threads (256 KiB stacks) blocked on a condition variable, then
-// telling the threads to stop without joining them and deleting the widgets. The floor runs in a
-// process of its own, forked before Qt starts any thread, so that neither side's threads and
+// Times opening, saving and closing a network of gates wired in chains, the way the program does
+// it, against the plain floor of the same work: a small Qt program creating as many child widgets
+// in a scroll area and as many detached threads (256 KiB stacks) blocked on a condition variable,
+// then telling the threads to stop without joining them and deleting the widgets. The floor runs in
+// a process of its own, forked before Qt starts any thread, so that neither side's threads and
 // mappings weigh on the other; both sizes and both sides run interleaved, so the ratios share the
 // machine's noise. Every round waits, untimed, until the last round's threads have really gone.
 //   bench_networkfile [N] [ROUNDS] [ours]   (defaults 10000 and 3; N/10 is run too; medians shown;
@@ -11,9 +11,9 @@
 // save <= 0.2x the open.
 
 #include "ChainNetwork.h"
-#include "document/FChild.h"
-#include "app/Main.h"
 #include "Util.h"
+#include "app/Main.h"
+#include "document/FChild.h"
 
 #include "classlib/Forms.h"
 #include "gates/UpdateDispatcher.h"
@@ -44,7 +44,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -90,7 +92,8 @@ void StartPlainThread() {
 std::size_t Tasks() {
     std::size_t count = 0;
     if (DIR *tasks = opendir("/proc/self/task")) {
-        while (const dirent *entry = readdir(tasks)) count += entry->d_name[0] != '.';
+        while (const dirent *entry = readdir(tasks))
+            count += entry->d_name[0] != '.';
         closedir(tasks);
     }
     return count;
@@ -104,8 +107,11 @@ void AwaitThreads(const std::function<std::size_t()> &live, std::size_t tasks) {
         QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
-    while (live() > 0) pause();
-    for (const auto end = Clock::now() + std::chrono::seconds(2); Tasks() > tasks && Clock::now() < end;) pause();
+    while (live() > 0)
+        pause();
+    for (const auto end = Clock::now() + std::chrono::seconds(2);
+         Tasks() > tasks && Clock::now() < end;)
+        pause();
 }
 
 struct TTimes {
@@ -178,7 +184,8 @@ struct TFloorProcess {
     }
     TTimes Run(int n) const {
         TTimes times{};
-        if (write(Requests, &n, sizeof n) != sizeof n || read(Answers, &times, sizeof times) != sizeof times) {
+        if (write(Requests, &n, sizeof n) != sizeof n ||
+            read(Answers, &times, sizeof times) != sizeof times) {
             std::fprintf(stderr, "bench_networkfile: the floor's process failed\n");
             std::exit(1);
         }
@@ -245,8 +252,9 @@ int main(int argc, char *argv[]) {
     const std::size_t tasks = Tasks();
     std::vector<TSize> sizes;
     for (int size : {n / 10, n}) {
-        const std::string path =
-            QDir::temp().filePath(QStringLiteral("bench_networkfile_%1.ZTR").arg(size)).toStdString();
+        const std::string path = QDir::temp()
+                                     .filePath(QStringLiteral("bench_networkfile_%1.ZTR").arg(size))
+                                     .toStdString();
         if (!WriteChainNetwork(size, path)) {
             std::fprintf(stderr, "bench_networkfile: cannot write %s\n", path.c_str());
             return 1;
@@ -254,7 +262,8 @@ int main(int argc, char *argv[]) {
         sizes.push_back({size, path, {}, {}, {}, {}, {}});
     }
     AwaitThreads([] { return TUpdateDispatcher::Instance()->LiveThreads(); }, tasks);
-    const std::string copy = QDir::temp().filePath(QStringLiteral("bench_networkfile_copy.ZTR")).toStdString();
+    const std::string copy =
+        QDir::temp().filePath(QStringLiteral("bench_networkfile_copy.ZTR")).toStdString();
 
     // Not counted: the first widgets and threads of a process pay for fonts, styles and caches.
     if (withFloor) floorProcess.Run(sizes[0].N);
@@ -272,22 +281,27 @@ int main(int argc, char *argv[]) {
         }
 
     std::printf("Gates in chains of 20, median of %d rounds, seconds\n", rounds);
-    std::printf("| N | floor create | floor destroy | open | close | save | open+close / floor | save / open |\n"
+    std::printf("| N | floor create | floor destroy | open | close | save | open+close / floor | "
+                "save / open |\n"
                 "|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     for (const TSize &size : sizes)
-        std::printf("| %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.2fx | %.2fx |\n", size.N, Median(size.Create),
-                    Median(size.Destroy), Median(size.Open), Median(size.Close), Median(size.Save),
-                    size.Ours() / size.Floor(), Median(size.Save) / Median(size.Open));
+        std::printf("| %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.2fx | %.2fx |\n", size.N,
+                    Median(size.Create), Median(size.Destroy), Median(size.Open),
+                    Median(size.Close), Median(size.Save), size.Ours() / size.Floor(),
+                    Median(size.Save) / Median(size.Open));
     const TSize &small = sizes[0], &large = sizes[1];
     const double vsFloor = large.Ours() / large.Floor(), growth = large.Ours() / small.Ours(),
                  saveRatio = Median(large.Save) / Median(large.Open);
-    std::printf("\nGrowth %d/%d: ours %.1fx, floor %.1fx\n", large.N, small.N, growth, large.Floor() / small.Floor());
-    std::printf("Goals at %d: open+close <= 1.5x the floor: %.2fx %s; growth <= 11x: %.1fx %s; save <= 0.2x the open: "
+    std::printf("\nGrowth %d/%d: ours %.1fx, floor %.1fx\n", large.N, small.N, growth,
+                large.Floor() / small.Floor());
+    std::printf("Goals at %d: open+close <= 1.5x the floor: %.2fx %s; growth <= 11x: %.1fx %s; "
+                "save <= 0.2x the open: "
                 "%.2fx %s\n",
-                large.N, vsFloor, vsFloor <= 1.5 ? "met" : "MISSED", growth, growth <= 11 ? "met" : "MISSED",
-                saveRatio, saveRatio <= 0.2 ? "met" : "MISSED");
+                large.N, vsFloor, vsFloor <= 1.5 ? "met" : "MISSED", growth,
+                growth <= 11 ? "met" : "MISSED", saveRatio, saveRatio <= 0.2 ? "met" : "MISSED");
     if (withFloor) floorProcess.Stop();
-    for (const TSize &size : sizes) std::remove(size.Path.c_str());
+    for (const TSize &size : sizes)
+        std::remove(size.Path.c_str());
     std::remove(copy.c_str());
     return 0;
 }

@@ -18,10 +18,10 @@
 // Goals: >= 20 M evaluations/s for 10,000 mixed ports; >= 1,000x real time for 1,000 ports at
 // 10 ms; recording every output <= 1.5x the time of the same run without it.
 
-#include "document/FChild.h"
 #include "app/Main.h"
-#include "document/SimSnapshot.h"
 #include "classlib/AppEvnts.h"
+#include "document/FChild.h"
+#include "document/SimSnapshot.h"
 #include "sim/Recorder.h"
 #include "sim/Simulator.h"
 

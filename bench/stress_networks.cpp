@@ -9,9 +9,9 @@
 // Exit status: 0 when every round went as expected and the heap came back, 1 otherwise.
 
 #include "ChainNetwork.h"
-#include "document/FChild.h"
-#include "app/Main.h"
 #include "Sanitizers.h"
+#include "app/Main.h"
+#include "document/FChild.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
@@ -49,9 +49,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
-[[noreturn]] void Fail(const std::string &what) { throw std::runtime_error(what); }
+[[noreturn]] void Fail(const std::string &what) {
+    throw std::runtime_error(what);
+}
 
 struct TMemory {
     // CachedMiB: what emptying Qt's pixmap cache gave back.
@@ -79,7 +83,8 @@ TMemory Measure() {
     std::ifstream("/proc/self/statm") >> pages >> resident;
     QPixmapCache::clear();
     const double mib = 1024.0 * 1024.0;
-    return {double(resident) * double(sysconf(_SC_PAGESIZE)) / mib, heap / mib, (heap - HeapBytes()) / mib};
+    return {double(resident) * double(sysconf(_SC_PAGESIZE)) / mib, heap / mib,
+            (heap - HeapBytes()) / mib};
 }
 
 // Lets the event loop run (gates evaluate, windows paint, deferred deletes happen) for ms.
@@ -112,7 +117,8 @@ void ChooseFromMenu(TFormZentaroChild &window, TLogicalPort *port, TMenuItem *it
         if (QWidget *menu = QApplication::activePopupWidget()) menu->close();
     });
     window.PopupMenuPort->Popup(port->Widget()->mapToGlobal(QPoint(25, 20)), port);
-    if (window.PopupMenuPort->PopupComponent() != port) Fail("the kind menu did not open on the gate");
+    if (window.PopupMenuPort->PopupComponent() != port)
+        Fail("the kind menu did not open on the gate");
     item->Click();
 }
 
@@ -124,14 +130,16 @@ TLogicalPort *Port(TFormZentaroChild &window, const std::string &name) {
 
 int PortCount(const TFormZentaroChild &window) {
     int count = 0;
-    for (const TComponent *component : window.Components()) count += dynamic_cast<const TLogicalPort *>(component) != nullptr;
+    for (const TComponent *component : window.Components())
+        count += dynamic_cast<const TLogicalPort *>(component) != nullptr;
     return count;
 }
 
 int HighOutputs(const TFormZentaroChild &window) {
     int count = 0;
     for (const TComponent *component : window.Components())
-        if (const auto *port = dynamic_cast<const TLogicalPort *>(component)) count += port->Output() != 0;
+        if (const auto *port = dynamic_cast<const TLogicalPort *>(component))
+            count += port->Output() != 0;
     return count;
 }
 
@@ -154,7 +162,8 @@ struct TRound {
     int HighOutputs = 0;
 };
 
-TRound Round(TFormZentaroMain &mainWindow, const std::string &path, int gates, int runMs, int round) {
+TRound Round(TFormZentaroMain &mainWindow, const std::string &path, int gates, int runMs,
+             int round) {
     const auto start = Clock::now();
     TRound done{};
     TFormZentaroChild *window = mainWindow.OpenNetworkWindow(path);
@@ -178,20 +187,24 @@ TRound Round(TFormZentaroMain &mainWindow, const std::string &path, int gates, i
     ChooseFromMenu(*window, added, window->PopItemXOR);
     window->LogicalPortDragDrop(added, feedA, 5, 5);
     window->LogicalPortDragDrop(added, feedB, 5, added->Height() - 5);
-    if (added->PortType() != TLogicalPortType::logXOR || added->InAComp() != feedA || added->InBComp() != feedB)
+    if (added->PortType() != TLogicalPortType::logXOR || added->InAComp() != feedA ||
+        added->InBComp() != feedB)
         Fail("the added gate was not retyped and wired");
 
     // Deleting a gate tells the others, which let go of their wires to it: the chain's clock, a
     // gate in the middle and one that feeds the new gate.
     TLogicalPort *follower = Port(*window, "LogPort" + std::to_string(chain + 6));
     for (int number : {chain + 1, chain + 10, chain + 5})
-        ChooseFromMenu(*window, Port(*window, "LogPort" + std::to_string(number)), window->PopItemDelete);
-    if (PortCount(*window) != gates - 2 || added->InAComp() != nullptr || follower->InAComp() != nullptr)
+        ChooseFromMenu(*window, Port(*window, "LogPort" + std::to_string(number)),
+                       window->PopItemDelete);
+    if (PortCount(*window) != gates - 2 || added->InAComp() != nullptr ||
+        follower->InAComp() != nullptr)
         Fail("a deleted gate is still there or still wired");
     if (window->UndoStack.count() != 7) Fail("an edit was not recorded");
     // Undo reads back every gate the edit changed, so the gates are looked up again afterwards.
     window->Undo();
-    if (Port(*window, addedName)->InAComp() == nullptr) Fail("undoing the deletion did not wire the gate again");
+    if (Port(*window, addedName)->InAComp() == nullptr)
+        Fail("undoing the deletion did not wire the gate again");
     window->Redo();
     done.Edit = Since(phase);
 
@@ -199,8 +212,10 @@ TRound Round(TFormZentaroMain &mainWindow, const std::string &path, int gates, i
     Run(*window, runMs / 2);
     ToggleActive(*window);
     phase = Clock::now();
-    while (window->CanUndo()) window->Undo();
-    if (window->Modified || PortCount(*window) != gates) Fail("undoing every edit did not give the file's network back");
+    while (window->CanUndo())
+        window->Undo();
+    if (window->Modified || PortCount(*window) != gates)
+        Fail("undoing every edit did not give the file's network back");
     done.Edit += Since(phase);
 
     // Every other round the window closes while its network runs.
@@ -232,11 +247,15 @@ int main(int argc, char *argv[]) {
     const int gates = argc > 2 ? std::atoi(argv[2]) : 1000;
     const int runMs = argc > 3 ? std::atoi(argv[3]) : 75;
     if (rounds < 2 || gates < 20 || gates % 20 != 0 || runMs < 2) {
-        std::fprintf(stderr, "usage: stress_networks [ROUNDS >= 2] [GATES, a multiple of 20] [RUN_MS >= 2]\n");
+        std::fprintf(
+            stderr,
+            "usage: stress_networks [ROUNDS >= 2] [GATES, a multiple of 20] [RUN_MS >= 2]\n");
         return 2;
     }
     const std::string path =
-        QDir::temp().filePath(QStringLiteral("stress_networks_%1_%2.ZTR").arg(gates).arg(getpid())).toStdString();
+        QDir::temp()
+            .filePath(QStringLiteral("stress_networks_%1_%2.ZTR").arg(gates).arg(getpid()))
+            .toStdString();
 
     int status = 0;
     try {
@@ -249,12 +268,14 @@ int main(int argc, char *argv[]) {
         TMemory first{}, end{};
         TRound total{};
         std::printf("%d networks of %d gates, %d ms running\n", rounds, gates, runMs);
-        std::printf("| round | s | open | edit | close | high outputs | RSS MiB | heap MiB | of it Qt's pixmap cache, KiB |\n"
+        std::printf("| round | s | open | edit | close | high outputs | RSS MiB | heap MiB | of it "
+                    "Qt's pixmap cache, KiB |\n"
                     "|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
         for (int round = 0; round < rounds; ++round) {
             const TRound done = Round(mainWindow, path, gates, runMs, round);
             const TMemory now = Measure();
-            if (round == 0) first = now;
+            if (round == 0)
+                first = now;
             else {
                 total.Seconds += done.Seconds;
                 total.Open += done.Open;
@@ -262,19 +283,22 @@ int main(int argc, char *argv[]) {
                 total.Close += done.Close;
             }
             end = now;
-            std::printf("| %d | %.3f | %.3f | %.3f | %.3f | %d | %.1f | %.2f | %.1f |\n", round + 1, done.Seconds,
-                        done.Open, done.Edit, done.Close, done.HighOutputs, now.RssMiB, now.HeapMiB,
-                        now.CachedMiB * 1024);
+            std::printf("| %d | %.3f | %.3f | %.3f | %.3f | %d | %.1f | %.2f | %.1f |\n", round + 1,
+                        done.Seconds, done.Open, done.Edit, done.Close, done.HighOutputs,
+                        now.RssMiB, now.HeapMiB, now.CachedMiB * 1024);
             std::fflush(stdout);
         }
         const double heapRatio = end.HeapMiB / first.HeapMiB;
         const double later = rounds - 1;
-        std::printf("\nPer network (mean of rounds 2-%d): %.3f s, of it open %.3f s, edit and undo %.3f s, close and "
+        std::printf("\nPer network (mean of rounds 2-%d): %.3f s, of it open %.3f s, edit and undo "
+                    "%.3f s, close and "
                     "threads gone %.3f s\n",
-                    rounds, total.Seconds / later, total.Open / later, total.Edit / later, total.Close / later);
-        std::printf("RSS  MiB: start %.1f, after round 1 %.1f, end %.1f (end / round 1 %.3fx)\n", start.RssMiB,
-                    first.RssMiB, end.RssMiB, end.RssMiB / first.RssMiB);
-        std::printf("Heap MiB: start %.2f, after round 1 %.2f, end %.2f (end / round 1 %.3fx, %+.1f KiB a round)\n",
+                    rounds, total.Seconds / later, total.Open / later, total.Edit / later,
+                    total.Close / later);
+        std::printf("RSS  MiB: start %.1f, after round 1 %.1f, end %.1f (end / round 1 %.3fx)\n",
+                    start.RssMiB, first.RssMiB, end.RssMiB, end.RssMiB / first.RssMiB);
+        std::printf("Heap MiB: start %.2f, after round 1 %.2f, end %.2f (end / round 1 %.3fx, "
+                    "%+.1f KiB a round)\n",
                     start.HeapMiB, first.HeapMiB, end.HeapMiB, heapRatio,
                     (end.HeapMiB - first.HeapMiB) * 1024 / (rounds - 1));
         if (heapRatio > 1.10) {

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     TMemoryStream packed;
     ObjectTextToBinary(text, packed);
-    if (packed.Size() != source.Position() || std::memcmp(packed.Memory(), data, std::size_t(packed.Size())) != 0)
+    if (packed.Size() != source.Position() ||
+        std::memcmp(packed.Memory(), data, std::size_t(packed.Size())) != 0)
         std::abort();
     return 0;
 }

@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     auto third = std::make_unique<TForm>(nullptr);
     if (!Read(second.Memory(), std::size_t(second.Size()), *third)) std::abort();
     const TMemoryStream last = Written(*third);
-    if (second.Size() != last.Size() || std::memcmp(second.Memory(), last.Memory(), std::size_t(last.Size())) != 0)
+    if (second.Size() != last.Size() ||
+        std::memcmp(second.Memory(), last.Memory(), std::size_t(last.Size())) != 0)
         std::abort();
     return 0;
 }

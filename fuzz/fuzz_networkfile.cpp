@@ -1,8 +1,8 @@
 // Arbitrary bytes as a network file opened into a network window, the way the program opens one:
 // the load must fail cleanly or succeed, and a loaded network must save, load and save again to
 // the same bytes.
-#include "document/FChild.h"
 #include "Util.h"
+#include "document/FChild.h"
 
 #include "stream/MemoryStream.h"
 
@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     auto third = Load(second.Memory(), std::size_t(second.Size()), ok);
     if (!ok) std::abort();
     const TMemoryStream last = NetworkFileImage(*third);
-    if (second.Size() != last.Size() || std::memcmp(second.Memory(), last.Memory(), std::size_t(last.Size())) != 0)
+    if (second.Size() != last.Size() ||
+        std::memcmp(second.Memory(), last.Memory(), std::size_t(last.Size())) != 0)
         std::abort();
     return 0;
 }

@@ -43,7 +43,8 @@ void CheckTextForm(const std::uint8_t *data, std::size_t size) {
     }
     TMemoryStream packed;
     ObjectTextToBinary(text, packed);
-    if (packed.Size() != source.Position() || std::memcmp(packed.Memory(), data, std::size_t(packed.Size())) != 0)
+    if (packed.Size() != source.Position() ||
+        std::memcmp(packed.Memory(), data, std::size_t(packed.Size())) != 0)
         std::abort();
 }
 
@@ -60,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     TTestRoot third;
     if (!Read(second.Memory(), std::size_t(second.Size()), third)) std::abort();
     const TMemoryStream last = Written(third);
-    if (second.Size() != last.Size() || std::memcmp(second.Memory(), last.Memory(), std::size_t(last.Size())) != 0)
+    if (second.Size() != last.Size() ||
+        std::memcmp(second.Memory(), last.Memory(), std::size_t(last.Size())) != 0)
         std::abort();
     return 0;
 }

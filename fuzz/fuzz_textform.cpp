@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     TMemoryStream second;
     ObjectTextToBinary(text, second);
-    if (second.Size() != first.Size() || std::memcmp(second.Memory(), first.Memory(), std::size_t(first.Size())) != 0)
+    if (second.Size() != first.Size() ||
+        std::memcmp(second.Memory(), first.Memory(), std::size_t(first.Size())) != 0)
         std::abort();
     second.Seek(0);
     if (ObjectBinaryToText(second) != text) std::abort();

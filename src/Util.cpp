@@ -106,7 +106,8 @@ int TFastCompress::CompressBlock(int count) {
             o += 2;
             items = 0;
         }
-        const int run = count - p >= MinRunLength && in[p + 1] == in[p] ? RunLength(in + p, count - p) : 0;
+        const int run =
+            count - p >= MinRunLength && in[p + 1] == in[p] ? RunLength(in + p, count - p) : 0;
         int matchPosition, matchLength;
         if (run != 0) {
             const unsigned value = run - MinRunLength;
@@ -117,7 +118,8 @@ int TFastCompress::CompressBlock(int count) {
             p += run;
             control = (control << 1) | 1;
         } else if (FindMatchAt(HashTable, in, p, count, matchPosition, matchLength)) {
-            StoreBigEndian16(out + o, (unsigned(p - matchPosition) << 4) | unsigned(matchLength - 3));
+            StoreBigEndian16(out + o,
+                             (unsigned(p - matchPosition) << 4) | unsigned(matchLength - 3));
             o += 2;
             p += matchLength;
             control = (control << 1) | 1;
@@ -138,7 +140,8 @@ int TFastCompress::CompressBlock(int count) {
 }
 
 int TFastCompress::DecompressBlock(int length) {
-    if (length < 0 || length > MaxBlockLength) [[unlikely]] throw ECompressError("Block length out of range");
+    if (length < 0 || length > MaxBlockLength) [[unlikely]]
+        throw ECompressError("Block length out of range");
     const std::uint8_t *in = InBuffer;
     std::uint8_t *out = OutBuffer;
     if (length == 0) return 0;
@@ -181,7 +184,8 @@ int TFastCompress::DecompressBlock(int length) {
         if (distance == 0) [[unlikely]] {
             if (length - q < 4) throw ECompressError("Run cut off by the end of its block");
             const int count = ((in[q + 1] << 8) | in[q + 2]) + MinRunLength;
-            if (count > BlockSize - o) throw ECompressError("Block decodes to more than 4096 bytes");
+            if (count > BlockSize - o)
+                throw ECompressError("Block decodes to more than 4096 bytes");
             std::memset(out + o, in[q + 3], static_cast<std::size_t>(count));
             o += count;
             q += 4;
@@ -199,7 +203,8 @@ int TFastCompress::DecompressBlock(int length) {
                 std::memcpy(target + 8, source + 8, 8);
                 std::memcpy(target + 16, source + 16, 8);
             } else {
-                for (int i = 0; i < matchLength; ++i) target[i] = source[i];
+                for (int i = 0; i < matchLength; ++i)
+                    target[i] = source[i];
             }
             o += matchLength;
             q += 2;
@@ -227,7 +232,7 @@ std::int64_t TFastCompress::CompressStream(TMemoryStream &source, TMemoryStream 
 }
 
 std::int64_t TFastCompress::DecompressStream(TMemoryStream &source, TMemoryStream &destination,
-                                            std::int64_t limit) {
+                                             std::int64_t limit) {
     const std::int64_t start = destination.Position();
     while (source.Position() < source.Size()) {
         std::uint8_t frame[2];
@@ -272,7 +277,8 @@ TMemoryStream NetworkFileImage(TMemoryStream &componentStream) {
 
     TMemoryStream image;
     image.Write(FileMagic, sizeof FileMagic);
-    if (TFastCompress().CompressStream(body, image) < 0) throw ECompressError("Cannot compress the network");
+    if (TFastCompress().CompressStream(body, image) < 0)
+        throw ECompressError("Cannot compress the network");
     return image;
 }
 
@@ -290,16 +296,19 @@ namespace {
 TMemoryStream DecodedStream(TMemoryStream &image, std::string &damage) {
     image.Seek(0);
     std::uint8_t magic[sizeof FileMagic] = {};
-    if (image.Read(magic, sizeof magic) < std::int64_t(sizeof magic) || std::memcmp(magic, FileMagic, sizeof magic) != 0)
+    if (image.Read(magic, sizeof magic) < std::int64_t(sizeof magic) ||
+        std::memcmp(magic, FileMagic, sizeof magic) != 0)
         throw EStreamError("Not a network file: the first 10 bytes are not the magic");
     // Whatever the decoding gives is read on: a damaged body fails in the reader, which then
     // names the damage as the cause.
     TMemoryStream body;
     const std::int64_t decoded = TFastCompress().DecompressStream(image, body, MaxBodySize);
     if (decoded == 0 && image.Position() < image.Size())
-        damage = "a compressed frame is longer than the whole file (file byte " + std::to_string(image.Position()) + ")";
+        damage = "a compressed frame is longer than the whole file (file byte " +
+                 std::to_string(image.Position()) + ")";
     else if (decoded < 0)
-        damage = "the compressed body does not decode past file byte " + std::to_string(image.Position());
+        damage = "the compressed body does not decode past file byte " +
+                 std::to_string(image.Position());
     const auto fail = [&damage](const std::string &reason) {
         throw EStreamError(damage.empty() ? reason : reason + "; " + damage);
     };
@@ -338,7 +347,8 @@ void ReadNetworkFile(const std::string &fileName, TComponent &window,
     ReadNetworkImage(image, window, std::move(nameTaken));
 }
 
-void ReadNetworkImage(TMemoryStream &image, TComponent &window, std::function<bool(std::string_view)> nameTaken) {
+void ReadNetworkImage(TMemoryStream &image, TComponent &window,
+                      std::function<bool(std::string_view)> nameTaken) {
     std::string damage;
     TMemoryStream stream = DecodedStream(image, damage);
     TReader reader(stream, std::move(nameTaken));

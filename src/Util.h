@@ -16,8 +16,8 @@ class TMemoryStream;
 // byte for byte, so even which match gets picked is fixed, not a tuning choice.
 class TFastCompress {
 public:
-    static constexpr int BlockSize = 4096;         // input bytes per block, decoded bytes at most
-    static constexpr int MaxBlockLength = 4097;    // a stored block: kind byte + 4096 bytes
+    static constexpr int BlockSize = 4096;      // input bytes per block, decoded bytes at most
+    static constexpr int MaxBlockLength = 4097; // a stored block: kind byte + 4096 bytes
     static constexpr int BufferSize = 8193;
     static constexpr int HashSize = 4096;
     static constexpr std::uint8_t KindCoded = 0x40;

@@ -45,7 +45,8 @@ void TestApplication::exceptionsFromHandlersReachTheApplication() {
         try {
             std::rethrow_exception(error);
         } catch (const std::exception &e) {
-            reports << QString("%1: %2").arg(sender ? QString::fromStdString(sender->Name()) : "none", e.what());
+            reports << QString("%1: %2").arg(
+                sender ? QString::fromStdString(sender->Name()) : "none", e.what());
         }
     };
     QTest::mouseClick(box->Widget(), Qt::LeftButton, {}, {5, 5});

@@ -33,21 +33,23 @@ public:
 };
 
 const TClassInfo &TBox::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TBox, TGraphicControl>("TBox")
-                                       .Reference("PopupMenu", &TBox::PopupMenu, &TBox::SetPopupMenu)
-                                       .Enumeration("DragMode", DragModeNames, &TBox::DragMode, &TBox::SetDragMode)
-                                       .Default(0)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TBox, TGraphicControl>("TBox")
+            .Reference("PopupMenu", &TBox::PopupMenu, &TBox::SetPopupMenu)
+            .Enumeration("DragMode", DragModeNames, &TBox::DragMode, &TBox::SetDragMode)
+            .Default(0)
+            .Build();
     return info;
 }
 
 const TClassInfo &TBin::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TBin, TWinControl>("TBin")
-                                       .Enumeration("Align", AlignNames, &TBin::Align, &TBin::SetAlign)
-                                       .Default(0)
-                                       .Integer("TabOrder", &TBin::TabOrder, &TBin::SetTabOrder)
-                                       .Default(-1)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TBin, TWinControl>("TBin")
+            .Enumeration("Align", AlignNames, &TBin::Align, &TBin::SetAlign)
+            .Default(0)
+            .Integer("TabOrder", &TBin::TabOrder, &TBin::SetTabOrder)
+            .Default(-1)
+            .Build();
     return info;
 }
 
@@ -69,13 +71,15 @@ TBox *NewBox(TForm &form, TWinControl &parent, const std::string &name, QRect bo
 // While a button is held, the pressed widget receives the mouse wherever it goes.
 void MoveWhilePressed(QWidget *pressed, QWidget *over, QPoint at) {
     const QPoint global = over->mapToGlobal(at);
-    QMouseEvent move(QEvent::MouseMove, pressed->mapFromGlobal(global), global, Qt::NoButton, Qt::LeftButton, {});
+    QMouseEvent move(QEvent::MouseMove, pressed->mapFromGlobal(global), global, Qt::NoButton,
+                     Qt::LeftButton, {});
     QApplication::sendEvent(pressed, &move);
 }
 
 void ReleaseOver(QWidget *pressed, QWidget *over, QPoint at) {
     const QPoint global = over->mapToGlobal(at);
-    QMouseEvent release(QEvent::MouseButtonRelease, pressed->mapFromGlobal(global), global, Qt::LeftButton, {}, {});
+    QMouseEvent release(QEvent::MouseButtonRelease, pressed->mapFromGlobal(global), global,
+                        Qt::LeftButton, {}, {});
     QApplication::sendEvent(pressed, &release);
 }
 
@@ -84,16 +88,20 @@ struct DragLog {
     void Watch(TBox &box, bool accepts) {
         box.SetDragMode(TDragMode::dmAutomatic);
         if (accepts)
-            box.OnDragOver = [](TComponent *, TComponent *, int, int, TDragState, bool &accept) { accept = true; };
+            box.OnDragOver = [](TComponent *, TComponent *, int, int, TDragState, bool &accept) {
+                accept = true;
+            };
         box.OnDragDrop = [this](TComponent *sender, TComponent *source, int x, int y) {
             Events << QString("drop %1<-%2 at %3,%4")
-                          .arg(QString::fromStdString(sender->Name()), QString::fromStdString(source->Name()))
+                          .arg(QString::fromStdString(sender->Name()),
+                               QString::fromStdString(source->Name()))
                           .arg(x)
                           .arg(y);
         };
         box.OnEndDrag = [this](TComponent *sender, TComponent *target, int, int) {
-            Events << QString("end %1 on %2").arg(QString::fromStdString(sender->Name()),
-                                                  target ? QString::fromStdString(target->Name()) : "nothing");
+            Events << QString("end %1 on %2")
+                          .arg(QString::fromStdString(sender->Name()),
+                               target ? QString::fromStdString(target->Name()) : "nothing");
         };
     }
 };
@@ -158,11 +166,21 @@ void TestClassLib::hintParts_data() {
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QString>("shortHint");
     QTest::addColumn<QString>("longHint");
-    QTest::newRow("both parts") << "Attiva|Attiva la rete" << "Attiva" << "Attiva la rete";
-    QTest::newRow("no bar serves as both") << "Affianca Finestre" << "Affianca Finestre" << "Affianca Finestre";
-    QTest::newRow("empty short part") << "|only long" << "" << "only long";
-    QTest::newRow("second bar belongs to the long part") << "a|b|c" << "a" << "b|c";
-    QTest::newRow("empty") << "" << "" << "";
+    QTest::newRow("both parts") << "Attiva|Attiva la rete"
+                                << "Attiva"
+                                << "Attiva la rete";
+    QTest::newRow("no bar serves as both") << "Affianca Finestre"
+                                           << "Affianca Finestre"
+                                           << "Affianca Finestre";
+    QTest::newRow("empty short part") << "|only long"
+                                      << ""
+                                      << "only long";
+    QTest::newRow("second bar belongs to the long part") << "a|b|c"
+                                                         << "a"
+                                                         << "b|c";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
 }
 
 void TestClassLib::hintParts() {
@@ -189,7 +207,8 @@ void TestClassLib::applicationHintFollowsThePointer() {
     second->SetHint("Chiudi Tutte");
     QStringList shown;
     TApplication &application = TApplication::Instance();
-    const int key = application.AddHintListener([&] { shown << QString::fromStdString(application.Hint()); });
+    const int key =
+        application.AddHintListener([&] { shown << QString::fromStdString(application.Hint()); });
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(first->Widget(), &enter);
     QApplication::sendEvent(second->Widget(), &enter);
@@ -251,16 +270,20 @@ void TestClassLib::mouseEventsStopAtTheControlUnderThePointer() {
     auto watch = [&](TControl &control) {
         const QString name = QString::fromStdString(control.Name());
         control.OnClick = [&events, name](TComponent *) { events << "click " + name; };
-        control.OnMouseMove = [&events, name](TComponent *, TShiftState, int, int) { events << "move " + name; };
+        control.OnMouseMove = [&events, name](TComponent *, TShiftState, int, int) {
+            events << "move " + name;
+        };
     };
     form.SetName("Form");
     watch(form);
     watch(*box);
-    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), box->Widget()->mapToGlobal(QPointF(5, 5)), Qt::NoButton, {}, {});
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), box->Widget()->mapToGlobal(QPointF(5, 5)),
+                     Qt::NoButton, {}, {});
     QApplication::sendEvent(box->Widget(), &move);
     QTest::mouseClick(box->Widget(), Qt::LeftButton, {}, {5, 5});
     QVERIFY(!events.filter("Form").size());
-    QVERIFY2(events.contains("click Box") && events.contains("move Box"), qPrintable(events.join(", ")));
+    QVERIFY2(events.contains("click Box") && events.contains("move Box"),
+             qPrintable(events.join(", ")));
 }
 
 void TestClassLib::popupOpensOnRightClick() {
@@ -278,7 +301,9 @@ void TestClassLib::popupOpensOnRightClick() {
     menu->Items().Add(last);
     menu->Items().Insert(1, separator);
     QStringList clicked;
-    last->OnClick = [&](TComponent *sender) { clicked << QString::fromStdString(static_cast<TMenuItem *>(sender)->Caption()); };
+    last->OnClick = [&](TComponent *sender) {
+        clicked << QString::fromStdString(static_cast<TMenuItem *>(sender)->Caption());
+    };
     TBox *box = NewBox(form, form, "Gate", {10, 10, 50, 40});
     box->SetPopupMenu(menu);
 
@@ -286,11 +311,13 @@ void TestClassLib::popupOpensOnRightClick() {
     QTimer::singleShot(0, [&] {
         auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         if (!popup) return;
-        for (QAction *action : popup->actions()) shown << (action->isSeparator() ? "-" : action->text());
+        for (QAction *action : popup->actions())
+            shown << (action->isSeparator() ? "-" : action->text());
         popup->actions().last()->trigger();
         popup->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, box->Widget()->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5},
+                            box->Widget()->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(box->Widget(), &event);
     QCOMPARE(shown, QStringList({"AND", "-", "Elimina"}));
     QCOMPARE(clicked, QStringList({"Elimina"}));
@@ -316,7 +343,9 @@ void TestClassLib::stackingFollowsBringToFront() {
     QCOMPARE(form.GraphicControls(), std::vector<TControl *>({b, c, a}));
     QCOMPARE(form.Controls(), std::vector<TControl *>({b, c, a, bin}));
     // Windowed controls stay above windowless ones on screen.
-    QCOMPARE(form.Widget()->children().indexOf(bin->Widget()) > form.Widget()->children().indexOf(a->Widget()), true);
+    QCOMPARE(form.Widget()->children().indexOf(bin->Widget()) >
+                 form.Widget()->children().indexOf(a->Widget()),
+             true);
     const QString text = TextOf(form);
     QVERIFY(text.indexOf("object B: TBox") < text.indexOf("object C: TBox"));
     QVERIFY(text.indexOf("object C: TBox") < text.indexOf("object A: TBox"));
@@ -405,23 +434,29 @@ void TestClassLib::alignment_data() {
         << "C:alClient L:alLeft:50 R:alRight:60 B:alBottom:30 T:alTop:40"
         << "C=50,40,290,230 L=0,40,50,230 R=340,40,60,230 B=0,270,400,30 T=0,0,400,40";
     QTest::newRow("two of each, the first read outermost")
-        << "T1:alTop:20 T2:alTop:10 B1:alBottom:30 B2:alBottom:5 L1:alLeft:20 L2:alLeft:30 R1:alRight:40 R2:alRight:15"
-        << "T1=0,0,400,20 T2=0,20,400,10 B1=0,270,400,30 B2=0,265,400,5 L1=0,30,20,235 L2=20,30,30,235 "
+        << "T1:alTop:20 T2:alTop:10 B1:alBottom:30 B2:alBottom:5 L1:alLeft:20 L2:alLeft:30 "
+           "R1:alRight:40 R2:alRight:15"
+        << "T1=0,0,400,20 T2=0,20,400,10 B1=0,270,400,30 B2=0,265,400,5 L1=0,30,20,235 "
+           "L2=20,30,30,235 "
            "R1=360,30,40,235 R2=345,30,15,235";
-    QTest::newRow("sides alone take the full height") << "L:alLeft:50 R:alRight:60" << "L=0,0,50,300 R=340,0,60,300";
+    QTest::newRow("sides alone take the full height") << "L:alLeft:50 R:alRight:60"
+                                                      << "L=0,0,50,300 R=340,0,60,300";
     QTest::newRow("a side read before top and bottom")
-        << "L:alLeft:50 T:alTop:40 B:alBottom:30" << "L=0,40,50,230 T=0,0,400,40 B=0,270,400,30";
+        << "L:alLeft:50 T:alTop:40 B:alBottom:30"
+        << "L=0,40,50,230 T=0,0,400,40 B=0,270,400,30";
 }
 
 void TestClassLib::alignment() {
     QFETCH(QString, children);
     QFETCH(QString, bounds);
-    QString description = "object F: TForm\n  object Box: TBin\n    Width = 400\n    Height = 300\n";
+    QString description =
+        "object F: TForm\n  object Box: TBin\n    Width = 400\n    Height = 300\n";
     for (const QString &child : children.split(' ')) {
         const QStringList parts = child.split(':');
         const int size = parts.value(2).toInt();
         const bool side = parts[1] == "alLeft" || parts[1] == "alRight";
-        description += QString("    object %1: TBin\n      Width = %2\n      Height = %3\n      Align = %4\n    end\n")
+        description += QString("    object %1: TBin\n      Width = %2\n      Height = %3\n      "
+                               "Align = %4\n    end\n")
                            .arg(parts[0])
                            .arg(side ? size : 10)
                            .arg(side ? 10 : size)
@@ -430,7 +465,8 @@ void TestClassLib::alignment() {
     TForm form(nullptr);
     form.ReadDescription((description + "  end\nend\n").toStdString());
     QStringList actual;
-    for (const TControl *control : dynamic_cast<TWinControl *>(form.FindComponent("Box"))->Controls())
+    for (const TControl *control :
+         dynamic_cast<TWinControl *>(form.FindComponent("Box"))->Controls())
         actual << QString("%1=%2,%3,%4,%5")
                       .arg(QString::fromStdString(control->Name()))
                       .arg(control->Left())
@@ -445,16 +481,26 @@ void TestClassLib::childPositions_data() {
     // box the form already has (made first), [n] the child position that follows the class.
     QTest::addColumn<QString>("records");
     QTest::addColumn<QString>("order");
-    QTest::newRow("single child at 0") << "A[0]" << "A";
-    QTest::newRow("last read goes first") << "A B C[0]" << "C A B";
-    QTest::newRow("into the middle") << "A B C[1]" << "A C B";
-    QTest::newRow("counts only the siblings read so far") << "A B[1] C" << "A B C";
-    QTest::newRow("past the end stays last") << "A B C[9]" << "A B C";
-    QTest::newRow("below 0 goes first") << "A B C[-1]" << "C A B";
-    QTest::newRow("within the windowed ones") << "A W1 W2[0] B" << "A B W2 W1";
-    QTest::newRow("within the windowless ones") << "W1 A B[0]" << "B A W1";
-    QTest::newRow("inline record") << "A B I[0]" << "I A B";
-    QTest::newRow("inherited record moves the existing box") << "A B ^K[2]" << "A B K";
+    QTest::newRow("single child at 0") << "A[0]"
+                                       << "A";
+    QTest::newRow("last read goes first") << "A B C[0]"
+                                          << "C A B";
+    QTest::newRow("into the middle") << "A B C[1]"
+                                     << "A C B";
+    QTest::newRow("counts only the siblings read so far") << "A B[1] C"
+                                                          << "A B C";
+    QTest::newRow("past the end stays last") << "A B C[9]"
+                                             << "A B C";
+    QTest::newRow("below 0 goes first") << "A B C[-1]"
+                                        << "C A B";
+    QTest::newRow("within the windowed ones") << "A W1 W2[0] B"
+                                              << "A B W2 W1";
+    QTest::newRow("within the windowless ones") << "W1 A B[0]"
+                                                << "B A W1";
+    QTest::newRow("inline record") << "A B I[0]"
+                                   << "I A B";
+    QTest::newRow("inherited record moves the existing box") << "A B ^K[2]"
+                                                             << "A B K";
 }
 
 void TestClassLib::childPositions() {
@@ -467,13 +513,17 @@ void TestClassLib::childPositions() {
         const QString name = record.section('[', 0, 0).remove('^');
         const QString position = record.contains('[') ? " [" + record.section('[', 1) : QString();
         if (inherited) NewBox(form, form, name.toStdString(), {0, 0, 10, 10});
-        description += QString("  %1 %2: %3%4\n    Left = 0\n    Top = 0\n    Width = 10\n    Height = 10\n  end\n")
-                           .arg(inherited ? "inherited" : name.startsWith('I') ? "inline" : "object", name,
-                                name.startsWith('W') ? "TBin" : "TBox", position);
+        description += QString("  %1 %2: %3%4\n    Left = 0\n    Top = 0\n    Width = 10\n    "
+                               "Height = 10\n  end\n")
+                           .arg(inherited              ? "inherited"
+                                : name.startsWith('I') ? "inline"
+                                                       : "object",
+                                name, name.startsWith('W') ? "TBin" : "TBox", position);
     }
     form.ReadDescription((description + "end\n").toStdString());
     QStringList actual;
-    for (const TControl *control : form.Controls()) actual << QString::fromStdString(control->Name());
+    for (const TControl *control : form.Controls())
+        actual << QString::fromStdString(control->Name());
     QCOMPARE(actual.join(' '), order);
     // The widgets are stacked the same way.
     QCOMPARE(form.Widget()->childAt(5, 5), form.Controls().back()->Widget());
@@ -494,7 +544,9 @@ void TestClassLib::tabOrdersApplyOnceAllChildrenAreRead() {
     QFETCH(QString, order);
     QString description = "object F: TForm\n";
     for (int i = 0; i < 3; ++i)
-        description += QString("  object %1: TBin\n    TabOrder = %2\n  end\n").arg(QChar('A' + i)).arg(stored[i]);
+        description += QString("  object %1: TBin\n    TabOrder = %2\n  end\n")
+                           .arg(QChar('A' + i))
+                           .arg(stored[i]);
     description += "end\n";
     TForm form(nullptr);
     form.ReadDescription(description.toStdString());

@@ -10,9 +10,13 @@
 
 namespace {
 
-QByteArray Hex(const char *hex) { return QByteArray::fromHex(hex); }
+QByteArray Hex(const char *hex) {
+    return QByteArray::fromHex(hex);
+}
 
-QByteArray Repeat(const QByteArray &piece, int times) { return piece.repeated(times); }
+QByteArray Repeat(const QByteArray &piece, int times) {
+    return piece.repeated(times);
+}
 
 QByteArray StreamBytes(const TMemoryStream &stream) {
     return QByteArray(reinterpret_cast<const char *>(stream.Memory()), int(stream.Size()));
@@ -62,7 +66,8 @@ QByteArray ReferenceCompressBlock(const QByteArray &inputBytes) {
             k = 0;
         }
         int r = 1;
-        while (p + r < n && r < 4095 && in[p + r] == in[p]) ++r;
+        while (p + r < n && r < 4095 && in[p + r] == in[p])
+            ++r;
         if (r >= 16) {
             out[size_t(o)] = 0;
             out[size_t(o) + 1] = (r - 16) >> 8;
@@ -77,7 +82,8 @@ QByteArray ReferenceCompressBlock(const QByteArray &inputBytes) {
             table[index] = p;
             int length = 0;
             if (c != -1 && p - c <= 4095)
-                while (length < 18 && p + length < n && in[p + length] == in[c + length]) ++length;
+                while (length < 18 && p + length < n && in[p + length] == in[c + length])
+                    ++length;
             if (length >= 3) {
                 const unsigned item = unsigned(p - c) << 4 | unsigned(length - 3);
                 out[size_t(o)] = item >> 8;
@@ -101,7 +107,8 @@ QByteArray ReferenceCompressBlock(const QByteArray &inputBytes) {
 // Test data of the kinds network files and hostile inputs are made of.
 QByteArray RandomBytes(QRandomGenerator &random, int size, int alphabet) {
     QByteArray data(size, Qt::Uninitialized);
-    for (char &c : data) c = char(random.bounded(alphabet));
+    for (char &c : data)
+        c = char(random.bounded(alphabet));
     return data;
 }
 
@@ -127,10 +134,18 @@ QByteArray Mixed(QRandomGenerator &random, int size) {
     while (data.size() < size) {
         const int piece = int(random.bounded(1, 6000));
         switch (random.bounded(4)) {
-        case 0: data += RandomBytes(random, piece, 256); break;
-        case 1: data += Runs(random, piece); break;
-        case 2: data += Repeats(random, piece); break;
-        default: data += QByteArray(piece, char(random.bounded(256))); break;
+        case 0:
+            data += RandomBytes(random, piece, 256);
+            break;
+        case 1:
+            data += Runs(random, piece);
+            break;
+        case 2:
+            data += Repeats(random, piece);
+            break;
+        default:
+            data += QByteArray(piece, char(random.bounded(256)));
+            break;
         }
     }
     return data.left(size);
@@ -185,8 +200,11 @@ void TestCompressor::workedExamples_data() {
     QTest::newRow("run of exactly 16") << QByteArray(16, 'a') << Hex("40800000000061");
     QTest::newRow("1 byte stored") << QByteArray("x") << Hex("8078");
     QTest::newRow("2 bytes stored") << QByteArray("xy") << Hex("807879");
-    QTest::newRow("coded exactly as long stays coded") << Repeat("abcde", 2) << Hex("4004006162636465" "0052");
-    QTest::newRow("coded one byte longer is stored") << Repeat("abcd", 2) << Hex("806162636461626364");
+    QTest::newRow("coded exactly as long stays coded") << Repeat("abcde", 2)
+                                                       << Hex("4004006162636465"
+                                                              "0052");
+    QTest::newRow("coded one byte longer is stored")
+        << Repeat("abcd", 2) << Hex("806162636461626364");
 }
 
 void TestCompressor::workedExamples() {
@@ -206,8 +224,11 @@ void TestCompressor::streamFrames_data() {
 
     QTest::newRow("empty") << QByteArray() << QByteArray();
     QTest::newRow("abc") << QByteArray("abc") << Hex("040080616263");
-    QTest::newRow("4097 bytes: second block holds one byte")
-        << QByteArray(4097, 'a') << Hex("0800" "408000000fef6161" "0200" "8061");
+    QTest::newRow("4097 bytes: second block holds one byte") << QByteArray(4097, 'a')
+                                                             << Hex("0800"
+                                                                    "408000000fef6161"
+                                                                    "0200"
+                                                                    "8061");
 }
 
 void TestCompressor::streamFrames() {
@@ -234,7 +255,8 @@ void TestCompressor::itemCountAndControlWords() {
     QFETCH(int, runs);
     QFETCH(int, blockLength);
     QByteArray input;
-    for (int i = 0; i < runs; ++i) input += QByteArray(16, char('A' + i));
+    for (int i = 0; i < runs; ++i)
+        input += QByteArray(16, char('A' + i));
     const QByteArray block = CompressBlock(input);
     QCOMPARE(block.size(), blockLength);
     QCOMPARE(block.mid(1, 2), Hex("ffff"));
@@ -266,7 +288,8 @@ void TestCompressor::matchesReferenceCoder_data() {
     }
     QTest::addRow("run cut at 4095") << QByteArray(4095, 'z') + "y";
     QTest::addRow("run of 4096 after one byte") << "y" + QByteArray(4095, 'z');
-    QTest::addRow("runs of 15, 16, 17") << QByteArray(15, 'a') + QByteArray(16, 'b') + QByteArray(17, 'c');
+    QTest::addRow("runs of 15, 16, 17")
+        << QByteArray(15, 'a') + QByteArray(16, 'b') + QByteArray(17, 'c');
 }
 
 void TestCompressor::matchesReferenceCoder() {
@@ -277,8 +300,8 @@ void TestCompressor::matchesReferenceCoder() {
 void TestCompressor::roundTrip_data() {
     QTest::addColumn<QByteArray>("input");
     QRandomGenerator random(42);
-    const int sizes[] = {0,    1,    2,    15,   16,   4094, 4095, 4096, 4097, 4098,
-                         8190, 8191, 8192, 8193, 8194, 12288, 12289, 40000};
+    const int sizes[] = {0,    1,    2,    15,   16,   4094, 4095,  4096,  4097,
+                         4098, 8190, 8191, 8192, 8193, 8194, 12288, 12289, 40000};
     for (int size : sizes) {
         QTest::addRow("random %d", size) << RandomBytes(random, size, 256);
         QTest::addRow("runs %d", size) << Runs(random, size);
@@ -314,7 +337,8 @@ void TestCompressor::compressAppendsAtPosition() {
     source.Seek(2);
     TMemoryStream destination("XY", 2);
     destination.Seek(2);
-    QCOMPARE(std::make_unique<TFastCompress>()->CompressStream(source, destination), std::int64_t(6));
+    QCOMPARE(std::make_unique<TFastCompress>()->CompressStream(source, destination),
+             std::int64_t(6));
     QCOMPARE(StreamBytes(destination), "XY" + Hex("040080616263"));
 
     TMemoryStream framed(destination.Memory(), destination.Size());
@@ -335,23 +359,45 @@ void TestCompressor::malformedStreams_data() {
     QTest::newRow("length beyond the stream after a good block")
         << good + Hex("0010") << 0 << QByteArray("abc");
     QTest::newRow("block length above 4097") << Hex("0210") + padding << -1 << QByteArray();
-    QTest::newRow("match before the block start") << Hex("0500" "408000" "0013") << -1 << QByteArray();
-    QTest::newRow("match reaching one byte too far back")
-        << Hex("0600404000" "61" "0020") << -1 << QByteArray();
-    QTest::newRow("decodes to more than 4096 bytes")
-        << Hex("0b00" "40c000" "000fef61" "000fef61") << -1 << QByteArray();
-    QTest::newRow("run cut off by the block end") << Hex("0600408000" "000f61") << -1 << QByteArray();
-    QTest::newRow("match cut off by the block end") << Hex("0400408000" "00") << -1 << QByteArray();
-    QTest::newRow("control word cut off")
-        << Hex("1400" "400000") + QByteArray(16, 'x') + Hex("00") << -1 << QByteArray();
-    QTest::newRow("bad block after a good one keeps the good one")
-        << good + Hex("0500" "408000" "0013") << -1 << QByteArray("abc");
+    QTest::newRow("match before the block start") << Hex("0500"
+                                                         "408000"
+                                                         "0013")
+                                                  << -1 << QByteArray();
+    QTest::newRow("match reaching one byte too far back") << Hex("0600404000"
+                                                                 "61"
+                                                                 "0020")
+                                                          << -1 << QByteArray();
+    QTest::newRow("decodes to more than 4096 bytes") << Hex("0b00"
+                                                            "40c000"
+                                                            "000fef61"
+                                                            "000fef61")
+                                                     << -1 << QByteArray();
+    QTest::newRow("run cut off by the block end") << Hex("0600408000"
+                                                         "000f61")
+                                                  << -1 << QByteArray();
+    QTest::newRow("match cut off by the block end") << Hex("0400408000"
+                                                           "00")
+                                                    << -1 << QByteArray();
+    QTest::newRow("control word cut off") << Hex("1400"
+                                                 "400000") +
+                                                 QByteArray(16, 'x') + Hex("00")
+                                          << -1 << QByteArray();
+    QTest::newRow("bad block after a good one keeps the good one") << good + Hex("0500"
+                                                                                 "408000"
+                                                                                 "0013")
+                                                                   << -1 << QByteArray("abc");
     QTest::newRow("one byte where a length belongs") << good + Hex("04") << 3 << QByteArray("abc");
-    QTest::newRow("block cut short by the end decodes what is there")
-        << good + Hex("0800" "80787a") << 5 << QByteArray("abcxz");
-    QTest::newRow("control word ending the block") << Hex("1500" "400000") + QByteArray(16, 'x') + Hex("0000")
-                                                    << 16 << QByteArray(16, 'x');
-    QTest::newRow("empty coded and stored blocks") << Hex("0000" "010080" "030040ffff") << 0 << QByteArray();
+    QTest::newRow("block cut short by the end decodes what is there") << good + Hex("0800"
+                                                                                    "80787a")
+                                                                      << 5 << QByteArray("abcxz");
+    QTest::newRow("control word ending the block") << Hex("1500"
+                                                          "400000") +
+                                                          QByteArray(16, 'x') + Hex("0000")
+                                                   << 16 << QByteArray(16, 'x');
+    QTest::newRow("empty coded and stored blocks") << Hex("0000"
+                                                          "010080"
+                                                          "030040ffff")
+                                                   << 0 << QByteArray();
 }
 
 void TestCompressor::malformedStreams() {

@@ -501,14 +501,16 @@ object Q: TPanel Width = 9 Height = 9 end object C: TPaintBox Width = 9 Height =
                                                << QStringList{"A", "B", "C", "P", "Q"};
     QTest::newRow("given places") << R"(object A: TPaintBox Width = 9 Height = 9 end
 object P: TPanel Width = 9 Height = 9 Visible = False end object B: TPaintBox [0] Width = 9 Height = 9 end
-object C: TPaintBox [1] Width = 9 Height = 9 end)" << QStringList{"B", "C", "A", "P"};
+object C: TPaintBox [1] Width = 9 Height = 9 end)"
+                                  << QStringList{"B", "C", "A", "P"};
 }
 
 void TestControls::readChildrenStackAndShow() {
     QFETCH(QString, children);
     QFETCH(QStringList, stacking);
     TTestForm form(nullptr);
-    ReadInto(form, FormText("object S: TScrollBox Width = 200 Height = 150\n" + children + "\nend\n"));
+    ReadInto(form,
+             FormText("object S: TScrollBox Width = 200 Height = 150\n" + children + "\nend\n"));
     auto *box = form.Part<TScrollBox>("S");
     QStringList order;
     for (QObject *child : box->ClientWidget()->children())
@@ -890,9 +892,6 @@ void TestControls::hostileValues() {
                     box->ScrollPosition().y() == 0);
 }
 
-
-
-
 void TestControls::captionsFitTheirRoom_data() {
     QTest::addColumn<QString>("name");
     // Pixels of a windowless control's width that its caption does not get: frame and glyph.
@@ -931,7 +930,7 @@ object CBShowPortState: TCheckBox Left = 500 Top = 11 Width = 150 Height = 17
         option.initFrom(button);
         option.rect = button->rect();
         const auto contents = button->inherits("QRadioButton") ? QStyle::SE_RadioButtonContents
-                                                                : QStyle::SE_CheckBoxContents;
+                                                               : QStyle::SE_CheckBoxContents;
         room = widget.style()->subElementRect(contents, &option, button).width();
     }
     const QString caption = FromAnsi(control->Caption());

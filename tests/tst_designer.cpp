@@ -29,11 +29,12 @@ public:
 };
 
 const TClassInfo &TDesignForm::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TDesignForm, TForm>("TDesignForm")
-                                       .Method("DesignRTBeginChange", &TDesignForm::DesignRTBeginChange)
-                                       .Method("DesignRTEndChange", &TDesignForm::DesignRTEndChange)
-                                       .Field("DesignRT", &TDesignForm::Designer)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TDesignForm, TForm>("TDesignForm")
+            .Method("DesignRTBeginChange", &TDesignForm::DesignRTBeginChange)
+            .Method("DesignRTEndChange", &TDesignForm::DesignRTEndChange)
+            .Field("DesignRT", &TDesignForm::Designer)
+            .Build();
     return info;
 }
 
@@ -90,24 +91,28 @@ QRect Bounds(const TControl *control) {
 // A mouse move without buttons, straight to the widget, at any position.
 void Hover(TControl *control, QPoint at) {
     QWidget *widget = control->Widget();
-    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
 }
 
 // Presses at a point of the control, moves the mouse by delta in steps and releases, through the
 // form's window as the platform delivers them: the pressed control keeps the mouse.
-void Drag(TControl *control, QPoint press, QPoint delta, int steps = 1, Qt::MouseButton button = Qt::LeftButton) {
+void Drag(TControl *control, QPoint press, QPoint delta, int steps = 1,
+          Qt::MouseButton button = Qt::LeftButton) {
     QWidget *top = control->Widget()->window();
     const QPoint grip = control->Widget()->mapTo(top, press);
     QTest::mousePress(top->windowHandle(), button, {}, grip);
-    for (int step = 1; step <= steps; ++step) QTest::mouseMove(top->windowHandle(), grip + delta * step / steps);
+    for (int step = 1; step <= steps; ++step)
+        QTest::mouseMove(top->windowHandle(), grip + delta * step / steps);
     QTest::mouseRelease(top->windowHandle(), button, {}, grip + delta);
 }
 
 // Acts on the next popup menu once it is open: unless held, the button pressed at a point of the
 // control is let go where it was pressed (the popup takes it), then an empty choice closes the
 // menu with Esc, otherwise the item of that text is chosen.
-void OnNextPopup(const QString &choice, TControl *control, QPoint press, Qt::MouseButton button, bool held = false) {
+void OnNextPopup(const QString &choice, TControl *control, QPoint press, Qt::MouseButton button,
+                 bool held = false) {
     QWidget *top = control->Widget()->window();
     const QPoint grip = control->Widget()->mapTo(top, press);
     QTimer::singleShot(0, [choice, window = top->windowHandle(), grip, button, held] {
@@ -160,7 +165,8 @@ private slots:
         // Bands overlap on small controls: the left and top ones come first.
         QTest::newRow("narrow, top corner") << QSize(10, 40) << QPoint(5, 3) << int(crSizeNWSE);
         QTest::newRow("narrow, bottom corner") << QSize(10, 40) << QPoint(5, 37) << int(crSizeNESW);
-        QTest::newRow("position wraps at 16 bits") << gate << QPoint(65536 + 3, 3) << int(crSizeNWSE);
+        QTest::newRow("position wraps at 16 bits")
+            << gate << QPoint(65536 + 3, 3) << int(crSizeNWSE);
     }
 
     void cursorOfZone() {
@@ -185,38 +191,61 @@ private slots:
         QTest::addColumn<QRect>("expected");
         const QRect gate(12, 20, 48, 40), odd(12, 20, 50, 42), big(100, 100, 48, 40);
         const QPoint middle(24, 20);
-        QTest::newRow("move 12 -> 14 snaps to 16") << 4 << gate << middle << QPoint(2, 0) << 1 << QRect(16, 20, 48, 40);
-        QTest::newRow("move 12 -> 10 snaps to 8") << 4 << gate << middle << QPoint(-2, 0) << 1 << QRect(8, 20, 48, 40);
-        QTest::newRow("move 12 -> 2 snaps to 0") << 4 << gate << middle << QPoint(-10, 0) << 1 << QRect(0, 20, 48, 40);
-        QTest::newRow("move 12 -> -6 snaps to -8") << 4 << gate << middle << QPoint(-18, 0) << 1 << QRect(-8, 20, 48, 40);
-        QTest::newRow("move in steps keeps the grip") << 4 << gate << middle << QPoint(30, 18) << 3 << QRect(40, 40, 48, 40);
+        QTest::newRow("move 12 -> 14 snaps to 16")
+            << 4 << gate << middle << QPoint(2, 0) << 1 << QRect(16, 20, 48, 40);
+        QTest::newRow("move 12 -> 10 snaps to 8")
+            << 4 << gate << middle << QPoint(-2, 0) << 1 << QRect(8, 20, 48, 40);
+        QTest::newRow("move 12 -> 2 snaps to 0")
+            << 4 << gate << middle << QPoint(-10, 0) << 1 << QRect(0, 20, 48, 40);
+        QTest::newRow("move 12 -> -6 snaps to -8")
+            << 4 << gate << middle << QPoint(-18, 0) << 1 << QRect(-8, 20, 48, 40);
+        QTest::newRow("move in steps keeps the grip")
+            << 4 << gate << middle << QPoint(30, 18) << 3 << QRect(40, 40, 48, 40);
         // -(44 div 2) = -22, which snaps past the limit to -24.
         QTest::newRow("far left stops at half the width")
-            << 4 << QRect(12, 20, 44, 40) << middle << QPoint(-500, 0) << 2 << QRect(-24, 20, 44, 40);
-        QTest::newRow("far up stops at half the height") << 4 << gate << middle << QPoint(0, -500) << 2 << QRect(12, -20, 48, 40);
-        QTest::newRow("far right has no limit") << 4 << gate << middle << QPoint(1000, 0) << 1 << QRect(1012, 20, 48, 40);
-        QTest::newRow("move snaps the size") << 4 << odd << middle << QPoint(4, 0) << 1 << QRect(16, 20, 48, 40);
-        QTest::newRow("grid 0 does not snap") << 0 << odd << middle << QPoint(2, 3) << 1 << QRect(14, 23, 50, 42);
-        QTest::newRow("negative grid does not snap") << -4 << odd << middle << QPoint(2, 3) << 1 << QRect(14, 23, 50, 42);
-        QTest::newRow("top-left corner at (3,3)") << 4 << big << QPoint(3, 3) << QPoint(-8, -4) << 1 << QRect(92, 96, 56, 44);
-        QTest::newRow("top-right corner") << 4 << big << QPoint(45, 3) << QPoint(8, -4) << 1 << QRect(100, 96, 56, 44);
-        QTest::newRow("bottom-left corner") << 4 << big << QPoint(3, 37) << QPoint(-8, 4) << 1 << QRect(92, 100, 56, 44);
-        QTest::newRow("bottom-right corner") << 4 << big << QPoint(45, 37) << QPoint(8, 4) << 1 << QRect(100, 100, 56, 44);
-        QTest::newRow("bottom edge snaps") << 4 << big << QPoint(24, 37) << QPoint(0, 9) << 1 << QRect(100, 100, 48, 48);
-        QTest::newRow("left edge keeps the right edge") << 4 << big << QPoint(3, 20) << QPoint(-16, 5) << 4 << QRect(84, 100, 64, 40);
-        QTest::newRow("right edge to 10 px gives 16") << 4 << big << QPoint(45, 20) << QPoint(-38, 0) << 1 << QRect(100, 100, 16, 40);
-        QTest::newRow("top edge past the bottom gives 16") << 4 << big << QPoint(24, 3) << QPoint(0, 30) << 1 << QRect(100, 128, 48, 16);
+            << 4 << QRect(12, 20, 44, 40) << middle << QPoint(-500, 0) << 2
+            << QRect(-24, 20, 44, 40);
+        QTest::newRow("far up stops at half the height")
+            << 4 << gate << middle << QPoint(0, -500) << 2 << QRect(12, -20, 48, 40);
+        QTest::newRow("far right has no limit")
+            << 4 << gate << middle << QPoint(1000, 0) << 1 << QRect(1012, 20, 48, 40);
+        QTest::newRow("move snaps the size")
+            << 4 << odd << middle << QPoint(4, 0) << 1 << QRect(16, 20, 48, 40);
+        QTest::newRow("grid 0 does not snap")
+            << 0 << odd << middle << QPoint(2, 3) << 1 << QRect(14, 23, 50, 42);
+        QTest::newRow("negative grid does not snap")
+            << -4 << odd << middle << QPoint(2, 3) << 1 << QRect(14, 23, 50, 42);
+        QTest::newRow("top-left corner at (3,3)")
+            << 4 << big << QPoint(3, 3) << QPoint(-8, -4) << 1 << QRect(92, 96, 56, 44);
+        QTest::newRow("top-right corner")
+            << 4 << big << QPoint(45, 3) << QPoint(8, -4) << 1 << QRect(100, 96, 56, 44);
+        QTest::newRow("bottom-left corner")
+            << 4 << big << QPoint(3, 37) << QPoint(-8, 4) << 1 << QRect(92, 100, 56, 44);
+        QTest::newRow("bottom-right corner")
+            << 4 << big << QPoint(45, 37) << QPoint(8, 4) << 1 << QRect(100, 100, 56, 44);
+        QTest::newRow("bottom edge snaps")
+            << 4 << big << QPoint(24, 37) << QPoint(0, 9) << 1 << QRect(100, 100, 48, 48);
+        QTest::newRow("left edge keeps the right edge")
+            << 4 << big << QPoint(3, 20) << QPoint(-16, 5) << 4 << QRect(84, 100, 64, 40);
+        QTest::newRow("right edge to 10 px gives 16")
+            << 4 << big << QPoint(45, 20) << QPoint(-38, 0) << 1 << QRect(100, 100, 16, 40);
+        QTest::newRow("top edge past the bottom gives 16")
+            << 4 << big << QPoint(24, 3) << QPoint(0, 30) << 1 << QRect(100, 128, 48, 16);
         // Left and right bands overlap on a 12-pixel control; the left one is taken.
         QTest::newRow("narrow control, left band wins")
-            << 4 << QRect(100, 100, 12, 40) << QPoint(6, 20) << QPoint(8, 0) << 1 << QRect(108, 100, 16, 40);
+            << 4 << QRect(100, 100, 12, 40) << QPoint(6, 20) << QPoint(8, 0) << 1
+            << QRect(108, 100, 16, 40);
         // Sizes follow the distance from the press, however many moves it takes.
-        QTest::newRow("right edge in three moves") << 4 << big << QPoint(45, 20) << QPoint(24, 0) << 3 << QRect(100, 100, 72, 40);
-        QTest::newRow("bottom edge in three moves") << 4 << big << QPoint(24, 37) << QPoint(0, 29) << 3 << QRect(100, 100, 48, 68);
+        QTest::newRow("right edge in three moves")
+            << 4 << big << QPoint(45, 20) << QPoint(24, 0) << 3 << QRect(100, 100, 72, 40);
+        QTest::newRow("bottom edge in three moves")
+            << 4 << big << QPoint(24, 37) << QPoint(0, 29) << 3 << QRect(100, 100, 48, 68);
         QTest::newRow("bottom-right corner in four moves")
             << 4 << big << QPoint(45, 37) << QPoint(20, 12) << 4 << QRect(100, 100, 68, 52);
         // Sized by the left or top edge, a control keeps its opposite edge and at most half of it
         // goes past the parent's edge: the left stops at minus the right edge.
-        QTest::newRow("left edge far left") << 4 << big << QPoint(3, 20) << QPoint(-500, 0) << 1 << QRect(-148, 100, 296, 40);
+        QTest::newRow("left edge far left")
+            << 4 << big << QPoint(3, 20) << QPoint(-500, 0) << 1 << QRect(-148, 100, 296, 40);
         QTest::newRow("left edge far left in three moves")
             << 0 << big << QPoint(3, 20) << QPoint(-500, 0) << 3 << QRect(-148, 100, 296, 40);
         QTest::newRow("top edge far up in three moves")
@@ -310,7 +339,8 @@ private slots:
         control->SetTag(tag);
         control->SetAlign(TAlign(align));
         int own = 0;
-        control->OnMouseMove = TMouseMoveEvent([&own](TComponent *, TShiftState, int, int) { ++own; });
+        control->OnMouseMove =
+            TMouseMoveEvent([&own](TComponent *, TShiftState, int, int) { ++own; });
         scene.Start();
         Hover(control, {10, 10});
         QCOMPARE(scene.Designer->CurrentControl() == control, covered);
@@ -379,8 +409,10 @@ private slots:
         gate->SetCursor(crHandPoint);
         scene.Form->SetCursor(crCross);
         int gateMoves = 0, formMoves = 0;
-        gate->OnMouseMove = TMouseMoveEvent("GateMouseMove", [&gateMoves](TComponent *, TShiftState, int, int) { ++gateMoves; });
-        scene.Form->OnMouseMove = TMouseMoveEvent([&formMoves](TComponent *, TShiftState, int, int) { ++formMoves; });
+        gate->OnMouseMove = TMouseMoveEvent(
+            "GateMouseMove", [&gateMoves](TComponent *, TShiftState, int, int) { ++gateMoves; });
+        scene.Form->OnMouseMove =
+            TMouseMoveEvent([&formMoves](TComponent *, TShiftState, int, int) { ++formMoves; });
         scene.Start();
         // A second attach changes nothing: what the controls had stays saved.
         if (attachTwice) scene.Designer->SetAttached(true);
@@ -475,14 +507,20 @@ private slots:
         QTest::addColumn<QStringList>("log");
         QTest::newRow("click") << true << "click" << QStringList{"begin", "end"};
         QTest::newRow("move within the grid") << true << "nudge" << QStringList{"begin", "end"};
-        QTest::newRow("move in two steps") << true << "drag" << QStringList{"begin", "change", "change", "end"};
+        QTest::newRow("move in two steps")
+            << true << "drag" << QStringList{"begin", "change", "change", "end"};
         QTest::newRow("right click") << true << "right" << QStringList{"right", "end"};
-        QTest::newRow("click, then over the form") << true << "click, leave" << QStringList{"begin", "end"};
+        QTest::newRow("click, then over the form")
+            << true << "click, leave" << QStringList{"begin", "end"};
         // A context menu opens on the press and takes the release: the gesture ends when it opens.
-        QTest::newRow("popup menu closed with Esc") << true << "popup" << QStringList{"right", "end"};
-        QTest::newRow("popup menu closed while the button is held") << true << "popup, held" << QStringList{"right", "end"};
-        QTest::newRow("menu opened on the right notice") << true << "menu on right" << QStringList{"right", "end", "AND"};
-        QTest::newRow("menu opened on a left press") << true << "menu on press" << QStringList{"begin", "end", "AND"};
+        QTest::newRow("popup menu closed with Esc")
+            << true << "popup" << QStringList{"right", "end"};
+        QTest::newRow("popup menu closed while the button is held")
+            << true << "popup, held" << QStringList{"right", "end"};
+        QTest::newRow("menu opened on the right notice")
+            << true << "menu on right" << QStringList{"right", "end", "AND"};
+        QTest::newRow("menu opened on a left press")
+            << true << "menu on press" << QStringList{"begin", "end", "AND"};
         QTest::newRow("changes off: click") << false << "click" << QStringList();
         QTest::newRow("changes off: drag") << false << "drag" << QStringList();
         QTest::newRow("changes off: right click") << false << "right" << QStringList{"right"};
@@ -499,23 +537,32 @@ private slots:
         scene.Start();
         scene.Designer->SetChangeEnabled(enabled);
         const QPoint middle(24, 20);
-        auto openMenu = [menu, gate, middle] { menu->Popup(gate->Widget()->mapToGlobal(middle), gate); };
+        auto openMenu = [menu, gate, middle] {
+            menu->Popup(gate->Widget()->mapToGlobal(middle), gate);
+        };
         if (gesture.startsWith("popup")) gate->SetPopupMenu(menu);
         if (gesture == "menu on right")
-            scene.Designer->OnMouseRight = TNotifyEvent([counted = scene.Designer->OnMouseRight, openMenu](TComponent *sender) {
-                counted(sender);
-                openMenu();
-            });
+            scene.Designer->OnMouseRight = TNotifyEvent(
+                [counted = scene.Designer->OnMouseRight, openMenu](TComponent *sender) {
+                    counted(sender);
+                    openMenu();
+                });
         if (gesture == "menu on press")
-            gate->OnMouseDown = TMouseEvent([openMenu](TComponent *, TMouseButton, TShiftState, int, int) { openMenu(); });
-        const bool right = gesture == "right" || gesture.startsWith("popup") || gesture == "menu on right";
+            gate->OnMouseDown = TMouseEvent(
+                [openMenu](TComponent *, TMouseButton, TShiftState, int, int) { openMenu(); });
+        const bool right =
+            gesture == "right" || gesture.startsWith("popup") || gesture == "menu on right";
         const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
         Hover(gate, middle);
-        OnNextPopup(gesture.startsWith("menu") ? "AND" : "", gate, middle, button, gesture.endsWith("held"));
-        const QPoint delta = gesture == "drag" ? QPoint(8, 0) : gesture == "nudge" ? QPoint(1, 0) : QPoint();
+        OnNextPopup(gesture.startsWith("menu") ? "AND" : "", gate, middle, button,
+                    gesture.endsWith("held"));
+        const QPoint delta = gesture == "drag"    ? QPoint(8, 0)
+                             : gesture == "nudge" ? QPoint(1, 0)
+                                                  : QPoint();
         Drag(gate, middle, delta, gesture == "drag" ? 2 : 1, button);
         if (gesture.endsWith("leave"))
-            for (QPoint at : {QPoint(400, 300), QPoint(420, 300)}) QTest::mouseMove(scene.Form->Widget()->windowHandle(), at);
+            for (QPoint at : {QPoint(400, 300), QPoint(420, 300)})
+                QTest::mouseMove(scene.Form->Widget()->windowHandle(), at);
         QCOMPARE(scene.Log, log);
         QCOMPARE(QApplication::activePopupWidget(), nullptr);
     }
@@ -605,7 +652,8 @@ private slots:
         QVERIFY(copy.Designer);
         QCOMPARE(copy.Designer->GridSize(), grid);
         QCOMPARE(copy.Designer->ChangeEnabled(), enabled);
-        QCOMPARE(copy.Designer->OnBeginChange.Name(), std::string(events ? "DesignRTBeginChange" : ""));
+        QCOMPARE(copy.Designer->OnBeginChange.Name(),
+                 std::string(events ? "DesignRTBeginChange" : ""));
         QCOMPARE(copy.Designer->OnEndChange.Name(), std::string(events ? "DesignRTEndChange" : ""));
         QVERIFY(!copy.Designer->OnChange && !copy.Designer->OnMouseRight);
         copy.Designer->OnBeginChange(copy.Designer);

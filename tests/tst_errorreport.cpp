@@ -1,6 +1,6 @@
 #include "app/ExcepLog.h"
-#include "document/FChild.h"
 #include "app/Main.h"
+#include "document/FChild.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/StdCtrls.h"
@@ -36,7 +36,8 @@ struct Seen {
 // Answers the next report dialog: types the description and leaves the dialog as told.
 void AnswerReport(const QString &description, Answer answer, Seen &seen) {
     QTimer::singleShot(0, [=, &seen] {
-        auto *dialog = dynamic_cast<TFormShowExcept *>(TControl::FromWidget(QApplication::activeModalWidget()));
+        auto *dialog = dynamic_cast<TFormShowExcept *>(
+            TControl::FromWidget(QApplication::activeModalWidget()));
         if (!dialog || !QTest::qWaitForWindowExposed(dialog->Widget())) return;
         seen.Report = dialog->MemoError->PlainText();
         seen.PanelHeight = dialog->PanelError->Height();
@@ -44,18 +45,27 @@ void AnswerReport(const QString &description, Answer answer, Seen &seen) {
         seen.DescriptionFocused = dialog->MemoDesc->Widget()->hasFocus();
         QWidget *typing = dialog->MemoDesc->Widget();
         for (const QString &line : description.split('\n')) {
-            if (line != description.section('\n', 0, 0) || description.startsWith('\n')) QTest::keyClick(typing, Qt::Key_Return);
+            if (line != description.section('\n', 0, 0) || description.startsWith('\n'))
+                QTest::keyClick(typing, Qt::Key_Return);
             QTest::keyClicks(typing, line);
         }
         switch (answer) {
-        case Answer::Yes: UserInput::Click(dialog->BtnOkDef, {30, 12}); break;
-        case Answer::Escape: QTest::keyClick(typing, Qt::Key_Escape); break;
-        case Answer::CloseBox: dialog->Close(); break;
+        case Answer::Yes:
+            UserInput::Click(dialog->BtnOkDef, {30, 12});
+            break;
+        case Answer::Escape:
+            QTest::keyClick(typing, Qt::Key_Escape);
+            break;
+        case Answer::CloseBox:
+            dialog->Close();
+            break;
         }
     });
 }
 
-QByteArray Crlf(QString text) { return text.replace("\n", "\r\n").toLatin1(); }
+QByteArray Crlf(QString text) {
+    return text.replace("\n", "\r\n").toLatin1();
+}
 
 } // namespace
 
@@ -74,33 +84,51 @@ void TestErrorReport::report_data() {
     QTest::addColumn<QString>("description");
     QTest::addColumn<Answer>("answer");
     QTest::addColumn<QString>("mail");
-    QTest::addColumn<QString>("logName"); // "log" in a fresh folder, "kept" holding a line, "" for none, "folder" for one in the way
+    QTest::addColumn<QString>("logName");  // "log" in a fresh folder, "kept" holding a line, "" for
+                                           // none, "folder" for one in the way
     QTest::addColumn<QString>("expected"); // the record, with \n for CR LF
     QTest::addColumn<int>("panelHeight");
 
-    const QString head = "Errore: \"%1\"\nSysErr: 2 - No such file or directory\n   Modulo Attivo: %2\n"
-                         "Classe Oggetto: TSpeedButton\n  Nome Oggetto: BtnNew\nOwner Oggetto: FormZentaroMain\n"
-                         "Moduli Aperti: \n%3Descrizione Operazioni: \n";
-    QTest::newRow("no window, empty description")
-        << 0 << "boom" << "" << Answer::Yes << "aiuto@zentaro.example" << "log"
-        << head.arg("boom", "", "") + "\n\n" << 113;
+    const QString head =
+        "Errore: \"%1\"\nSysErr: 2 - No such file or directory\n   Modulo Attivo: %2\n"
+        "Classe Oggetto: TSpeedButton\n  Nome Oggetto: BtnNew\nOwner Oggetto: FormZentaroMain\n"
+        "Moduli Aperti: \n%3Descrizione Operazioni: \n";
+    QTest::newRow("no window, empty description") << 0 << "boom"
+                                                  << "" << Answer::Yes << "aiuto@zentaro.example"
+                                                  << "log" << head.arg("boom", "", "") + "\n\n"
+                                                  << 113;
     // The frame lists its windows as they stack, the active one first.
     QTest::newRow("two windows, listed last first")
-        << 2 << "boom" << "ho cliccato" << Answer::Escape << "x" << "log"
+        << 2 << "boom"
+        << "ho cliccato" << Answer::Escape << "x"
+        << "log"
         << head.arg("boom", "FormZentaroChild_1  [NoName.ZTR]",
-                    "           FormZentaroChild\n           FormZentaroChild_1\n") + "ho cliccato\n\n" << 143;
+                    "           FormZentaroChild\n           FormZentaroChild_1\n") +
+               "ho cliccato\n\n"
+        << 143;
     QTest::newRow("description ending in a line break")
-        << 0 << "boom" << "riga 1\nriga 2\n" << Answer::CloseBox << "" << "log"
-        << head.arg("boom", "", "") + "riga 1\nriga 2\n\n\n" << 113;
-    QTest::newRow("quotes and line breaks in the message, no log")
-        << 0 << "a \"b\"\nc" << "" << Answer::Yes << "" << "" << QString() << 128;
+        << 0 << "boom"
+        << "riga 1\nriga 2\n"
+        << Answer::CloseBox << ""
+        << "log" << head.arg("boom", "", "") + "riga 1\nriga 2\n\n\n"
+        << 113;
+    QTest::newRow("quotes and line breaks in the message, no log") << 0 << "a \"b\"\nc"
+                                                                   << "" << Answer::Yes << ""
+                                                                   << "" << QString() << 128;
     QTest::newRow("a log holding a record keeps it")
-        << 0 << "boom" << "" << Answer::Escape << "" << "kept" << "prima\n" + head.arg("boom", "", "") + "\n\n" << 113;
-    QTest::newRow("log that cannot be written")
-        << 0 << "boom" << "" << Answer::Yes << "z" << "folder" << QString() << 113;
+        << 0 << "boom"
+        << "" << Answer::Escape << ""
+        << "kept"
+        << "prima\n" + head.arg("boom", "", "") + "\n\n"
+        << 113;
+    QTest::newRow("log that cannot be written") << 0 << "boom"
+                                                << "" << Answer::Yes << "z"
+                                                << "folder" << QString() << 113;
     QTest::newRow("long report stops growing")
-        << 0 << QString("riga\n").repeated(20) + "fine" << "" << Answer::Escape << "" << "log"
-        << head.arg(QString("riga\n").repeated(20) + "fine", "", "") + "\n\n" << 350;
+        << 0 << QString("riga\n").repeated(20) + "fine"
+        << "" << Answer::Escape << ""
+        << "log" << head.arg(QString("riga\n").repeated(20) + "fine", "", "") + "\n\n"
+        << 350;
 }
 
 void TestErrorReport::report() {
@@ -115,7 +143,8 @@ void TestErrorReport::report() {
 
     TFormZentaroMain mainWindow(nullptr);
     mainWindow.Show();
-    for (int i = 0; i < windows; ++i) UserInput::Click(mainWindow.BtnNew, {15, 15});
+    for (int i = 0; i < windows; ++i)
+        UserInput::Click(mainWindow.BtnNew, {15, 15});
     QTemporaryDir folder;
     const QString logPath = folder.filePath("log.txt");
     if (logName == "folder") QVERIFY(QDir().mkdir(logPath));
@@ -127,13 +156,15 @@ void TestErrorReport::report() {
     mainWindow.ExceptLogger->SetLogName(logName.isEmpty() ? std::string() : relative.toStdString());
     mainWindow.ExceptLogger->SetMailAddress(mail.toStdString());
     QStringList opened;
-    SetDesktopOpener([&opened](const std::string &address) { opened << QString::fromStdString(address); });
+    SetDesktopOpener(
+        [&opened](const std::string &address) { opened << QString::fromStdString(address); });
     QGuiApplication::clipboard()->setText("before");
 
     Seen seen;
     AnswerReport(description, answer, seen);
     errno = ENOENT;
-    mainWindow.ApplicationEventsException(mainWindow.BtnNew, std::make_exception_ptr(std::runtime_error(message.toStdString())));
+    mainWindow.ApplicationEventsException(
+        mainWindow.BtnNew, std::make_exception_ptr(std::runtime_error(message.toStdString())));
     SetDesktopOpener({});
 
     QVERIFY(seen.DescriptionFocused);
@@ -150,7 +181,8 @@ void TestErrorReport::report() {
     }
     if (answer == Answer::Yes) {
         QCOMPARE(opened, QStringList("mailto: " + mail + " ?Subject=Self Bug"));
-        QVERIFY(QGuiApplication::clipboard()->text().startsWith("Errore: \"" + message.replace("\n", "\r\n") + "\"\r\n"));
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith(
+            "Errore: \"" + message.replace("\n", "\r\n") + "\"\r\n"));
     } else {
         QVERIFY(opened.isEmpty());
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
@@ -170,7 +202,8 @@ void TestErrorReport::errorInAnEventHandlerIsReported() {
     AnswerReport("", Answer::Escape, seen);
     UserInput::Click(window->BtnNewLog, {20, 17});
     QVERIFY(seen.Report.startsWith("Errore: \"guasto\"\n"));
-    QVERIFY(seen.Report.contains("Classe Oggetto: TSpeedButton\n  Nome Oggetto: BtnNewLog\nOwner Oggetto: FormZentaroChild\n"));
+    QVERIFY(seen.Report.contains("Classe Oggetto: TSpeedButton\n  Nome Oggetto: BtnNewLog\nOwner "
+                                 "Oggetto: FormZentaroChild\n"));
     QVERIFY(seen.Report.contains("   Modulo Attivo: FormZentaroChild  [NoName.ZTR]\n"));
 }
 

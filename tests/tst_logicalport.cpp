@@ -2,9 +2,9 @@
 
 #include "gates/LogicCmp.h"
 #include "gates/UpdateDispatcher.h"
-#include "support/FormFixture.h"
 #include "stream/ClassRegistry.h"
 #include "stream/Errors.h"
+#include "support/FormFixture.h"
 
 #include <QTest>
 #include <QWindow>
@@ -62,18 +62,30 @@ private slots:
         QTest::addColumn<TLogicalPortType>("kind");
         QTest::addColumn<QString>("fromLow");
         QTest::addColumn<QString>("fromHigh");
-        QTest::newRow("AND") << logAND << "0001" << "0001";
-        QTest::newRow("OR") << logOR << "0111" << "0111";
-        QTest::newRow("NOT reads A only") << logNOT << "1100" << "1100";
-        QTest::newRow("XOR") << logXOR << "0110" << "0110";
-        QTest::newRow("NAND") << logNAND << "1110" << "1110";
-        QTest::newRow("NOR") << logNOR << "1000" << "1000";
-        QTest::newRow("NXOR") << logNXOR << "1001" << "1001";
-        QTest::newRow("CLK: A runs, B is the level while stopped") << logCLK << "0111" << "0100";
-        QTest::newRow("PLS keeps its output") << logPLS << "0000" << "1111";
-        QTest::newRow("LED") << logLED << "0011" << "0011";
-        QTest::newRow("FFD: B enables") << logFFD << "0001" << "1011";
-        QTest::newRow("FFJK") << logFFJK << "0100" << "1101";
+        QTest::newRow("AND") << logAND << "0001"
+                             << "0001";
+        QTest::newRow("OR") << logOR << "0111"
+                            << "0111";
+        QTest::newRow("NOT reads A only") << logNOT << "1100"
+                                          << "1100";
+        QTest::newRow("XOR") << logXOR << "0110"
+                             << "0110";
+        QTest::newRow("NAND") << logNAND << "1110"
+                              << "1110";
+        QTest::newRow("NOR") << logNOR << "1000"
+                             << "1000";
+        QTest::newRow("NXOR") << logNXOR << "1001"
+                              << "1001";
+        QTest::newRow("CLK: A runs, B is the level while stopped") << logCLK << "0111"
+                                                                   << "0100";
+        QTest::newRow("PLS keeps its output") << logPLS << "0000"
+                                              << "1111";
+        QTest::newRow("LED") << logLED << "0011"
+                             << "0011";
+        QTest::newRow("FFD: B enables") << logFFD << "0001"
+                                        << "1011";
+        QTest::newRow("FFJK") << logFFJK << "0100"
+                              << "1101";
     }
     void truthTables() {
         QFETCH(TLogicalPortType, kind);
@@ -94,9 +106,9 @@ private slots:
         QTest::addColumn<TLogicalPortType>("kind");
         QTest::addColumn<std::vector<TStep>>("steps");
         QTest::newRow("JK: toggles once per run of both high")
-            << logFFJK
-            << std::vector<TStep>{{1, 1, 0, 1}, {1, 1, 0, 1}, {1, 0, 1, 1}, {0, 1, 0, 1}, {1, 1, 0, 0},
-                                  {0, 0, 0, 0}, {1, 1, 0, 1}, {0, 1, 0, 1}, {1, 0, 1, 1}};
+            << logFFJK << std::vector<TStep>{{1, 1, 0, 1}, {1, 1, 0, 1}, {1, 0, 1, 1},
+                                             {0, 1, 0, 1}, {1, 1, 0, 0}, {0, 0, 0, 0},
+                                             {1, 1, 0, 1}, {0, 1, 0, 1}, {1, 0, 1, 1}};
         QTest::newRow("FFD: level enabled")
             << logFFD << std::vector<TStep>{{1, 0, 0, 0}, {1, 1, 1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}};
         QTest::newRow("CLK running alternates")
@@ -147,27 +159,31 @@ private slots:
         const TAction hidden = [](TLoggingPort &p) { p.SetShowPortState(false); };
         const TAction evaluate = [](TLoggingPort &p) { p.Evaluate(); };
         const TAction raiseA = [](TLoggingPort &p) { p.SetInAPort(true); };
-        QTest::newRow("shown levels: redraw, then change") << TAction([](TLoggingPort &p) { p.SetPortType(logNOT); })
-                                                           << TAction([](TLoggingPort &p) {
-                                                                  p.SetInAPort(true);
-                                                                  p.Log.clear();
-                                                                  p.Evaluate();
-                                                              })
-                                                           << "rc";
-        QTest::newRow("hidden levels: change without redraw") << hidden << TAction([](TLoggingPort &p) {
+        QTest::newRow("shown levels: redraw, then change") << TAction([](TLoggingPort &p) {
             p.SetPortType(logNOT);
-            p.Log.clear();
+        }) << TAction([](TLoggingPort &p) {
             p.SetInAPort(true);
             p.Log.clear();
             p.Evaluate();
-        }) << "c";
-        QTest::newRow("hidden levels: input change alone draws nothing") << hidden << TAction([](TLoggingPort &p) {
-            auto feeder = std::make_unique<TLogicalPort>(nullptr);
-            feeder->SetPortType(logNOT); // its output goes high
-            p.SetInAComp(feeder.get());
-            p.Evaluate(); // AND: A rises, output stays low
-            p.SetInAComp(nullptr);
-        }) << "";
+        }) << "rc";
+        QTest::newRow("hidden levels: change without redraw")
+            << hidden << TAction([](TLoggingPort &p) {
+                   p.SetPortType(logNOT);
+                   p.Log.clear();
+                   p.SetInAPort(true);
+                   p.Log.clear();
+                   p.Evaluate();
+               })
+            << "c";
+        QTest::newRow("hidden levels: input change alone draws nothing")
+            << hidden << TAction([](TLoggingPort &p) {
+                   auto feeder = std::make_unique<TLogicalPort>(nullptr);
+                   feeder->SetPortType(logNOT); // its output goes high
+                   p.SetInAComp(feeder.get());
+                   p.Evaluate(); // AND: A rises, output stays low
+                   p.SetInAComp(nullptr);
+               })
+            << "";
         QTest::newRow("lamp redraws with hidden levels") << TAction([](TLoggingPort &p) {
             p.SetShowPortState(false);
             p.SetPortType(logLED);
@@ -179,8 +195,10 @@ private slots:
             p.SetInAPort(true);
             p.SetInBPort(true);
         }) << evaluate << "";
-        QTest::newRow("kind written again: nothing") << nothing << TAction([](TLoggingPort &p) { p.SetPortType(logAND); }) << "";
-        QTest::newRow("new kind: redraw, then evaluation") << nothing << TAction([](TLoggingPort &p) { p.SetPortType(logNAND); }) << "rrc";
+        QTest::newRow("kind written again: nothing")
+            << nothing << TAction([](TLoggingPort &p) { p.SetPortType(logAND); }) << "";
+        QTest::newRow("new kind: redraw, then evaluation")
+            << nothing << TAction([](TLoggingPort &p) { p.SetPortType(logNAND); }) << "rrc";
         QTest::newRow("input written: redraw") << nothing << raiseA << "r";
         QTest::newRow("input written again: nothing") << raiseA << raiseA << "";
         QTest::newRow("wire written: nothing") << nothing << TAction([](TLoggingPort &p) {
@@ -190,8 +208,9 @@ private slots:
             p.SetInAComp(nullptr);
             p.SetInBComp(nullptr);
         }) << "";
-        QTest::newRow("reset fires nothing") << TAction([](TLoggingPort &p) { p.SetPortType(logNOT); })
-                                             << TAction([](TLoggingPort &p) { p.ResetState(); }) << "";
+        QTest::newRow("reset fires nothing")
+            << TAction([](TLoggingPort &p) { p.SetPortType(logNOT); })
+            << TAction([](TLoggingPort &p) { p.ResetState(); }) << "";
         QTest::newRow("flags changed: one redraw each") << nothing << TAction([](TLoggingPort &p) {
             p.SetShowType(false);
             p.SetShowPortState(false);
@@ -230,7 +249,8 @@ private slots:
         port.Evaluate(); // both high: memory toggles
         QVERIFY(port.JKMemory() && port.JKLatch() && port.InAPort() && port.InBPort());
         port.ResetState();
-        QVERIFY(!port.InAPort() && !port.InBPort() && !port.Output() && !port.JKMemory() && !port.JKLatch());
+        QVERIFY(!port.InAPort() && !port.InBPort() && !port.Output() && !port.JKMemory() &&
+                !port.JKLatch());
         QCOMPARE(port.InAComp(), &feeder);
         QCOMPARE(port.InBComp(), &feeder);
         feeder.ResetState();
@@ -253,12 +273,15 @@ private slots:
             ring.push_back(new TLogicalPort(&owner));
             ring.back()->SetPortType(logNOT);
         }
-        for (int i = 0; i < size; ++i) ring[std::size_t(i)]->SetInAComp(ring[std::size_t((i + 1) % size)]);
+        for (int i = 0; i < size; ++i)
+            ring[std::size_t(i)]->SetInAComp(ring[std::size_t((i + 1) % size)]);
         int changes = 0;
-        for (TLogicalPort *port : ring) port->OnChange = [&](TComponent *) { ++changes; };
+        for (TLogicalPort *port : ring)
+            port->OnChange = [&](TComponent *) { ++changes; };
         for (int round = 0; round < 20; ++round) {
             if (round == 10) changes = 0;
-            for (TLogicalPort *port : ring) port->Evaluate();
+            for (TLogicalPort *port : ring)
+                port->Evaluate();
         }
         QCOMPARE(changes == 0, settles);
         if (settles) QVERIFY(ring[0]->Output() != ring[1]->Output());
@@ -359,10 +382,13 @@ private slots:
         QTest::addColumn<bool>("running");
         QTest::addColumn<int>("delay");
         QTest::newRow("active clock runs")
-            << "PortType = logCLK\n Active = True\n UpdateDelay = 777\n" << true << 777;
-        QTest::newRow("inactive gate stays paused") << "PortType = logOR\n UpdateDelay = 12\n" << false << 12;
+            << "PortType = logCLK\n Active = True\n UpdateDelay = 777\n"
+            << true << 777;
+        QTest::newRow("inactive gate stays paused") << "PortType = logOR\n UpdateDelay = 12\n"
+                                                    << false << 12;
         QTest::newRow("active pulse switch stays paused")
-            << "PortType = logPLS\n Active = True\n UpdateDelay = 10\n" << false << 10;
+            << "PortType = logPLS\n Active = True\n UpdateDelay = 10\n"
+            << false << 10;
     }
     void loadedFromStream() {
         QFETCH(QString, record);
@@ -370,9 +396,11 @@ private slots:
         QFETCH(int, delay);
         RegisterClass(TLogicalPort::StaticClassInfo());
         TForm form(nullptr);
-        ReadInto(form, "object Form: TForm\n Left = 0\n Top = 0\n Width = 300\n Height = 200\n"
-                       " object LogPort1: TLogicalPort\n Left = 8\n Top = 8\n Width = 50\n Height = 40\n" +
-                           record + " end\nend\n");
+        ReadInto(
+            form,
+            "object Form: TForm\n Left = 0\n Top = 0\n Width = 300\n Height = 200\n"
+            " object LogPort1: TLogicalPort\n Left = 8\n Top = 8\n Width = 50\n Height = 40\n" +
+                record + " end\nend\n");
         auto *port = dynamic_cast<TLogicalPort *>(form.FindComponent("LogPort1"));
         QVERIFY(port);
         QCOMPARE(!port->Thread().Suspended(), running);
@@ -387,22 +415,28 @@ private slots:
         const QString description =
             "object Form: TForm\n  Left = 0\n  Top = 0\n  Width = 300\n  Height = 200\n"
             "  object LogPort1: TLogicalPort\n    Left = 8\n    Top = 8\n    Width = 50\n"
-            "    Height = 40\n    PortType = logNAND\n    ShowType = True\n    ShowPortState = False\n"
+            "    Height = 40\n    PortType = logNAND\n    ShowType = True\n    ShowPortState = "
+            "False\n"
             "    Active = False\n    InAPort = True\n    InBPort = False\n    InAComp = LogPort2\n"
             "    UpdateDelay = 10\n    Border = True\n    Color = clBlack\n"
             "    Font.Charset = DEFAULT_CHARSET\n    Font.Color = clWhite\n    Font.Height = -11\n"
-            "    Font.Name = 'MS Sans Serif'\n    Font.Style = []\n    DragMode = dmAutomatic\n  end\n"
+            "    Font.Name = 'MS Sans Serif'\n    Font.Style = []\n    DragMode = dmAutomatic\n  "
+            "end\n"
             "  object LogPort2: TLogicalPort\n    Left = 80\n    Top = 8\n    Width = 50\n"
-            "    Height = 40\n    PortType = logAND\n    ShowType = True\n    ShowPortState = True\n"
+            "    Height = 40\n    PortType = logAND\n    ShowType = True\n    ShowPortState = "
+            "True\n"
             "    Active = False\n    InAPort = False\n    InBPort = False\n    UpdateDelay = 100\n"
             "    Border = False\n    Color = clBlack\n    Font.Charset = DEFAULT_CHARSET\n"
             "    Font.Color = clWhite\n    Font.Height = -11\n    Font.Name = 'MS Sans Serif'\n"
             "    Font.Style = []\n  end\nend\n";
-        auto records = [](const QString &text) { return text.mid(text.indexOf("  object LogPort1")); };
+        auto records = [](const QString &text) {
+            return text.mid(text.indexOf("  object LogPort1"));
+        };
         QCOMPARE(records(RoundTrip(description)), records(Canonical(description)));
 
         TForm form(nullptr);
-        ReadInto(form, QString(description).replace("InAComp = LogPort2", "InAComp = Nowhere\n    InBComp = Form"));
+        ReadInto(form, QString(description)
+                           .replace("InAComp = LogPort2", "InAComp = Nowhere\n    InBComp = Form"));
         auto *port = dynamic_cast<TLogicalPort *>(form.FindComponent("LogPort1"));
         QVERIFY(port && !port->InAComp() && !port->InBComp());
     }
@@ -412,9 +446,10 @@ private slots:
         RegisterClass(TLogicalPort::StaticClassInfo());
         QTRY_COMPARE(TUpdateDispatcher::Instance()->LiveThreads(), 0u); // earlier gates' threads
         TForm form(nullptr);
-        QVERIFY_THROWS_EXCEPTION(EReadError, ReadInto(form, "object Form: TForm\n Left = 0\n"
-                                                            " object LogPort1: TLogicalPort\n Active = True\n"
-                                                            " NoSuchProperty = 1\n end\nend\n"));
+        QVERIFY_THROWS_EXCEPTION(EReadError,
+                                 ReadInto(form, "object Form: TForm\n Left = 0\n"
+                                                " object LogPort1: TLogicalPort\n Active = True\n"
+                                                " NoSuchProperty = 1\n end\nend\n"));
         QVERIFY(!form.FindComponent("LogPort1"));
         QTRY_COMPARE(TUpdateDispatcher::Instance()->LiveThreads(), 0u);
     }

@@ -46,11 +46,17 @@ struct TCountedClock {
     std::function<void()> Work;
 };
 
-std::size_t LiveThreads() { return TUpdateDispatcher::Instance()->LiveThreads(); }
-std::size_t PostedRequests() { return TUpdateDispatcher::Instance()->PostedRequests(); }
+std::size_t LiveThreads() {
+    return TUpdateDispatcher::Instance()->LiveThreads();
+}
+std::size_t PostedRequests() {
+    return TUpdateDispatcher::Instance()->PostedRequests();
+}
 
 // Keeps the GUI thread from serving for a while, so that requests pile up unserved.
-void BlockGuiThread(int ms) { QThread::msleep(ulong(ms)); }
+void BlockGuiThread(int ms) {
+    QThread::msleep(ulong(ms));
+}
 
 } // namespace
 
@@ -66,7 +72,8 @@ private slots:
         QTest::addColumn<QStringList>("actions");
         QTest::addColumn<QString>("running");
         QTest::newRow("created paused") << QStringList{} << "";
-        QTest::newRow("active twice, inactive twice") << QStringList{"A1", "A1", "A0", "A0"} << "1100";
+        QTest::newRow("active twice, inactive twice")
+            << QStringList{"A1", "A1", "A0", "A0"} << "1100";
         QTest::newRow("pulse switch pauses, other kind resumes")
             << QStringList{"A1", "PLS", "CLK", "PLS", "A0", "CLK"} << "101000";
         QTest::newRow("active pulse switch runs") << QStringList{"PLS", "A1", "A0"} << "010";
@@ -142,8 +149,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(clock.Count() >= 4, 5000);
         clock.Port->SetActive(false);
         for (int i = 1; i < clock.Count(); ++i)
-            QVERIFY2(clock.MsBetween(clock.Ends[std::size_t(i - 1)], clock.Starts[std::size_t(i)]) >= 39.5,
-                     qPrintable(QString::number(clock.MsBetween(clock.Ends[std::size_t(i - 1)], clock.Starts[std::size_t(i)]))));
+            QVERIFY2(clock.MsBetween(clock.Ends[std::size_t(i - 1)],
+                                     clock.Starts[std::size_t(i)]) >= 39.5,
+                     qPrintable(QString::number(clock.MsBetween(clock.Ends[std::size_t(i - 1)],
+                                                                clock.Starts[std::size_t(i)]))));
     }
 
     void lowerDelayTakesEffectAtTheNextSleep() {
@@ -269,7 +278,9 @@ private slots:
 
     void exceptionInEvaluateIsDiscarded() {
         bool reported = false;
-        TApplication::Instance().OnException = [&](TComponent *, std::exception_ptr) { reported = true; };
+        TApplication::Instance().OnException = [&](TComponent *, std::exception_ptr) {
+            reported = true;
+        };
         TCountedClock clock(5);
         clock.Work = [&clock] {
             if (clock.Count() == 1) throw std::runtime_error("evaluation failed");
@@ -321,25 +332,38 @@ private slots:
                 auto *port = new TLogicalPort(&owner);
                 port->OnChange = [&evaluations](TComponent *) { ++evaluations; };
                 port->SetUpdateDelay(int(random.bounded(1, 6)));
-                if (!ports.empty()) port->SetInAComp(ports[random.bounded(quint32(ports.size()))].get());
+                if (!ports.empty())
+                    port->SetInAComp(ports[random.bounded(quint32(ports.size()))].get());
                 ports.emplace_back(port);
                 continue;
             }
             auto &port = ports[random.bounded(quint32(ports.size()))];
             switch (choice) {
             case 1:
-            case 2: port->SetActive(true); break;
-            case 3: port->SetActive(false); break;
-            case 4: port->SetPortType(TLogicalPortType(random.bounded(LogicalPortTypeCount))); break;
-            case 5: port->SetUpdateDelay(int(random.bounded(0, 6))); break;
-            case 6: port->ResetState(); break;
+            case 2:
+                port->SetActive(true);
+                break;
+            case 3:
+                port->SetActive(false);
+                break;
+            case 4:
+                port->SetPortType(TLogicalPortType(random.bounded(LogicalPortTypeCount)));
+                break;
+            case 5:
+                port->SetUpdateDelay(int(random.bounded(0, 6)));
+                break;
+            case 6:
+                port->ResetState();
+                break;
             case 7:
                 if (ports.size() > 10) {
                     std::swap(port, ports.back());
                     ports.pop_back();
                 }
                 break;
-            default: QCoreApplication::processEvents(); break;
+            default:
+                QCoreApplication::processEvents();
+                break;
             }
         }
         if (batch) batch->Finish();

@@ -1,8 +1,5 @@
 #include "app/Main.h"
 
-#include "document/FChild.h"
-#include "document/DsgnRunT.h"
-#include "document/PatPanel.h"
 #include "Util.h"
 #include "classlib/Buttons.h"
 #include "classlib/ComCtrls.h"
@@ -10,6 +7,9 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Menus.h"
 #include "classlib/StdCtrls.h"
+#include "document/DsgnRunT.h"
+#include "document/FChild.h"
+#include "document/PatPanel.h"
 #include "gates/LogicCmp.h"
 #include "stream/MemoryStream.h"
 
@@ -46,7 +46,8 @@ struct Program {
 
     std::vector<TFormZentaroChild *> Windows() const {
         std::vector<TFormZentaroChild *> windows;
-        for (int i = 0; i < Main->MDIChildCount(); ++i) windows.push_back(dynamic_cast<TFormZentaroChild *>(Main->MDIChildren(i)));
+        for (int i = 0; i < Main->MDIChildCount(); ++i)
+            windows.push_back(dynamic_cast<TFormZentaroChild *>(Main->MDIChildren(i)));
         return windows;
     }
     TFormZentaroChild *NewNetwork() {
@@ -56,11 +57,12 @@ struct Program {
     }
     // The next file dialog chooses path (or is cancelled when path is empty).
     void Choose(const QString &path) {
-        SetFileDialogRunner([this, path](const TFileDialogRequest &request) -> std::optional<QString> {
-            Requests.push_back(request);
-            if (path.isEmpty()) return std::nullopt;
-            return path;
-        });
+        SetFileDialogRunner(
+            [this, path](const TFileDialogRequest &request) -> std::optional<QString> {
+                Requests.push_back(request);
+                if (path.isEmpty()) return std::nullopt;
+                return path;
+            });
     }
     void Save(const QString &path) {
         Choose(path);
@@ -71,11 +73,14 @@ struct Program {
         const int before = Main->MDIChildCount();
         Click(Main->BtnOpen, {15, 15});
         QApplication::processEvents();
-        return Main->MDIChildCount() > before ? dynamic_cast<TFormZentaroChild *>(Main->ActiveMDIChild()) : nullptr;
+        return Main->MDIChildCount() > before
+                   ? dynamic_cast<TFormZentaroChild *>(Main->ActiveMDIChild())
+                   : nullptr;
     }
     std::vector<bool> ToolEnabled() const {
-        return {Main->BtnNew->Enabled(),   Main->BtnOpen->Enabled(), Main->BtnSave->Enabled(),   Main->BtnCascade->Enabled(),
-                Main->BtnTile->Enabled(),  Main->BtnIconize->Enabled(), Main->BtnCloseAll->Enabled()};
+        return {Main->BtnNew->Enabled(),     Main->BtnOpen->Enabled(), Main->BtnSave->Enabled(),
+                Main->BtnCascade->Enabled(), Main->BtnTile->Enabled(), Main->BtnIconize->Enabled(),
+                Main->BtnCloseAll->Enabled()};
     }
 };
 
@@ -98,13 +103,17 @@ QStringList Network(const TFormZentaroChild *window) {
                          .arg(int(port->PortType()))
                          .arg(port->Left())
                          .arg(port->Top())
-                         .arg(port->InAComp() ? QString::fromStdString(port->InAComp()->Name()) : QString())
-                         .arg(port->InBComp() ? QString::fromStdString(port->InBComp()->Name()) : QString());
+                         .arg(port->InAComp() ? QString::fromStdString(port->InAComp()->Name())
+                                              : QString())
+                         .arg(port->InBComp() ? QString::fromStdString(port->InBComp()->Name())
+                                              : QString());
     gates.sort();
     return gates;
 }
 
-std::vector<bool> Flags(std::initializer_list<int> flags) { return std::vector<bool>(flags.begin(), flags.end()); }
+std::vector<bool> Flags(std::initializer_list<int> flags) {
+    return std::vector<bool>(flags.begin(), flags.end());
+}
 
 } // namespace
 
@@ -142,10 +151,14 @@ void TestMainWindow::newNetworkEnablesTheTools() {
 void TestMainWindow::statusBarShowsTheLongHint_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("status");
-    QTest::newRow("new") << "BtnNew" << "Crea una nuova rete logica";
-    QTest::newRow("hint without a bar") << "BtnCascade" << "Disponi in cascata";
-    QTest::newRow("a network window's button") << "BtnNewLog" << "Aggiungi Componente";
-    QTest::newRow("the frame's empty area") << "none" << "";
+    QTest::newRow("new") << "BtnNew"
+                         << "Crea una nuova rete logica";
+    QTest::newRow("hint without a bar") << "BtnCascade"
+                                        << "Disponi in cascata";
+    QTest::newRow("a network window's button") << "BtnNewLog"
+                                               << "Aggiungi Componente";
+    QTest::newRow("the frame's empty area") << "none"
+                                            << "";
 }
 
 void TestMainWindow::statusBarShowsTheLongHint() {
@@ -153,12 +166,15 @@ void TestMainWindow::statusBarShowsTheLongHint() {
     QFETCH(QString, status);
     Program p;
     TFormZentaroChild *window = p.NewNetwork();
-    const TComponent *owner = control == "BtnNewLog" ? static_cast<TComponent *>(window) : p.Main.get();
-    const auto *target = dynamic_cast<const TControl *>(owner->FindComponent(control.toStdString()));
+    const TComponent *owner =
+        control == "BtnNewLog" ? static_cast<TComponent *>(window) : p.Main.get();
+    const auto *target =
+        dynamic_cast<const TControl *>(owner->FindComponent(control.toStdString()));
     const QWidget *area = p.Main->MDIArea()->viewport();
     QWindow *main = p.Main->Widget()->windowHandle();
     QTest::mouseMove(main, UserInput::InWindow(p.Main->BtnOpen, {10, 10}));
-    QTest::mouseMove(main, target ? UserInput::InWindow(target, {10, 10}) : area->mapTo(area->window(), area->rect().bottomRight()));
+    QTest::mouseMove(main, target ? UserInput::InWindow(target, {10, 10})
+                                  : area->mapTo(area->window(), area->rect().bottomRight()));
     QTRY_COMPARE(QString::fromStdString(p.Main->StatusBar->SimpleText()), status);
 }
 
@@ -210,10 +226,12 @@ void TestMainWindow::saveCloseAndOpenAgain() {
     TFormZentaroChild *opened = p.Open(path);
     QVERIFY(opened);
     QCOMPARE(Network(opened), network);
-    QCOMPARE(opened->MDIFrame()->geometry(), QRect(area.width() - 300, area.height() - 200, 300, 200));
+    QCOMPARE(opened->MDIFrame()->geometry(),
+             QRect(area.width() - 300, area.height() - 200, 300, 200));
     // The wires show at once: the clock's runs right along y = 30.
     QApplication::processEvents();
-    QCOMPARE(opened->ScrollBoxCli->ClientWidget()->grab().toImage().pixelColor(70, 30), QColor(Qt::black));
+    QCOMPARE(opened->ScrollBoxCli->ClientWidget()->grab().toImage().pixelColor(70, 30),
+             QColor(Qt::black));
     QCOMPARE(opened->FileName, path.toStdString());
     QCOMPARE(opened->Caption(), "rete.ZTR");
     QCOMPARE(p.Main->Caption(), Prefix + path.toStdString());
@@ -223,7 +241,8 @@ void TestMainWindow::saveCloseAndOpenAgain() {
     QVERIFY(openedClock);
     QCOMPARE(openedClock->UpdateDelay(), 950);
     for (const TComponent *component : opened->Components())
-        if (auto *port = dynamic_cast<const TLogicalPort *>(component)) QVERIFY(port->ShowPortState());
+        if (auto *port = dynamic_cast<const TLogicalPort *>(component))
+            QVERIFY(port->ShowPortState());
 
     Click(opened->BtnActive, {50, 16});
     QVERIFY(openedClock->Active());
@@ -271,7 +290,9 @@ void TestMainWindow::openFailsCleanly() {
         const std::string caption = p.Main->Caption();
         bool hourglassOverBox = true;
         UserInput::AnswerNextMessageBox(QMessageBox::Ok, p.Asked);
-        QTimer::singleShot(0, [&hourglassOverBox] { hourglassOverBox = QApplication::overrideCursor() != nullptr; });
+        QTimer::singleShot(0, [&hourglassOverBox] {
+            hourglassOverBox = QApplication::overrideCursor() != nullptr;
+        });
         QCOMPARE(p.Open(path), nullptr);
         QCOMPARE(p.Asked.size(), windows + 1);
         QCOMPARE(p.Asked.back(), QStringLiteral("Loading Error!"));
@@ -372,7 +393,8 @@ void TestMainWindow::arrangement() {
     p.NewNetwork();
     p.NewNetwork();
     Click(p.Main->BtnIconize, {15, 15});
-    for (TFormZentaroChild *window : p.Windows()) QCOMPARE(window->WindowState(), TWindowState::wsMinimized);
+    for (TFormZentaroChild *window : p.Windows())
+        QCOMPARE(window->WindowState(), TWindowState::wsMinimized);
 
     Click(p.Main->BtnTile, {15, 15});
     const QRect area = p.Main->MDIArea()->viewport()->rect();

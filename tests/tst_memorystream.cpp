@@ -42,7 +42,8 @@ void TestMemoryStream::seekAndSizeStayInsideTheBytes() {
     stream.SetSize(1);
     QCOMPARE(stream.Position(), std::int64_t(1));
     stream.SetSize(4);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(stream.Memory()), 4), QByteArray("a\0\0\0", 4));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(stream.Memory()), 4),
+             QByteArray("a\0\0\0", 4));
 }
 
 void TestMemoryStream::writeGrowsAndOverwrites() {
@@ -52,7 +53,8 @@ void TestMemoryStream::writeGrowsAndOverwrites() {
     stream.Seek(99998);
     stream.Write("yz!", 3);
     QCOMPARE(stream.Size(), std::int64_t(100001));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(stream.Memory()) + 99997, 4), QByteArray("xyz!"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(stream.Memory()) + 99997, 4),
+             QByteArray("xyz!"));
 }
 
 void TestMemoryStream::fileRoundTrip() {
@@ -62,7 +64,8 @@ void TestMemoryStream::fileRoundTrip() {
     TMemoryStream(bytes.constData(), bytes.size()).SaveToFile(name);
     TMemoryStream loaded;
     loaded.LoadFromFile(name);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(loaded.Memory()), int(loaded.Size())), bytes);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(loaded.Memory()), int(loaded.Size())),
+             bytes);
     QCOMPARE(loaded.Position(), std::int64_t(0));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
@@ -105,13 +108,17 @@ void TestMemoryStream::savingHarmsNothingElse_data() {
     QTest::addColumn<bool>("saved");
     QTest::addColumn<QByteArray>("other"); // what the other file the setup made holds afterwards
     QTest::addColumn<int>("mode");         // of the saved file afterwards
-    QTest::newRow("a file named like a temporary stays") << "tmp file" << true << QByteArray("keep") << 0644;
-    QTest::newRow("a link named like a temporary leads nowhere") << "tmp link" << true << QByteArray("keep") << 0644;
-    QTest::newRow("a link is written through") << "target link" << true << QByteArray("new") << 0644;
+    QTest::newRow("a file named like a temporary stays")
+        << "tmp file" << true << QByteArray("keep") << 0644;
+    QTest::newRow("a link named like a temporary leads nowhere")
+        << "tmp link" << true << QByteArray("keep") << 0644;
+    QTest::newRow("a link is written through")
+        << "target link" << true << QByteArray("new") << 0644;
     QTest::newRow("hard links stay one file") << "hard link" << true << QByteArray("new") << 0644;
     QTest::newRow("permissions are kept") << "mode 0640" << true << QByteArray() << 0640;
     QTest::newRow("a read-only file is refused") << "mode 0440" << false << QByteArray() << 0440;
-    QTest::newRow("a folder that takes no new file") << "locked folder" << true << QByteArray() << 0644;
+    QTest::newRow("a folder that takes no new file")
+        << "locked folder" << true << QByteArray() << 0644;
 }
 
 void TestMemoryStream::savingHarmsNothingElse() {
@@ -120,7 +127,8 @@ void TestMemoryStream::savingHarmsNothingElse() {
     QFETCH(QByteArray, other);
     QFETCH(int, mode);
     QTemporaryDir dir;
-    const QString folder = dir.filePath("folder"), target = folder + "/rete.ZTR", second = folder + "/other";
+    const QString folder = dir.filePath("folder"), target = folder + "/rete.ZTR",
+                  second = folder + "/other";
     QVERIFY(QDir().mkdir(folder));
     QVERIFY(::chmod(qPrintable(dir.path()), 0755) == 0);
     Put(target, "old");
@@ -149,13 +157,15 @@ void TestMemoryStream::savingHarmsNothingElse() {
     QCOMPARE(int(status.st_mode & 07777), mode);
     ::chmod(qPrintable(folder), 0755);
     // Nothing is left beside it.
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 1 + !other.isNull() + (setup == "tmp link"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+             1 + !other.isNull() + (setup == "tmp link"));
 }
 
 void TestMemoryStream::missingFileRaises() {
     QTemporaryDir dir;
     TMemoryStream stream;
-    QVERIFY_THROWS_EXCEPTION(EStreamError, stream.LoadFromFile(dir.filePath("absent").toStdString()));
+    QVERIFY_THROWS_EXCEPTION(EStreamError,
+                             stream.LoadFromFile(dir.filePath("absent").toStdString()));
 }
 
 QTEST_APPLESS_MAIN(TestMemoryStream)

@@ -1,6 +1,6 @@
+#include "Util.h"
 #include "document/FChild.h"
 #include "document/SimSnapshot.h"
-#include "Util.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
@@ -179,11 +179,15 @@ void TestNetworkFile::newNetworkFileLayout() {
     TFastCompress().DecompressStream(image, decoded);
     const QByteArray whole = Bytes(decoded);
     QCOMPARE(whole.left(6), QByteArray("\xFF\x0A\x00\x00\x30\x10", 6));
-    const quint32 length = quint8(whole[6]) | quint8(whole[7]) << 8 | quint8(whole[8]) << 16 | quint32(quint8(whole[9])) << 24;
+    const quint32 length = quint8(whole[6]) | quint8(whole[7]) << 8 | quint8(whole[8]) << 16 |
+                           quint32(quint8(whole[9])) << 24;
     QCOMPARE(qsizetype(length), whole.size() - 10);
     QCOMPARE(whole.mid(10), body.mid(qsizetype(NetworkFileStream(image).Position())));
     // The stream: signature, the root's class and name, then its first properties.
-    const QByteArray start = QByteArray("TPF0\x11TFormZentaroChild\x10" "FormZentaroChild", 4 + 18 + 17) + "\x04Left";
+    const QByteArray start = QByteArray("TPF0\x11TFormZentaroChild\x10"
+                                        "FormZentaroChild",
+                                        4 + 18 + 17) +
+                             "\x04Left";
     QVERIFY2(whole.mid(10).startsWith(start), whole.mid(10, 48).toHex(' ').constData());
 }
 
@@ -252,7 +256,8 @@ void TestNetworkFile::readingRules_data() {
         for (qsizetype left = size - file.size(); left > 0; left = size - file.size()) {
             qsizetype stored = std::min<qsizetype>(left - 3, 4096);
             if (left - 3 - stored > 0 && left - 3 - stored < 4) stored -= 4;
-            file += char(stored + 1) + QByteArray(1, char((stored + 1) >> 8)) + char(0x80) + QByteArray(stored, 0);
+            file += char(stored + 1) + QByteArray(1, char((stored + 1) >> 8)) + char(0x80) +
+                    QByteArray(stored, 0);
         }
         return file;
     };
@@ -284,13 +289,15 @@ void TestNetworkFile::damagedFilesNeverCrash() {
         return ok;
     };
     int loaded = 0;
-    for (qsizetype length = 0; length < good.size(); length += 13) loaded += tryLoad(good.left(length));
+    for (qsizetype length = 0; length < good.size(); length += 13)
+        loaded += tryLoad(good.left(length));
     QCOMPARE(loaded, 0);
     QRandomGenerator random(7);
     for (int i = 0; i < 150; ++i) {
         QByteArray bytes = good;
         const int flips = 1 + random.bounded(4);
-        for (int f = 0; f < flips; ++f) bytes[random.bounded(int(bytes.size()))] ^= char(1 + random.bounded(255));
+        for (int f = 0; f < flips; ++f)
+            bytes[random.bounded(int(bytes.size()))] ^= char(1 + random.bounded(255));
         tryLoad(bytes);
     }
 }
@@ -302,12 +309,14 @@ void TestNetworkFile::corpus_data() {
     const QDir corpus(ZENTARO_CORPUS_DIR);
     for (const bool good : {true, false}) {
         const QString folder = good ? "good" : "broken";
-        const QFileInfoList files = QDir(corpus.filePath(folder)).entryInfoList({"*.ZTR"}, QDir::Files, QDir::Name);
+        const QFileInfoList files =
+            QDir(corpus.filePath(folder)).entryInfoList({"*.ZTR"}, QDir::Files, QDir::Name);
         // Every file has its expectations and every expectation its file.
         QCOMPARE(files.size(), qsizetype(good ? GoodFiles.size() : BrokenFiles.size()));
         for (const QFileInfo &file : files) {
             const QString name = file.completeBaseName();
-            QVERIFY2(good ? GoodFiles.contains(name) : BrokenFiles.contains(name), qPrintable(file.filePath()));
+            QVERIFY2(good ? GoodFiles.contains(name) : BrokenFiles.contains(name),
+                     qPrintable(file.filePath()));
             QTest::newRow(qPrintable(folder + "/" + name))
                 << file.filePath() << good << (good ? QString() : BrokenFiles.at(name));
         }
@@ -345,7 +354,8 @@ void TestNetworkFile::corpus() {
         QVERIFY2(window, qPrintable(QString("round %1").arg(round)));
         QCOMPARE(QString::fromStdString(window->Name()), QString(expect.Name));
         int gates = 0;
-        for (TComponent *component : window->Components()) gates += dynamic_cast<TLogicalPort *>(component) != nullptr;
+        for (TComponent *component : window->Components())
+            gates += dynamic_cast<TLogicalPort *>(component) != nullptr;
         QCOMPARE(gates, expect.Gates);
         if (wire.size() == 3) {
             auto *port = dynamic_cast<TLogicalPort *>(window->FindComponent(wire[0].toStdString()));
@@ -354,8 +364,10 @@ void TestNetworkFile::corpus() {
             QCOMPARE(feeder ? QString::fromStdString(feeder->Name()) : QString(), wire[2]);
         }
         QStringList kinds;
-        for (const TMenuItem *item : window->PopupMenuPort->Items().Items()) kinds << QString::fromStdString(item->Caption());
-        QCOMPARE(kinds.join(' '), QString("AND OR NOT XOR NAND NOR NXOR CLOCK PULSE LED FFD FFJK - Elimina"));
+        for (const TMenuItem *item : window->PopupMenuPort->Items().Items())
+            kinds << QString::fromStdString(item->Caption());
+        QCOMPARE(kinds.join(' '),
+                 QString("AND OR NOT XOR NAND NOR NXOR CLOCK PULSE LED FFD FFJK - Elimina"));
         QCOMPARE(window->NetworkActive(), expect.Active);
         QVERIFY(SaveNetworkFile(copy.toStdString(), *window));
         saves[round] = FileBytes(copy);
@@ -370,12 +382,15 @@ void TestNetworkFile::failedSaveKeepsTheOldFile() {
     QVERIFY(!SaveNetworkFile(FDir.filePath("no/such/folder/x.ztr").toStdString(), window));
     QFile::setPermissions(FDir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     const bool refused = !SaveNetworkFile(path.toStdString(), window);
-    QFile::setPermissions(FDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(FDir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QFile kept(path);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     // Root ignores folder permissions; then the save succeeds and replaces the file whole.
-    if (refused) QCOMPARE(kept.readAll(), QByteArray("previous"));
-    else QVERIFY(kept.readAll().startsWith("\x11QWCOMPV"));
+    if (refused)
+        QCOMPARE(kept.readAll(), QByteArray("previous"));
+    else
+        QVERIFY(kept.readAll().startsWith("\x11QWCOMPV"));
 }
 
 void TestNetworkFile::windowAgreesWithTheHeadlessRun_data() {
@@ -388,11 +403,13 @@ void TestNetworkFile::windowAgreesWithTheHeadlessRun_data() {
 void TestNetworkFile::windowAgreesWithTheHeadlessRun() {
     QFETCH(QString, file);
     auto window = EmptyWindow();
-    ReadNetworkFile(QStringLiteral(ZENTARO_CORPUS_DIR "/good/%1.ZTR").arg(file).toStdString(), *window);
+    ReadNetworkFile(QStringLiteral(ZENTARO_CORPUS_DIR "/good/%1.ZTR").arg(file).toStdString(),
+                    *window);
     std::vector<TLogicalPort *> gates;
     for (TComponent *component : window->Components())
         if (auto *gate = dynamic_cast<TLogicalPort *>(component)) gates.push_back(gate);
-    for (TLogicalPort *gate : gates) gate->ResetState();
+    for (TLogicalPort *gate : gates)
+        gate->ResetState();
     // The window's gates evaluate in the order the core serves them, and switches are pressed
     // in both at the same moments.
     TSimNetwork network = SimSnapshot(*window);
@@ -410,8 +427,9 @@ void TestNetworkFile::windowAgreesWithTheHeadlessRun() {
     QVERIFY(run.Evaluations() > 100);
     for (std::size_t port = 0; port < gates.size(); ++port) {
         const TPortLevels &core = network.Ports[port].Levels;
-        const TPortLevels shown{gates[port]->InAPort(), gates[port]->InBPort(), gates[port]->Output(),
-                                gates[port]->JKMemory(), gates[port]->JKLatch()};
+        const TPortLevels shown{gates[port]->InAPort(), gates[port]->InBPort(),
+                                gates[port]->Output(), gates[port]->JKMemory(),
+                                gates[port]->JKLatch()};
         QCOMPARE(shown, core);
     }
 }

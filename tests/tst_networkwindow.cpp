@@ -12,11 +12,11 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QRegularExpression>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
@@ -66,7 +66,9 @@ struct Harness {
 
     // Mouse input travels as a user's does: to the window, through Qt's dispatch.
     static QWindow *WindowOf(const TControl *control) { return UserInput::WindowOf(control); }
-    static QPoint InWindow(const TControl *control, QPoint at) { return UserInput::InWindow(control, at); }
+    static QPoint InWindow(const TControl *control, QPoint at) {
+        return UserInput::InWindow(control, at);
+    }
     static void Click(const TControl *control, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
         UserInput::Click(control, at, button);
     }
@@ -82,7 +84,8 @@ struct Harness {
             for (QAction *action : menu->actions())
                 if (action->text() == caption) {
                     chosen = true;
-                    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                    QTest::mouseClick(menu, Qt::LeftButton, {},
+                                      menu->actionGeometry(action).center());
                     return;
                 }
             menu->close();
@@ -92,7 +95,9 @@ struct Harness {
     }
 };
 
-std::vector<QPoint> Points(std::initializer_list<QPoint> points) { return points; }
+std::vector<QPoint> Points(std::initializer_list<QPoint> points) {
+    return points;
+}
 
 } // namespace
 
@@ -128,25 +133,31 @@ void TestNetworkWindow::wireRoute_data() {
     QTest::addColumn<std::vector<QPoint>>("expected");
     const QRect s(10, 10, 50, 40);
     const int upper = int(TPin::Upper), middle = int(TPin::Middle), lower = int(TPin::Lower);
-    QTest::newRow("forward, bend by angle") << s << QRect(160, 100, 50, 40) << upper << QPoint()
-                                            << Points({{60, 30}, {140, 30}, {140, 104}, {160, 104}});
-    QTest::newRow("flat wire bends 8 before") << s << QRect(160, 10, 50, 40) << middle << QPoint()
-                                              << Points({{60, 30}, {152, 30}, {152, 30}, {160, 30}});
+    QTest::newRow("forward, bend by angle")
+        << s << QRect(160, 100, 50, 40) << upper << QPoint()
+        << Points({{60, 30}, {140, 30}, {140, 104}, {160, 104}});
+    QTest::newRow("flat wire bends 8 before")
+        << s << QRect(160, 10, 50, 40) << middle << QPoint()
+        << Points({{60, 30}, {152, 30}, {152, 30}, {160, 30}});
     QTest::newRow("scrolled") << s << QRect(160, 100, 50, 40) << upper << QPoint(30, 20)
                               << Points({{90, 50}, {170, 50}, {170, 124}, {190, 124}});
     QTest::newRow("gap under 16") << s << QRect(70, 100, 50, 40) << lower << QPoint()
                                   << Points({{60, 30}, {68, 30}, {68, 135}, {70, 135}});
-    QTest::newRow("backward around, lower") << QRect(200, 10, 50, 40) << QRect(20, 100, 50, 40) << lower << QPoint()
-                                            << Points({{250, 30}, {254, 30}, {254, 159}, {16, 159}, {16, 135}, {20, 135}});
-    QTest::newRow("backward around, upper") << QRect(200, 10, 50, 40) << QRect(20, 100, 50, 40) << upper << QPoint()
-                                            << Points({{250, 30}, {254, 30}, {254, 6}, {16, 6}, {16, 104}, {20, 104}});
-    QTest::newRow("target's left edge on the source's right edge: around") << s << QRect(60, 100, 50, 40) << upper << QPoint()
-                                            << Points({{60, 30}, {64, 30}, {64, 67}, {56, 67}, {56, 104}, {60, 104}});
-    QTest::newRow("backward overlapping") << QRect(100, 10, 50, 40) << QRect(120, 100, 50, 40) << upper << QPoint()
-                                          << Points({{150, 30}, {154, 30}, {154, 67}, {116, 67}, {116, 104}, {120, 104}});
-    QTest::newRow("backward around, target higher") << QRect(200, 100, 50, 40) << QRect(20, 10, 50, 40) << upper
-                                                    << QPoint()
-                                                    << Points({{250, 120}, {254, 120}, {254, -10}, {16, -10}, {16, 14}, {20, 14}});
+    QTest::newRow("backward around, lower")
+        << QRect(200, 10, 50, 40) << QRect(20, 100, 50, 40) << lower << QPoint()
+        << Points({{250, 30}, {254, 30}, {254, 159}, {16, 159}, {16, 135}, {20, 135}});
+    QTest::newRow("backward around, upper")
+        << QRect(200, 10, 50, 40) << QRect(20, 100, 50, 40) << upper << QPoint()
+        << Points({{250, 30}, {254, 30}, {254, 6}, {16, 6}, {16, 104}, {20, 104}});
+    QTest::newRow("target's left edge on the source's right edge: around")
+        << s << QRect(60, 100, 50, 40) << upper << QPoint()
+        << Points({{60, 30}, {64, 30}, {64, 67}, {56, 67}, {56, 104}, {60, 104}});
+    QTest::newRow("backward overlapping")
+        << QRect(100, 10, 50, 40) << QRect(120, 100, 50, 40) << upper << QPoint()
+        << Points({{150, 30}, {154, 30}, {154, 67}, {116, 67}, {116, 104}, {120, 104}});
+    QTest::newRow("backward around, target higher")
+        << QRect(200, 100, 50, 40) << QRect(20, 10, 50, 40) << upper << QPoint()
+        << Points({{250, 120}, {254, 120}, {254, -10}, {16, -10}, {16, 14}, {20, 14}});
 }
 
 void TestNetworkWindow::wireRoute() {
@@ -203,7 +214,8 @@ void TestNetworkWindow::modes() {
 void TestNetworkWindow::namesReuseTheLowestFreeNumber() {
     Harness h;
     QStringList names;
-    for (int i = 0; i < 3; ++i) names << QString::fromStdString(h.AddPort({60 * i, 0})->Name());
+    for (int i = 0; i < 3; ++i)
+        names << QString::fromStdString(h.AddPort({60 * i, 0})->Name());
     QCOMPARE(names, QStringList({"LogPort1", "LogPort2", "LogPort3"}));
     auto *second = dynamic_cast<TLogicalPort *>(h.Window->FindComponent("LogPort2"));
     h.Window->Modified = false;
@@ -226,10 +238,12 @@ void TestNetworkWindow::kindMenu_data() {
     QTest::addColumn<int>("delay");
     QTest::addColumn<QSize>("size");
     using K = TLogicalPortType;
-    QTest::newRow("clock ticks slowly") << K::logAND << "CLOCK" << K::logCLK << 500 << QSize(50, 40);
+    QTest::newRow("clock ticks slowly")
+        << K::logAND << "CLOCK" << K::logCLK << 500 << QSize(50, 40);
     QTest::newRow("a clock made AND") << K::logCLK << "AND" << K::logAND << 10 << QSize(50, 40);
     QTest::newRow("lamp made square") << K::logAND << "LED" << K::logLED << 10 << QSize(40, 40);
-    QTest::newRow("same kind still applies") << K::logCLK << "CLOCK" << K::logCLK << 500 << QSize(50, 40);
+    QTest::newRow("same kind still applies")
+        << K::logCLK << "CLOCK" << K::logCLK << 500 << QSize(50, 40);
     QTest::newRow("flip-flop") << K::logAND << "FFJK" << K::logFFJK << 10 << QSize(50, 40);
 }
 
@@ -341,13 +355,16 @@ void TestNetworkWindow::activationResetsLevels() {
     Harness h;
     TLogicalPort *pulse = h.AddPort({10, 10}, TLogicalPortType::logPLS);
     h.Window->Modified = false;
-    // Whether the screen shows the switch as it is now: what was last painted against a fresh picture.
+    // Whether the screen shows the switch as it is now: what was last painted against a fresh
+    // picture.
     auto shownAsItIs = [&] {
         QApplication::processEvents();
         QWidget *top = pulse->Widget()->window();
         const QRect at(pulse->Widget()->mapTo(top, QPoint()), pulse->Widget()->size());
-        const QPixmap shown = top->screen()->grabWindow(top->winId(), at.x(), at.y(), at.width(), at.height());
-        return shown.toImage().convertToFormat(QImage::Format_RGB32) == top->grab(at).toImage().convertToFormat(QImage::Format_RGB32);
+        const QPixmap shown =
+            top->screen()->grabWindow(top->winId(), at.x(), at.y(), at.width(), at.height());
+        return shown.toImage().convertToFormat(QImage::Format_RGB32) ==
+               top->grab(at).toImage().convertToFormat(QImage::Format_RGB32);
     };
     h.Activate();
     // Labels shown while running: stopping then changes nothing else about the switch's look.
@@ -367,11 +384,14 @@ void TestNetworkWindow::closeAsksWhenModified() {
     h.Window->OnNetworkClose = [&](TComponent *sender) { closed += sender == h.Window; };
     h.Window->Modified = true;
     QStringList asked;
-    auto answer = [&asked](QMessageBox::StandardButton button) { UserInput::AnswerNextMessageBox(button, asked); };
+    auto answer = [&asked](QMessageBox::StandardButton button) {
+        UserInput::AnswerNextMessageBox(button, asked);
+    };
     answer(QMessageBox::No);
     h.Window->Close();
     QApplication::processEvents();
-    QCOMPARE(asked, QStringList(QStringLiteral("La rete non è stata salvata. Chiudere ugualmente?")));
+    QCOMPARE(asked,
+             QStringList(QStringLiteral("La rete non è stata salvata. Chiudere ugualmente?")));
     QVERIFY(h.Alive);
     QVERIFY(h.Window->Modified);
     QCOMPARE(closed, 0);
@@ -391,8 +411,12 @@ void TestNetworkWindow::flipFlopItemsAndWindowRoutines() {
     TComponent::Free(h.Window->PopItemFFJK);
     h.Window->AddFlipFlopItems();
     QStringList captions;
-    for (const TMenuItem *item : items.Items()) captions << QString::fromStdString(item->Caption()) + QString::number(item->Tag());
-    QCOMPARE(captions.join(' '), QStringLiteral("AND0 OR1 NOT2 XOR3 NAND4 NOR5 NXOR6 CLOCK7 PULSE8 LED9 FFD10 FFJK11 -0 Elimina0"));
+    for (const TMenuItem *item : items.Items())
+        captions << QString::fromStdString(item->Caption()) + QString::number(item->Tag());
+    QCOMPARE(
+        captions.join(' '),
+        QStringLiteral(
+            "AND0 OR1 NOT2 XOR3 NAND4 NOR5 NXOR6 CLOCK7 PULSE8 LED9 FFD10 FFJK11 -0 Elimina0"));
 
     TLogicalPort *clock = h.AddPort({0, 0}, TLogicalPortType::logCLK);
     TLogicalPort *inverter = h.AddPort({60, 0}, TLogicalPortType::logNOT);
@@ -428,13 +452,19 @@ void TestNetworkWindow::writesItsDescriptionBack() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     TFormZentaroChild window(nullptr);
     QString written = FormFixture::WithoutMachineLines(FormFixture::DescriptionOf(window));
-    QString described = FormFixture::WithoutMachineLines(FormFixture::Canonical(QString::fromUtf8(file.readAll())));
+    QString described =
+        FormFixture::WithoutMachineLines(FormFixture::Canonical(QString::fromUtf8(file.readAll())));
     static const QRegularExpression bounds(QStringLiteral("^  (Left|Top|Width|Height) = \\d+\\n"),
                                            QRegularExpression::MultilineOption);
-    static const QRegularExpression alignedSize(QStringLiteral("    Width = \\d+\\n    Height = \\d+\\n    Align"));
-    for (QString *text : {&written, &described}) text->remove(bounds).replace(alignedSize, QStringLiteral("    Align"));
-    described.replace(QStringLiteral("    ChangeEnabled = False\n"), QStringLiteral("    ChangeEnabled = True\n"))
-        .replace(QStringLiteral("        Border = False\n"), QStringLiteral("        Border = True\n"));
+    static const QRegularExpression alignedSize(
+        QStringLiteral("    Width = \\d+\\n    Height = \\d+\\n    Align"));
+    for (QString *text : {&written, &described})
+        text->remove(bounds).replace(alignedSize, QStringLiteral("    Align"));
+    described
+        .replace(QStringLiteral("    ChangeEnabled = False\n"),
+                 QStringLiteral("    ChangeEnabled = True\n"))
+        .replace(QStringLiteral("        Border = False\n"),
+                 QStringLiteral("        Border = True\n"));
     QCOMPARE(written, described);
 }
 

@@ -27,7 +27,8 @@ TSimNetwork Net(std::initializer_list<TPortSpec> specs) {
 
 std::vector<int> Outputs(const TSimNetwork &network) {
     std::vector<int> outputs;
-    for (const TSimPort &port : network.Ports) outputs.push_back(port.Levels.Output);
+    for (const TSimPort &port : network.Ports)
+        outputs.push_back(port.Levels.Output);
     return outputs;
 }
 
@@ -69,7 +70,8 @@ void TestSim::virtualTime() {
     QCOMPARE(Outputs(switched), std::vector<int>({1, 1}));
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, toggled.Toggle(0, 10));
 
-    // A switched clock flips at each of its evaluations; the slider's delay replaces the stored one.
+    // A switched clock flips at each of its evaluations; the slider's delay replaces the stored
+    // one.
     for (const auto &[delay, flips] : {std::pair{0, 2}, std::pair{30, 4}}) {
         TSimNetwork clocked = Net({{logPLS, 10}, {logCLK, 100, 0}});
         if (delay) clocked.SetClockDelay(delay);
@@ -83,7 +85,8 @@ void TestSim::virtualTime() {
     }
 
     // Rings: of two inverters they settle, of three they never do.
-    TSimNetwork two = Net({{logNOT, 10, 1}, {logNOT, 10, 0}}), three = Net({{logNOT, 10, 2}, {logNOT, 10, 0}, {logNOT, 10, 1}});
+    TSimNetwork two = Net({{logNOT, 10, 1}, {logNOT, 10, 0}}),
+                three = Net({{logNOT, 10, 2}, {logNOT, 10, 0}, {logNOT, 10, 1}});
     TSimulator settling(two), oscillating(three);
     for (TSimulator *run : {&settling, &oscillating}) {
         run->Activate();
@@ -120,8 +123,10 @@ void TestSim::recorderSeesEveryChange() {
     run.RunUntil(20);
     QCOMPARE(recorder.Names(), std::vector<std::string>({"P0", "P1.A"}));
     std::vector<std::pair<std::int64_t, int>> changes;
-    for (const TLevelChange &change : recorder.Changes()) changes.emplace_back(change.Time, int(change.Signal) * 10 + change.Level);
-    QCOMPARE(changes, (std::vector<std::pair<std::int64_t, int>>{{3, 1}, {5, 11}, {7, 0}, {10, 10}}));
+    for (const TLevelChange &change : recorder.Changes())
+        changes.emplace_back(change.Time, int(change.Signal) * 10 + change.Level);
+    QCOMPARE(changes,
+             (std::vector<std::pair<std::int64_t, int>>{{3, 1}, {5, 11}, {7, 0}, {10, 10}}));
 }
 
 void TestSim::truthTableText_data() {
@@ -129,16 +134,22 @@ void TestSim::truthTableText_data() {
     // The table as read, one "line: levels" per row; or "line N: ..." for the error.
     QTest::addColumn<QString>("parsed");
 
-    QTest::newRow("comments, CRLF, bars anywhere") << QByteArray("# t\r\n\r\nA B|S # header\r\n0 1 | 1\r\n1 0 1\r\nc 1|x")
-                                                  << "A B | S; 4: 0 1 | 1; 5: 1 0 | 1; 6: C 1 | X";
-    QTest::newRow("nothing") << QByteArray("# only\n\n") << "line 2: no header naming the inputs and outputs";
-    QTest::newRow("no bar") << QByteArray("A B\n0 1\n") << "line 1: the header needs a | between the inputs and the outputs";
-    QTest::newRow("two bars") << QByteArray("A | B | C\n") << "line 1: more than one | in the header";
+    QTest::newRow("comments, CRLF, bars anywhere")
+        << QByteArray("# t\r\n\r\nA B|S # header\r\n0 1 | 1\r\n1 0 1\r\nc 1|x")
+        << "A B | S; 4: 0 1 | 1; 5: 1 0 | 1; 6: C 1 | X";
+    QTest::newRow("nothing") << QByteArray("# only\n\n")
+                             << "line 2: no header naming the inputs and outputs";
+    QTest::newRow("no bar") << QByteArray("A B\n0 1\n")
+                            << "line 1: the header needs a | between the inputs and the outputs";
+    QTest::newRow("two bars") << QByteArray("A | B | C\n")
+                              << "line 1: more than one | in the header";
     QTest::newRow("no outputs") << QByteArray("A |\n0\n") << "line 1: the header names no outputs";
     QTest::newRow("named twice") << QByteArray("A B A | S\n") << "line 1: \"A\" is named twice";
     QTest::newRow("no rows") << QByteArray("\nA | S\n# none\n") << "line 2: the table has no rows";
-    QTest::newRow("bar misplaced") << QByteArray("A B | S\n0 | 1 1\n") << "line 2: the | must come once, after the 2 input levels";
-    QTest::newRow("bar twice") << QByteArray("A | S\n0 || 1\n") << "line 2: the | must come once, after the 1 input levels";
+    QTest::newRow("bar misplaced") << QByteArray("A B | S\n0 | 1 1\n")
+                                   << "line 2: the | must come once, after the 2 input levels";
+    QTest::newRow("bar twice") << QByteArray("A | S\n0 || 1\n")
+                               << "line 2: the | must come once, after the 1 input levels";
 }
 
 void TestSim::truthTableText() {
@@ -146,15 +157,20 @@ void TestSim::truthTableText() {
     QFETCH(QString, parsed);
     QString got;
     try {
-        const TTruthTable table = ParseTruthTable(std::string_view(text.constData(), std::size_t(text.size())));
+        const TTruthTable table =
+            ParseTruthTable(std::string_view(text.constData(), std::size_t(text.size())));
         const auto levels = [](const std::vector<TTableValue> &values) {
             QString text;
-            for (const TTableValue value : values) text += QString(" ") + "01XC"[int(value)];
+            for (const TTableValue value : values)
+                text += QString(" ") + "01XC"[int(value)];
             return text;
         };
-        got = QString::fromStdString(table.Inputs[0] + " " + table.Inputs[1] + " | " + table.Outputs[0]);
+        got = QString::fromStdString(table.Inputs[0] + " " + table.Inputs[1] + " | " +
+                                     table.Outputs[0]);
         for (const TTableRow &row : table.Rows)
-            got += QStringLiteral("; %1:%2 |%3").arg(row.Line).arg(levels(row.Inputs), levels(row.Outputs));
+            got += QStringLiteral("; %1:%2 |%3")
+                       .arg(row.Line)
+                       .arg(levels(row.Inputs), levels(row.Outputs));
     } catch (const ETruthTableError &error) {
         got = error.what();
     }
@@ -165,14 +181,17 @@ void TestSim::truthTableRuns() {
     // A D flip-flop loaded by pulses on its enable switch (down again when read), without a reset
     // between rows.
     TSimNetwork latch = Net({{logPLS, 5}, {logPLS, 5}, {logFFD, 30, 0, 1}, {logLED, 7, 2}});
-    const TTruthTable table = ParseTruthTable("P0 P1 | P1 P2 P3\n1 C | 0 1 1\n0 0 | 0 1 1\n0 C | 0 0 0\n1 1 | 1 1 1\n1 0 | 0 0 X\n");
+    const TTruthTable table = ParseTruthTable(
+        "P0 P1 | P1 P2 P3\n1 C | 0 1 1\n0 0 | 0 1 1\n0 C | 0 0 0\n1 1 | 1 1 1\n1 0 | 0 0 X\n");
     std::vector<int> passed;
-    for (const TRowResult &result : RunTruthTable(latch, table, DefaultSettleTime(latch))) passed.push_back(result.Passed);
+    for (const TRowResult &result : RunTruthTable(latch, table, DefaultSettleTime(latch)))
+        passed.push_back(result.Passed);
     QCOMPARE(passed, std::vector<int>({1, 1, 1, 1, 0}));
 
     // A ring of three inverters beside the switch never settles, and each row still ends.
     TSimNetwork ring = Net({{logPLS, 5}, {logNOT, 10, 3}, {logNOT, 10, 1}, {logNOT, 10, 2}});
-    const std::vector<TRowResult> results = RunTruthTable(ring, ParseTruthTable("P0 | P0\n1 | 1\n0 | 0\n"), 15);
+    const std::vector<TRowResult> results =
+        RunTruthTable(ring, ParseTruthTable("P0 | P0\n1 | 1\n0 | 0\n"), 15);
     QVERIFY(!results[0].Settled && !results[1].Settled && results[1].Got.empty());
 }
 
@@ -180,21 +199,25 @@ void TestSim::waveformTexts_data() {
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QByteArray>("expected");
     // The first signal rises at 0, changes and changes back at 3 (seen by none), falls at 5.
-    QTest::newRow("VCD") << QByteArray("vcd")
-                         << QByteArray("$timescale 1 ms $end\n$scope module top_net $end\n$var wire 1 ! a_b $end\n"
-                                       "$var wire 1 \" q\"x, $end\n$upscope $end\n$enddefinitions $end\n"
-                                       "#0\n$dumpvars\n1!\n0\"\n$end\n#2\n1\"\n#5\n0!\n#6\n");
-    QTest::newRow("WaveJSON every 2 ms") << QByteArray("wavedrom")
-                                         << QByteArray("{\"signal\":[\n  {\"name\":\"a b\",\"wave\":\"1..0\"},\n"
-                                                       "  {\"name\":\"q\\\"x,\",\"wave\":\"01..\"}\n]}\n");
-    QTest::newRow("CSV") << QByteArray("csv") << QByteArray("time_ms,a b,\"q\"\"x,\"\n0,1,0\n2,1,1\n5,0,1\n");
+    QTest::newRow("VCD")
+        << QByteArray("vcd")
+        << QByteArray("$timescale 1 ms $end\n$scope module top_net $end\n$var wire 1 ! a_b $end\n"
+                      "$var wire 1 \" q\"x, $end\n$upscope $end\n$enddefinitions $end\n"
+                      "#0\n$dumpvars\n1!\n0\"\n$end\n#2\n1\"\n#5\n0!\n#6\n");
+    QTest::newRow("WaveJSON every 2 ms")
+        << QByteArray("wavedrom")
+        << QByteArray("{\"signal\":[\n  {\"name\":\"a b\",\"wave\":\"1..0\"},\n"
+                      "  {\"name\":\"q\\\"x,\",\"wave\":\"01..\"}\n]}\n");
+    QTest::newRow("CSV") << QByteArray("csv")
+                         << QByteArray("time_ms,a b,\"q\"\"x,\"\n0,1,0\n2,1,1\n5,0,1\n");
 }
 
 void TestSim::waveformTexts() {
     QFETCH(QByteArray, format);
     QFETCH(QByteArray, expected);
     const std::vector<std::string> names = {"a b", "q\"x,"};
-    const std::vector<TLevelChange> changes = {{0, 0, 1}, {2, 1, 1}, {3, 0, 0}, {3, 0, 1}, {5, 0, 0}, {7, 1, 0}};
+    const std::vector<TLevelChange> changes = {{0, 0, 1}, {2, 1, 1}, {3, 0, 0},
+                                               {3, 0, 1}, {5, 0, 0}, {7, 1, 0}};
     const auto write = [&](std::size_t limit) {
         return format == "vcd"   ? VcdText(names, changes, 6, "top net", limit)
                : format == "csv" ? CsvText(names, changes, 6, limit)
@@ -249,7 +272,8 @@ void TestSim::levelTraceKeepsTheNewest() {
     TLevelTrace trace;
     trace.Start(5, 1, 4);
     trace.Add(6, 1); // no change
-    for (std::int64_t time = 10; time <= 70; time += 10) trace.Add(time, TLevel(time / 10 % 2 == 0));
+    for (std::int64_t time = 10; time <= 70; time += 10)
+        trace.Add(time, TLevel(time / 10 % 2 == 0));
     QCOMPARE(trace.size(), std::size_t(4));
     QCOMPARE(trace.StartTime(), 30);
     QCOMPARE(trace.StartLevel(), TLevel(0));

@@ -1,8 +1,8 @@
-#include "document/FChild.h"
 #include "app/Main.h"
 #include "app/TimingDiagram.h"
 #include "app/TimingRecording.h"
 #include "app/TimingView.h"
+#include "document/FChild.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/Dialogs.h"
@@ -46,7 +46,9 @@ class TestTimingDiagram : public QObject {
         port->SetUpdateDelay(delay);
         return port;
     }
-    const TTimingSignal &Signal(int index) const { return *Diagram->Recording().Signals().at(std::size_t(index)); }
+    const TTimingSignal &Signal(int index) const {
+        return *Diagram->Recording().Signals().at(std::size_t(index));
+    }
     void ToggleRun() { Click(Network->BtnActive, {10, 10}); }
 
 private slots:
@@ -86,7 +88,8 @@ private slots:
         const double scale = view.Scale();
         UserInput::Wheel(view.viewport(), {300, 40}, {0, 120});
         QCOMPARE(view.Scale(), scale / 1.25);
-        QTest::mouseMove(UserInput::WindowOf(view.viewport()), UserInput::InWindow(view.viewport(), {300, 40}));
+        QTest::mouseMove(UserInput::WindowOf(view.viewport()),
+                         UserInput::InWindow(view.viewport(), {300, 40}));
         QVERIFY(Diagram->TimeLabel().text().startsWith("t = "));
         ToggleRun();
 
@@ -100,13 +103,15 @@ private slots:
         }
         QVERIFY(clock[clock.size() - 1].Time <= Diagram->Recording().End());
         // The lamp copies the clock's output: each of its changes takes the level the clock had.
-        for (std::size_t i = 0; i < lamp.size(); ++i) QCOMPARE(lamp[i].Level, clock.LevelAt(lamp[i].Time));
+        for (std::size_t i = 0; i < lamp.size(); ++i)
+            QCOMPARE(lamp[i].Level, clock.LevelAt(lamp[i].Time));
     }
 
     void exportsWhatWasRecorded_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("written");
-        for (const char *name : {"run.vcd", "run.json", "run.CSV", "run.png", "run.svg"}) QTest::newRow(name) << name << true;
+        for (const char *name : {"run.vcd", "run.json", "run.CSV", "run.png", "run.svg"})
+            QTest::newRow(name) << name << true;
         QTest::newRow("folder missing") << "missing/run.vcd" << false;
         QTest::newRow("unknown type") << "run.txt" << false;
     }
@@ -115,7 +120,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, written);
         const QString path = Folder.filePath(name);
-        SetFileDialogRunner([path](const TFileDialogRequest &) { return std::optional<QString>(path); });
+        SetFileDialogRunner(
+            [path](const TFileDialogRequest &) { return std::optional<QString>(path); });
         Asked.clear();
         if (!written) UserInput::AnswerNextMessageBox(QMessageBox::Ok, Asked);
         Click(&Diagram->ExportButton(), {5, 5});
@@ -134,14 +140,16 @@ private slots:
             QCOMPARE(bytes.count("\n0!") + bytes.count("\n1!"), qsizetype(clock.size() + 1));
             QVERIFY(bytes.endsWith("#" + QByteArray::number(end) + "\n"));
         } else if (name.endsWith("json")) {
-            const QJsonArray signalList = QJsonDocument::fromJson(bytes).object()["signal"].toArray();
+            const QJsonArray signalList =
+                QJsonDocument::fromJson(bytes).object()["signal"].toArray();
             QCOMPARE(signalList.size(), 2);
             QCOMPARE(signalList[1].toObject()["name"].toString(), "Lamp");
         } else if (name.endsWith("CSV")) {
             const QList<QByteArray> rows = bytes.trimmed().split('\n');
             QCOMPARE(rows.front(), "time_ms,Clock,Lamp");
             int clockChanges = 0;
-            for (qsizetype row = 2; row < rows.size(); ++row) clockChanges += rows[row].split(',')[1] != rows[row - 1].split(',')[1];
+            for (qsizetype row = 2; row < rows.size(); ++row)
+                clockChanges += rows[row].split(',')[1] != rows[row - 1].split(',')[1];
             QCOMPARE(clockChanges, int(clock.size()));
         } else if (name.endsWith("png")) {
             QCOMPARE(QImage::fromData(bytes).size(), Diagram->View().PictureSize());

@@ -1,5 +1,5 @@
-#include "document/FChild.h"
 #include "app/Main.h"
+#include "document/FChild.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/Dialogs.h"

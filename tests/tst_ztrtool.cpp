@@ -1,12 +1,12 @@
-#include <QProcess>
 #include <QDir>
 #include <QImage>
-#include <QXmlStreamReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <sys/stat.h>
 
@@ -66,7 +66,8 @@ private:
 
 void TestZtrtool::compressAndDecompressRoundTrip() {
     QByteArray data;
-    for (int i = 0; i < 3000; ++i) data += "wire " + QByteArray::number(i % 97) + ";";
+    for (int i = 0; i < 3000; ++i)
+        data += "wire " + QByteArray::number(i % 97) + ";";
     const QString raw = File("raw", data), packed = File("packed"), back = File("back");
     QCOMPARE(RunTool({"compress", raw, packed}).exitCode, 0);
     QVERIFY(Contents(packed).size() < data.size() / 2);
@@ -86,7 +87,8 @@ void TestZtrtool::packAndDumpRoundTrip() {
                             "    Level = True\n"
                             "  end\n"
                             "end\n";
-    const QString textFile = File("main.txt", text), stream = File("main.bin"), again = File("again.bin");
+    const QString textFile = File("main.txt", text), stream = File("main.bin"),
+                  again = File("again.bin");
     QCOMPARE(RunTool({"pack", textFile, stream}).exitCode, 0);
     QVERIFY(Contents(stream).startsWith("TPF0\x05TMain\x04Main"));
     const ToolRun dump = RunTool({"dump", stream});
@@ -101,7 +103,8 @@ void TestZtrtool::networkFiles() {
     QFile description(QStringLiteral(ZENTARO_FORMS_DIR "/FChild.txt"));
     QVERIFY(description.open(QIODevice::ReadOnly));
     const QByteArray text = description.readAll();
-    const QString network = File("net.ZTR"), resaved = File("resaved.ztr"), broken = File("broken.ZTR");
+    const QString network = File("net.ZTR"), resaved = File("resaved.ztr"),
+                  broken = File("broken.ZTR");
     QCOMPARE(RunTool({"pack", File("net.txt", text), network}).exitCode, 0);
     QVERIFY(Contents(network).startsWith("\x11QWCOMPV"));
     const ToolRun check = RunTool({"check", network});
@@ -112,20 +115,28 @@ void TestZtrtool::networkFiles() {
     QCOMPARE(dump.exitCode, 0);
     QVERIFY(dump.standardOutput.contains("object LogicalPort1: TLogicalPort"));
     // check names the reason the program keeps to itself.
-    QCOMPARE(RunTool({"pack", File("broken.txt", QByteArray(text).replace("OnShow = FormShow", "OnShow = Nope")), broken})
-                 .exitCode, 0);
+    QCOMPARE(
+        RunTool({"pack",
+                 File("broken.txt", QByteArray(text).replace("OnShow = FormShow", "OnShow = Nope")),
+                 broken})
+            .exitCode,
+        0);
     const ToolRun failed = RunTool({"check", broken});
     QCOMPARE(failed.exitCode, 1);
-    QVERIFY2(failed.standardError.contains("Method Nope not found"), failed.standardError.constData());
+    QVERIFY2(failed.standardError.contains("Method Nope not found"),
+             failed.standardError.constData());
 }
 
 void TestZtrtool::renderPictures() {
     // The half adder's gates span (20, 40) to (300, 180): pictures start 16 pixels before.
     const QString network = QStringLiteral(ZENTARO_CORPUS_DIR "/good/half_adder.ZTR");
-    const auto at = [](const QImage &image, int x, int y) { return image.pixelColor(x - 4, y - 24); };
+    const auto at = [](const QImage &image, int x, int y) {
+        return image.pixelColor(x - 4, y - 24);
+    };
     for (const bool running : {false, true}) {
         const QStringList options = running ? QStringList{"--active"} : QStringList{};
-        const QString png = File(running ? "running.png" : "editing.png"), svg = File("network.svg");
+        const QString png = File(running ? "running.png" : "editing.png"),
+                      svg = File("network.svg");
         QCOMPARE(RunTool(QStringList{"render", network, png} + options).exitCode, 0);
         QCOMPARE(RunTool(QStringList{"render", network, svg} + options).exitCode, 0);
         const QImage image(png);
@@ -141,7 +152,8 @@ void TestZtrtool::renderPictures() {
         QXmlStreamReader reader(document);
         int shapes = 0;
         while (!reader.atEnd())
-            if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("path"))
+            if (reader.readNext() == QXmlStreamReader::StartElement &&
+                reader.name() == QLatin1String("path"))
                 ++shapes;
         QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
         QVERIFY(shapes > 20);
@@ -156,14 +168,19 @@ void TestZtrtool::truthTables_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("output");
 
-    QTest::newRow("half adder") << "half_adder" << QByteArray() << QStringList() << 0 << QByteArray("4 passed, 0 failed\n");
-    QTest::newRow("sequential") << "jk_toggle" << QByteArray() << QStringList{"--settle", "400"} << 0
-                                << QByteArray("9 passed, 0 failed\n");
-    QTest::newRow("wrong carry") << "half_adder" << QByteArray("LogPort1 LogPort2 | LogPort5 LogPort6\n0 0 | 0 0\n1 1 | 0 0\n")
-                                 << QStringList() << 1 << QByteArray(": line 3: expected 0 0, got 0 1\n1 passed, 1 failed\n");
+    QTest::newRow("half adder") << "half_adder" << QByteArray() << QStringList() << 0
+                                << QByteArray("4 passed, 0 failed\n");
+    QTest::newRow("sequential") << "jk_toggle" << QByteArray() << QStringList{"--settle", "400"}
+                                << 0 << QByteArray("9 passed, 0 failed\n");
+    QTest::newRow("wrong carry")
+        << "half_adder"
+        << QByteArray("LogPort1 LogPort2 | LogPort5 LogPort6\n0 0 | 0 0\n1 1 | 0 0\n")
+        << QStringList() << 1
+        << QByteArray(": line 3: expected 0 0, got 0 1\n1 passed, 1 failed\n");
     // A running clock never falls quiet for twice its delay; the row ends all the same.
-    QTest::newRow("never settles") << "jk_toggle" << QByteArray("LogPort1 | LogPort4\n1 | 0\n0 | 0\n") << QStringList() << 1
-                                   << QByteArray(": line 2: did not settle within 104000 ms\n1 passed, 1 failed\n");
+    QTest::newRow("never settles")
+        << "jk_toggle" << QByteArray("LogPort1 | LogPort4\n1 | 0\n0 | 0\n") << QStringList() << 1
+        << QByteArray(": line 2: did not settle within 104000 ms\n1 passed, 1 failed\n");
 }
 
 void TestZtrtool::truthTables() {
@@ -173,7 +190,10 @@ void TestZtrtool::truthTables() {
     QFETCH(int, exitCode);
     QFETCH(QByteArray, output);
     const QString corpus = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + network;
-    const ToolRun run = RunTool(QStringList{"test", corpus + ".ZTR", table.isEmpty() ? corpus + ".table" : File("t", table)} + options);
+    const ToolRun run =
+        RunTool(QStringList{"test", corpus + ".ZTR",
+                            table.isEmpty() ? corpus + ".table" : File("t", table)} +
+                options);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.standardOutput.endsWith(output), run.standardOutput.constData());
 }
@@ -190,10 +210,12 @@ void TestZtrtool::headlessRun() {
     // so the flip-flop only turns its memory over and its output holds.
     QFETCH(QString, option);
     const QString out = File("waves" + option);
-    const ToolRun run = RunTool({"run", JkToggle, "--for", "3000", "--toggle", "LogPort1@100", "--signals",
-                                 "LogPort2,LogPort3", "--inputs", "--sample", "100", option, out});
+    const ToolRun run =
+        RunTool({"run", JkToggle, "--for", "3000", "--toggle", "LogPort1@100", "--signals",
+                 "LogPort2,LogPort3", "--inputs", "--sample", "100", option, out});
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.standardOutput.startsWith("evaluations: 910\nvirtual time: 3000 ms\nwall time: "), run.standardOutput);
+    QVERIFY2(run.standardOutput.startsWith("evaluations: 910\nvirtual time: 3000 ms\nwall time: "),
+             run.standardOutput);
     QVERIFY(run.standardOutput.endsWith(" ms\nLogPort4=0\n"));
     const QByteArray text = Contents(out);
     const QByteArray clock = (QByteArray(500, '0') + QByteArray(500, '1')).repeated(3);
@@ -206,8 +228,11 @@ void TestZtrtool::headlessRun() {
         // Each channel's samples come in lines of "NAME:bits", a millisecond a bit.
         QMap<QByteArray, QByteArray> bits;
         for (const QByteArray &line : reader.readAllStandardOutput().split('\n'))
-            if (line.startsWith("LogPort")) bits[line.left(line.indexOf(':'))] += line.mid(line.indexOf(':') + 1).replace(' ', "");
-        QCOMPARE(bits.keys(), QList<QByteArray>({"LogPort2", "LogPort2.A", "LogPort2.B", "LogPort3", "LogPort3.A", "LogPort3.B"}));
+            if (line.startsWith("LogPort"))
+                bits[line.left(line.indexOf(':'))] +=
+                    line.mid(line.indexOf(':') + 1).replace(' ', "");
+        QCOMPARE(bits.keys(), QList<QByteArray>({"LogPort2", "LogPort2.A", "LogPort2.B", "LogPort3",
+                                                 "LogPort3.A", "LogPort3.B"}));
         QCOMPARE(bits["LogPort2"], clock);
         QCOMPARE(bits["LogPort2.A"], QByteArray(500, '0') + QByteArray(2500, '1'));
         QCOMPARE(bits["LogPort3.A"], clock);
@@ -218,12 +243,15 @@ void TestZtrtool::headlessRun() {
         const QJsonArray waves = QJsonDocument::fromJson(text, &error)["signal"].toArray();
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(waves.size(), 6);
-        for (const QJsonValue &wave : waves) QCOMPARE(wave["wave"].toString().size(), 31);
+        for (const QJsonValue &wave : waves)
+            QCOMPARE(wave["wave"].toString().size(), 31);
         QCOMPARE(waves[0]["wave"].toString(), QStringLiteral("0....1....0....1....0....1....0"));
         QCOMPARE(waves[5]["name"].toString(), QStringLiteral("LogPort3.B"));
     } else {
         const QList<QByteArray> rows = text.trimmed().split('\n');
-        QCOMPARE(rows[0], QByteArray("time_ms,LogPort2,LogPort2.A,LogPort2.B,LogPort3,LogPort3.A,LogPort3.B"));
+        QCOMPARE(
+            rows[0],
+            QByteArray("time_ms,LogPort2,LogPort2.A,LogPort2.B,LogPort3,LogPort3.A,LogPort3.B"));
         QCOMPARE(rows.size(), 8);
         for (qsizetype row = 2; row < rows.size(); ++row)
             QVERIFY(rows[row].split(',')[0].toInt() > rows[row - 1].split(',')[0].toInt());
@@ -237,62 +265,94 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<bool>("writes");
 
-    QTest::newRow("malformed block") << QStringList{"decompress"} << QByteArray::fromHex("0500408000" "0013")
+    QTest::newRow("malformed block") << QStringList{"decompress"}
+                                     << QByteArray::fromHex("0500408000"
+                                                            "0013")
                                      << QByteArray("malformed block") << true;
-    QTest::newRow("length past the end") << QStringList{"decompress"} << QByteArray::fromHex("ff7f8001")
-                                         << QByteArray("exceeds the stream") << true;
-    QTest::newRow("missing input") << QStringList{"compress"} << QByteArray() << QByteArray("Cannot open") << true;
-    QTest::newRow("unknown command") << QStringList{"explode"} << QByteArray("x") << QByteArray("unknown command")
-                                     << true;
-    QTest::newRow("wrong argument count") << QStringList{"compress", "only"} << QByteArray() << QByteArray("usage")
-                                          << true;
+    QTest::newRow("length past the end")
+        << QStringList{"decompress"} << QByteArray::fromHex("ff7f8001")
+        << QByteArray("exceeds the stream") << true;
+    QTest::newRow("missing input")
+        << QStringList{"compress"} << QByteArray() << QByteArray("Cannot open") << true;
+    QTest::newRow("unknown command")
+        << QStringList{"explode"} << QByteArray("x") << QByteArray("unknown command") << true;
+    QTest::newRow("wrong argument count")
+        << QStringList{"compress", "only"} << QByteArray() << QByteArray("usage") << true;
     // The input file is named after the row, so the message names it.
-    QTest::newRow("cut stream") << QStringList{"dump"} << QByteArray("TPF0\x01T\x00\x01P\x06\x09" "abc", 11)
+    QTest::newRow("cut stream") << QStringList{"dump"}
+                                << QByteArray("TPF0\x01T\x00\x01P\x06\x09"
+                                              "abc",
+                                              11)
                                 << QByteArray("cut stream: byte 11: ") << false;
     QTest::newRow("bad text") << QStringList{"pack"} << QByteArray("object T\n  Left 227\nend\n")
                               << QByteArray("bad text: line 2, column 8: ") << true;
     QTest::newRow("bad string") << QStringList{"pack"} << QByteArray("object T\n  S = 'a\n  end\n")
                                 << QByteArray("bad string: line 2, column 7: ") << true;
     // Not files: refused at once, never waited on.
-    QTest::newRow("a FIFO") << QStringList{"check"} << QByteArray("fifo") << QByteArray("is a FIFO") << false;
-    QTest::newRow("a folder") << QStringList{"check"} << QByteArray("folder") << QByteArray("is a folder") << false;
+    QTest::newRow("a FIFO") << QStringList{"check"} << QByteArray("fifo") << QByteArray("is a FIFO")
+                            << false;
+    QTest::newRow("a folder") << QStringList{"check"} << QByteArray("folder")
+                              << QByteArray("is a folder") << false;
     // A sample network drawn into the scratch folder: nothing is left where it failed.
-    QTest::newRow("picture in a missing folder") << QStringList{"render", "half_adder.ZTR", "missing/out.png"}
-                                                 << QByteArray() << QByteArray("Cannot write") << false;
-    QTest::newRow("unknown picture type") << QStringList{"render", "half_adder.ZTR", "out.gif"} << QByteArray()
-                                          << QByteArray("unknown picture type") << false;
-    QTest::newRow("unknown render option") << QStringList{"render", "half_adder.ZTR", "out.svg", "--frames"}
-                                           << QByteArray() << QByteArray("unknown option") << false;
-    QTest::newRow("gates too far apart") << QStringList{"render", "extreme_values.ZTR", "out.png"} << QByteArray()
-                                         << QByteArray("more than the 8192") << false;
+    QTest::newRow("picture in a missing folder")
+        << QStringList{"render", "half_adder.ZTR", "missing/out.png"} << QByteArray()
+        << QByteArray("Cannot write") << false;
+    QTest::newRow("unknown picture type")
+        << QStringList{"render", "half_adder.ZTR", "out.gif"} << QByteArray()
+        << QByteArray("unknown picture type") << false;
+    QTest::newRow("unknown render option")
+        << QStringList{"render", "half_adder.ZTR", "out.svg", "--frames"} << QByteArray()
+        << QByteArray("unknown option") << false;
+    QTest::newRow("gates too far apart")
+        << QStringList{"render", "extreme_values.ZTR", "out.png"} << QByteArray()
+        << QByteArray("more than the 8192") << false;
     // A truth table's faults, by the table's line; TABLE stands for the table file.
     const QString halfAdder = ZENTARO_CORPUS_DIR "/good/half_adder.ZTR";
     const QStringList test{"test", halfAdder, "TABLE"};
     const QByteArray header = "LogPort1 LogPort2 | LogPort5\n";
     QTest::newRow("unknown port") << test << QByteArray("LogPort1 Nobody | LogPort5\n0 0 | 0\n")
                                   << QByteArray("line 1: no port named \"Nobody\"") << false;
-    QTest::newRow("input no switch") << QStringList{"test", ZENTARO_CORPUS_DIR "/good/not_ring.ZTR", "TABLE"}
-                                     << QByteArray("LogPort1 | LogPort2\n0 | 1\n") << QByteArray("line 1: \"LogPort1\" is an input but not a pulse switch") << false;
-    QTest::newRow("no inputs") << test << QByteArray("\n| LogPort5\n1\n") << QByteArray("line 2: the header names no inputs") << false;
-    QTest::newRow("level missing") << test << header + "# comment\n0 1 |\n" << QByteArray("line 3: 2 levels where the header names 3 ports") << false;
-    QTest::newRow("X on an input") << test << header + "X 0 | 0\n" << QByteArray("line 2: X is no input level") << false;
-    QTest::newRow("C on an output") << test << header + "0 0 | C\n" << QByteArray("line 2: C is no output level") << false;
-    QTest::newRow("no level") << test << header + "0 0 | 2\n" << QByteArray("line 2: \"2\" is not a level") << false;
-    QTest::newRow("malformed settle") << test + QStringList{"--settle", "5ms"} << header + "0 0 | 0\n"
-                                      << QByteArray("--settle needs a whole number of milliseconds") << false;
+    QTest::newRow("input no switch")
+        << QStringList{"test", ZENTARO_CORPUS_DIR "/good/not_ring.ZTR", "TABLE"}
+        << QByteArray("LogPort1 | LogPort2\n0 | 1\n")
+        << QByteArray("line 1: \"LogPort1\" is an input but not a pulse switch") << false;
+    QTest::newRow("no inputs") << test << QByteArray("\n| LogPort5\n1\n")
+                               << QByteArray("line 2: the header names no inputs") << false;
+    QTest::newRow("level missing")
+        << test << header + "# comment\n0 1 |\n"
+        << QByteArray("line 3: 2 levels where the header names 3 ports") << false;
+    QTest::newRow("X on an input") << test << header + "X 0 | 0\n"
+                                   << QByteArray("line 2: X is no input level") << false;
+    QTest::newRow("C on an output") << test << header + "0 0 | C\n"
+                                    << QByteArray("line 2: C is no output level") << false;
+    QTest::newRow("no level") << test << header + "0 0 | 2\n"
+                              << QByteArray("line 2: \"2\" is not a level") << false;
+    QTest::newRow("malformed settle")
+        << test + QStringList{"--settle", "5ms"} << header + "0 0 | 0\n"
+        << QByteArray("--settle needs a whole number of milliseconds") << false;
     // A headless run that cannot be done as asked leaves no output file.
     const auto run = [this](const QStringList &options) {
         return QStringList{"run", JkToggle, "--vcd", File("out"), "--for"} + options;
     };
-    QTest::newRow("unknown signal") << run({"10", "--signals", "LogPort2,Nope"}) << QByteArray() << QByteArray("unknown signal \"Nope\"") << false;
-    QTest::newRow("malformed time") << run({"1e3"}) << QByteArray() << QByteArray("\"1e3\" is not a whole number") << false;
-    QTest::newRow("negative time") << run({"10", "--toggle", "LogPort1@-1"}) << QByteArray() << QByteArray("--toggle: \"-1\"") << false;
-    QTest::newRow("toggle of a clock") << run({"10", "--toggle", "LogPort2@5"}) << QByteArray() << QByteArray("not a pulse switch") << false;
-    QTest::newRow("unknown option") << run({"10", "--speed", "3"}) << QByteArray() << QByteArray("unknown option \"--speed\"") << false;
-    QTest::newRow("missing value") << run({}) << QByteArray() << QByteArray("--for needs a value") << false;
-    QTest::newRow("unwritable output") << run({"10", "--csv", File("missing/out")}) << QByteArray() << QByteArray("cannot write") << false;
-    QTest::newRow("two outputs, one file") << run({"10", "--csv", File("out")}) << QByteArray() << QByteArray("the same file") << false;
-    QTest::newRow("samples past the bound") << run({"2147483647", "--wavedrom", File("out.json"), "--sample", "1"}) << QByteArray() << QByteArray("too many") << false;
+    QTest::newRow("unknown signal") << run({"10", "--signals", "LogPort2,Nope"}) << QByteArray()
+                                    << QByteArray("unknown signal \"Nope\"") << false;
+    QTest::newRow("malformed time")
+        << run({"1e3"}) << QByteArray() << QByteArray("\"1e3\" is not a whole number") << false;
+    QTest::newRow("negative time") << run({"10", "--toggle", "LogPort1@-1"}) << QByteArray()
+                                   << QByteArray("--toggle: \"-1\"") << false;
+    QTest::newRow("toggle of a clock") << run({"10", "--toggle", "LogPort2@5"}) << QByteArray()
+                                       << QByteArray("not a pulse switch") << false;
+    QTest::newRow("unknown option") << run({"10", "--speed", "3"}) << QByteArray()
+                                    << QByteArray("unknown option \"--speed\"") << false;
+    QTest::newRow("missing value")
+        << run({}) << QByteArray() << QByteArray("--for needs a value") << false;
+    QTest::newRow("unwritable output") << run({"10", "--csv", File("missing/out")}) << QByteArray()
+                                       << QByteArray("cannot write") << false;
+    QTest::newRow("two outputs, one file") << run({"10", "--csv", File("out")}) << QByteArray()
+                                           << QByteArray("the same file") << false;
+    QTest::newRow("samples past the bound")
+        << run({"2147483647", "--wavedrom", File("out.json"), "--sample", "1"}) << QByteArray()
+        << QByteArray("too many") << false;
 }
 
 void TestZtrtool::failuresExitWithOneLine() {

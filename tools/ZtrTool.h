@@ -24,7 +24,8 @@ public:
 void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
 // Opens a network file in the main window as the program does; with storedDelays the clocks keep
 // the delays the file gives them. A stream that does not read is reported with its byte.
-TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName, bool storedDelays = false);
+TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName,
+                                   bool storedDelays = false);
 
 // ztrtool render FILE.ZTR OUT.svg|OUT.png [--active]: the network's drawing area as a picture.
 void Render(Arguments arguments);

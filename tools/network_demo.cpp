@@ -80,7 +80,8 @@ int main(int argc, char *argv[]) {
     flipJK->SetInBComp(gates[2]);
     add(K::logLED, 680, 20)->SetInAComp(flipD);
     add(K::logLED, 680, 130)->SetInAComp(flipJK);
-    TLogicalPort *ring[3] = {add(K::logNOT, 200, 330), add(K::logNOT, 340, 330), add(K::logNOT, 480, 400)};
+    TLogicalPort *ring[3] = {add(K::logNOT, 200, 330), add(K::logNOT, 340, 330),
+                             add(K::logNOT, 480, 400)};
     ring[1]->SetInAComp(ring[0]);
     ring[2]->SetInAComp(ring[1]);
     ring[0]->SetInAComp(ring[2]);

@@ -19,6 +19,8 @@ int main(int argc, char *argv[]) {
     mainForm->BtnNewClick(mainForm.get());
     mainForm->BtnNewClick(mainForm.get());
     mainForm->BtnTileClick(mainForm.get());
-    mainForm->BtnCascade->OnClick = [](TComponent *) { throw std::out_of_range("Indice di lista fuori dai limiti (2)"); };
+    mainForm->BtnCascade->OnClick = [](TComponent *) {
+        throw std::out_of_range("Indice di lista fuori dai limiti (2)");
+    };
     return application.exec();
 }

@@ -3,12 +3,12 @@
 
 #include "ZtrTool.h"
 
-#include "app/ExcepLog.h"
-#include "document/FChild.h"
-#include "app/Main.h"
 #include "Util.h"
+#include "app/ExcepLog.h"
+#include "app/Main.h"
 #include "classlib/AppEvnts.h"
 #include "classlib/Forms.h"
+#include "document/FChild.h"
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
 #include "stream/TextForm.h"
@@ -49,7 +49,8 @@ void Decompress(Arguments arguments) {
     TMemoryStream source;
     source.LoadFromFile(arguments[0]);
     TMemoryStream destination;
-    const std::int64_t result = std::make_unique<TFastCompress>()->DecompressStream(source, destination);
+    const std::int64_t result =
+        std::make_unique<TFastCompress>()->DecompressStream(source, destination);
     if (result < 0)
         throw ToolError(std::string(arguments[0]) + ": malformed block near byte " +
                         std::to_string(source.Position()));
@@ -74,7 +75,8 @@ TMemoryStream LoadStream(const std::string &fileName) {
 bool IsNetworkFileName(std::string_view name) {
     if (name.size() < 4) return false;
     std::string extension(name.substr(name.size() - 4));
-    for (char &c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char &c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return extension == ".ztr";
 }
 
@@ -97,11 +99,14 @@ void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body) {
     if (!failure.empty()) throw ToolError(failure);
 }
 
-TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName, bool storedDelays) {
+TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName,
+                                   bool storedDelays) {
     try {
-        return storedDelays ? mainWindow.LoadNetworkWindow(fileName) : mainWindow.OpenNetworkWindow(fileName);
+        return storedDelays ? mainWindow.LoadNetworkWindow(fileName)
+                            : mainWindow.OpenNetworkWindow(fileName);
     } catch (const EReadError &error) {
-        throw ToolError(fileName + ": stream byte " + std::to_string(error.Offset) + ": " + error.what());
+        throw ToolError(fileName + ": stream byte " + std::to_string(error.Offset) + ": " +
+                        error.what());
     }
 }
 
@@ -117,7 +122,8 @@ void Check(Arguments arguments) {
 void Resave(Arguments arguments) {
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
         TFormZentaroChild *window = mainWindow.OpenNetworkWindow(arguments[0]);
-        if (!SaveNetworkFile(arguments[1], *window)) throw ToolError("cannot write " + std::string(arguments[1]));
+        if (!SaveNetworkFile(arguments[1], *window))
+            throw ToolError("cannot write " + std::string(arguments[1]));
     });
 }
 
@@ -127,7 +133,8 @@ void Dump(Arguments arguments) {
     try {
         text = ObjectBinaryToText(source);
     } catch (const EReadError &error) {
-        throw ToolError(std::string(arguments[0]) + ": byte " + std::to_string(error.Offset) + ": " + error.what());
+        throw ToolError(std::string(arguments[0]) + ": byte " + std::to_string(error.Offset) +
+                        ": " + error.what());
     }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         throw ToolError("cannot write the text to standard output");
@@ -155,16 +162,23 @@ const Command Commands[] = {
     {"compress", "IN OUT", "compress raw bytes into framed blocks", 2, false, Compress},
     {"decompress", "IN OUT", "decompress framed blocks into raw bytes", 2, false, Decompress},
     {"dump", "STREAM", "print a component stream or a network file (.ZTR) as text", 1, false, Dump},
-    {"pack", "TEXT STREAM", "write the stream of a text, as a network file when named .ZTR", 2, false, Pack},
-    {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, false, Check},
-    {"resave", "IN OUT", "load a network file and save it again as the program does", 2, false, Resave},
-    {"render", "FILE.ZTR OUT.svg|OUT.png [--active]", "draw the network as its window shows it, or running", 2, true, Render},
+    {"pack", "TEXT STREAM", "write the stream of a text, as a network file when named .ZTR", 2,
+     false, Pack},
+    {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, false,
+     Check},
+    {"resave", "IN OUT", "load a network file and save it again as the program does", 2, false,
+     Resave},
+    {"render", "FILE.ZTR OUT.svg|OUT.png [--active]",
+     "draw the network as its window shows it, or running", 2, true, Render},
     {"test", "FILE.ZTR TABLE [--settle MS] [--clock MS]",
      "check a network against a truth table\n"
-     "      settled: no output changed for MS (default 2 x the longest delay, at most 60000); a row\n"
-     "      fails unsettled after (ports + 100) x MS (at most 10^7); --clock MS: every clock's delay",
+     "      settled: no output changed for MS (default 2 x the longest delay, at most 60000); a "
+     "row\n"
+     "      fails unsettled after (ports + 100) x MS (at most 10^7); --clock MS: every clock's "
+     "delay",
      2, true, TestTable},
-    {"run", "FILE.ZTR --for MS [OPTIONS]", "run a network in virtual time, writing waveforms (run --help)", 1, true, Run},
+    {"run", "FILE.ZTR --for MS [OPTIONS]",
+     "run a network in virtual time, writing waveforms (run --help)", 1, true, Run},
 };
 
 void PrintUsage(std::FILE *to) {
@@ -191,7 +205,8 @@ int main(int argc, char *argv[]) {
     for (const Command &command : Commands) {
         if (command.name != name) continue;
         const Arguments arguments = all.subspan(2);
-        if (command.takesOptions ? arguments.size() < command.argumentCount : arguments.size() != command.argumentCount) {
+        if (command.takesOptions ? arguments.size() < command.argumentCount
+                                 : arguments.size() != command.argumentCount) {
             std::fprintf(stderr, "ztrtool: usage: ztrtool %.*s %.*s\n", int(command.name.size()),
                          command.name.data(), int(command.parameters.size()),
                          command.parameters.data());
@@ -205,6 +220,7 @@ int main(int argc, char *argv[]) {
             return 1;
         }
     }
-    std::fprintf(stderr, "ztrtool: unknown command \"%.*s\" (try --help)\n", int(name.size()), name.data());
+    std::fprintf(stderr, "ztrtool: unknown command \"%.*s\" (try --help)\n", int(name.size()),
+                 name.data());
     return 1;
 }

@@ -3,12 +3,12 @@
 
 #include "ZtrTool.h"
 
-#include "document/FChild.h"
 #include "app/Main.h"
 #include "app/Pictures.h"
 #include "classlib/Buttons.h"
 #include "classlib/Canvas.h"
 #include "classlib/ExtCtrls.h"
+#include "document/FChild.h"
 #include "gates/LogicCmp.h"
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
@@ -139,7 +139,8 @@ QByteArray Svg(const TFormZentaroChild &window, const std::vector<TLogicalPort *
         SvgDocument(area.size(),
                     QFile::decodeName(QByteArray::fromStdString(
                         XmlSafe(window.FileName.substr(window.FileName.rfind('/') + 1)))),
-                    QStringLiteral("A Zentaro network"), [&](QPainter &painter) { PaintWires(painter, window, area); });
+                    QStringLiteral("A Zentaro network"),
+                    [&](QPainter &painter) { PaintWires(painter, window, area); });
     QByteArray gates;
     for (const TLogicalPort *port : ports) {
         if (port->Width() <= 0 || port->Height() <= 0) continue;

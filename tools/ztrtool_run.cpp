@@ -2,8 +2,8 @@
 
 #include "ZtrTool.h"
 
-#include "document/FChild.h"
 #include "app/Main.h"
+#include "document/FChild.h"
 #include "document/SimSnapshot.h"
 #include "sim/Recorder.h"
 #include "sim/Simulator.h"
@@ -260,16 +260,16 @@ void Run(Arguments arguments) {
             std::chrono::steady_clock::now() - start;
 
         // The writers read the changes as a plain list, unpacked once here.
-        const std::vector<TLevelChange> changes(recorder.Changes().begin(), recorder.Changes().end());
+        const std::vector<TLevelChange> changes(recorder.Changes().begin(),
+                                                recorder.Changes().end());
         std::vector<std::pair<const std::string *, std::string>> outputs;
         try {
             if (!options.vcd.empty())
-                outputs.emplace_back(&options.vcd, VcdText(recorder.Names(), changes,
-                                                           end, network.Name, MaxText));
-            if (!options.wavedrom.empty())
                 outputs.emplace_back(
-                    &options.wavedrom,
-                    WaveDromText(recorder.Names(), changes, end, sample, MaxText));
+                    &options.vcd, VcdText(recorder.Names(), changes, end, network.Name, MaxText));
+            if (!options.wavedrom.empty())
+                outputs.emplace_back(&options.wavedrom,
+                                     WaveDromText(recorder.Names(), changes, end, sample, MaxText));
             if (!options.csv.empty())
                 outputs.emplace_back(&options.csv,
                                      CsvText(recorder.Names(), changes, end, MaxText));

@@ -2,8 +2,8 @@
 
 #include "ZtrTool.h"
 
-#include "document/FChild.h"
 #include "app/Main.h"
+#include "document/FChild.h"
 #include "document/SimSnapshot.h"
 #include "sim/TruthTable.h"
 #include "stream/Errors.h"

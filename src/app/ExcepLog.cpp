@@ -1,8 +1,8 @@
 #include "ExcepLog.h"
 
 #include "Folders.h"
-#include "document/PatPanel.h"
 #include "classlib/StdCtrls.h"
+#include "document/PatPanel.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -34,7 +34,8 @@ void OpenOnDesktop(const std::string &address) {
 std::string SystemErrorText(int code) {
     const char *description = code ? strerrordesc_np(code) : "Success";
     std::string text = description ? description : "";
-    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) text.pop_back();
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.'))
+        text.pop_back();
     return text;
 }
 
@@ -49,7 +50,9 @@ constexpr int ReportLineHeight = 15, ReportPadding = 8, ReportMaxHeight = 350;
 
 } // namespace
 
-void SetDesktopOpener(TDesktopOpener opener) { DesktopOpener() = std::move(opener); }
+void SetDesktopOpener(TDesktopOpener opener) {
+    DesktopOpener() = std::move(opener);
+}
 
 std::string ExceptionMessage(std::exception_ptr error) {
     try {
@@ -79,10 +82,13 @@ const TClassInfo &TFormShowExcept::StaticClassInfo() {
     return info;
 }
 
-TFormShowExcept::TFormShowExcept(TComponent *owner) : TForm(owner) { ReadDescriptionResource(":/forms/ShowExcept.txt"); }
+TFormShowExcept::TFormShowExcept(TComponent *owner) : TForm(owner) {
+    ReadDescriptionResource(":/forms/ShowExcept.txt");
+}
 
 void TFormShowExcept::FormShow(TComponent *) {
-    PanelError->SetHeight(std::min(ReportLineHeight * MemoError->Lines().Count() + ReportPadding, ReportMaxHeight));
+    PanelError->SetHeight(
+        std::min(ReportLineHeight * MemoError->Lines().Count() + ReportPadding, ReportMaxHeight));
     SetClientHeight(PanelError->Height() + PanelBtn->Height());
     SetActiveControl(MemoDesc);
 }
@@ -115,23 +121,27 @@ void TExceptionLogger::Report(TComponent *sender, std::exception_ptr error, int 
         objectName = sender->Name();
         if (sender->Owner()) ownerName = sender->Owner()->Name();
     }
-    const std::string className = sender ? std::string(sender->ClassInfo().Name()) : std::string("TApplication");
+    const std::string className =
+        sender ? std::string(sender->ClassInfo().Name()) : std::string("TApplication");
 
     const std::unique_ptr<TFormShowExcept> dialog = std::make_unique<TFormShowExcept>(nullptr);
     std::string report = "Errore: \"" + ExceptionMessage(error) + "\"\n";
-    report += "SysErr: " + std::to_string(static_cast<unsigned>(systemError)) + " - " + SystemErrorText(systemError) + "\n";
+    report += "SysErr: " + std::to_string(static_cast<unsigned>(systemError)) + " - " +
+              SystemErrorText(systemError) + "\n";
     report += "   Modulo Attivo: " + FActiveForm + "\n";
     report += "Classe Oggetto: " + className + "\n";
     report += "  Nome Oggetto: " + objectName + "\n";
     report += "Owner Oggetto: " + ownerName + "\n";
     report += "Moduli Aperti: \n";
-    for (const std::string &line : FOpenForms) report += line + "\n";
+    for (const std::string &line : FOpenForms)
+        report += line + "\n";
     dialog->MemoError->Lines().SetText(report);
 
     const int answer = dialog->ShowModal();
 
     dialog->MemoError->Lines().Add("Descrizione Operazioni: ");
-    const std::string text = dialog->MemoError->Lines().Text() + TypedText(*dialog->MemoDesc) + "\r\n\r\n";
+    const std::string text =
+        dialog->MemoError->Lines().Text() + TypedText(*dialog->MemoDesc) + "\r\n\r\n";
     WriteLog(text);
     if (answer == mrYes) {
         QGuiApplication::clipboard()->setText(FromAnsi(text));
@@ -142,9 +152,11 @@ void TExceptionLogger::Report(TComponent *sender, std::exception_ptr error, int 
 void TExceptionLogger::WriteLog(const std::string &text) const {
     const QString folder = LogFolder();
     if (FLogName.empty() || folder.isEmpty()) return;
-    const QString path = folder + QLatin1Char('/') + QFile::decodeName(QByteArray::fromStdString(FLogName));
+    const QString path =
+        folder + QLatin1Char('/') + QFile::decodeName(QByteArray::fromStdString(FLogName));
     QFile log(path);
-    if (!log.open(log.exists() ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::NewOnly)) return;
+    if (!log.open(log.exists() ? QIODevice::ReadWrite : QIODevice::WriteOnly | QIODevice::NewOnly))
+        return;
     if (!log.seek(log.size())) return;
     log.write(text.data(), qint64(text.size()));
 }

@@ -1,9 +1,7 @@
 #include "Main.h"
 
 #include "ExcepLog.h"
-#include "document/FChild.h"
 #include "Folders.h"
-#include "document/PatPanel.h"
 #include "Sysinfo.h"
 #include "TimingDiagram.h"
 #include "Util.h"
@@ -15,6 +13,8 @@
 #include "classlib/MessageDlg.h"
 #include "classlib/Screen.h"
 #include "classlib/StdCtrls.h"
+#include "document/FChild.h"
+#include "document/PatPanel.h"
 #include "gates/LogicCmp.h"
 #include "stream/ClassRegistry.h"
 
@@ -27,7 +27,6 @@
 
 #include <functional>
 
-
 namespace {
 
 // Network files create their gates by class name.
@@ -37,7 +36,9 @@ const bool PortClassRegistered = [] {
 }();
 
 // Paths are kept in the encoding of the file system; captions are 8-bit text.
-std::string CaptionOfPath(const std::string &path) { return ToAnsi(QFile::decodeName(QByteArray::fromStdString(path))); }
+std::string CaptionOfPath(const std::string &path) {
+    return ToAnsi(QFile::decodeName(QByteArray::fromStdString(path)));
+}
 std::string FileNamePart(const std::string &path) {
     return ToAnsi(QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName());
 }
@@ -51,7 +52,9 @@ public:
     THourglass &operator=(const THourglass &) = delete;
 };
 
-void ShowMessageBox(const QString &text) { MessageDlg(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}); }
+void ShowMessageBox(const QString &text) {
+    MessageDlg(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK});
+}
 
 // A 16 × 16 glyph drawn by paint, as a bitmap file whose bottom-left colour the button leaves
 // transparent.
@@ -85,7 +88,8 @@ std::string ArrowGlyph(bool redo) {
 std::string SquareWaveGlyph() {
     return Glyph([](QPainter &painter, const QColor &ink) {
         painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-        painter.drawPolyline(QPolygon({{1, 12}, {4, 12}, {4, 4}, {8, 4}, {8, 12}, {11, 12}, {11, 4}, {14, 4}, {14, 12}}));
+        painter.drawPolyline(QPolygon(
+            {{1, 12}, {4, 12}, {4, 4}, {8, 4}, {8, 12}, {11, 12}, {11, 4}, {14, 4}, {14, 12}}));
     });
 }
 
@@ -93,40 +97,41 @@ std::string SquareWaveGlyph() {
 
 const TClassInfo &TFormZentaroMain::StaticClassInfo() {
     using W = TFormZentaroMain;
-    static const TClassInfo info = TClassBuilder<W, TForm>("TFormZentaroMain")
-                                       .Field("PanelTop", &W::PanelTop)
-                                       .Field("BtnNew", &W::BtnNew)
-                                       .Field("BtnOpen", &W::BtnOpen)
-                                       .Field("BtnSave", &W::BtnSave)
-                                       .Field("Label1", &W::Label1)
-                                       .Field("BtnCascade", &W::BtnCascade)
-                                       .Field("BtnTile", &W::BtnTile)
-                                       .Field("BtnIconize", &W::BtnIconize)
-                                       .Field("BtnCloseAll", &W::BtnCloseAll)
-                                       .Field("TrackBarDelay", &W::TrackBarDelay)
-                                       .Field("CBShowPortState", &W::CBShowPortState)
-                                       .Field("StatusBar", &W::StatusBar)
-                                       .Field("PatternHolder", &W::PatternHolder)
-                                       .Field("OpenDialog", &W::OpenDialog)
-                                       .Field("SaveDialog", &W::SaveDialog)
-                                       .Field("SysInfo", &W::SysInfo)
-                                       .Field("ExceptLogger", &W::ExceptLogger)
-                                       .Field("ApplicationEvents", &W::ApplicationEvents)
-                                       .Method("ApplicationEventsException", &W::ApplicationEventsException)
-                                       .Method("ApplicationEventsHint", &W::ApplicationEventsHint)
-                                       .Method("FormCreate", &W::FormCreate)
-                                       .Method("BtnNewClick", &W::BtnNewClick)
-                                       .Method("BtnOpenClick", &W::BtnOpenClick)
-                                       .Method("BtnSaveClick", &W::BtnSaveClick)
-                                       .Method("FormDestroy", &W::FormDestroy)
-                                       .Method("FormClose", &W::FormClose)
-                                       .Method("TrackBarDelayChange", &W::TrackBarDelayChange)
-                                       .Method("CBShowPortStateClick", &W::CBShowPortStateClick)
-                                       .Method("BtnCascadeClick", &W::BtnCascadeClick)
-                                       .Method("BtnTileClick", &W::BtnTileClick)
-                                       .Method("BtnIconizeClick", &W::BtnIconizeClick)
-                                       .Method("BtnCloseAllClick", &W::BtnCloseAllClick)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<W, TForm>("TFormZentaroMain")
+            .Field("PanelTop", &W::PanelTop)
+            .Field("BtnNew", &W::BtnNew)
+            .Field("BtnOpen", &W::BtnOpen)
+            .Field("BtnSave", &W::BtnSave)
+            .Field("Label1", &W::Label1)
+            .Field("BtnCascade", &W::BtnCascade)
+            .Field("BtnTile", &W::BtnTile)
+            .Field("BtnIconize", &W::BtnIconize)
+            .Field("BtnCloseAll", &W::BtnCloseAll)
+            .Field("TrackBarDelay", &W::TrackBarDelay)
+            .Field("CBShowPortState", &W::CBShowPortState)
+            .Field("StatusBar", &W::StatusBar)
+            .Field("PatternHolder", &W::PatternHolder)
+            .Field("OpenDialog", &W::OpenDialog)
+            .Field("SaveDialog", &W::SaveDialog)
+            .Field("SysInfo", &W::SysInfo)
+            .Field("ExceptLogger", &W::ExceptLogger)
+            .Field("ApplicationEvents", &W::ApplicationEvents)
+            .Method("ApplicationEventsException", &W::ApplicationEventsException)
+            .Method("ApplicationEventsHint", &W::ApplicationEventsHint)
+            .Method("FormCreate", &W::FormCreate)
+            .Method("BtnNewClick", &W::BtnNewClick)
+            .Method("BtnOpenClick", &W::BtnOpenClick)
+            .Method("BtnSaveClick", &W::BtnSaveClick)
+            .Method("FormDestroy", &W::FormDestroy)
+            .Method("FormClose", &W::FormClose)
+            .Method("TrackBarDelayChange", &W::TrackBarDelayChange)
+            .Method("CBShowPortStateClick", &W::CBShowPortStateClick)
+            .Method("BtnCascadeClick", &W::BtnCascadeClick)
+            .Method("BtnTileClick", &W::BtnTileClick)
+            .Method("BtnIconizeClick", &W::BtnIconizeClick)
+            .Method("BtnCloseAllClick", &W::BtnCloseAllClick)
+            .Build();
     return info;
 }
 
@@ -141,8 +146,12 @@ TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) {
 
 void TFormZentaroMain::AddShortCuts() {
     const std::pair<TSpeedButton *, QKeySequence> buttons[] = {
-        {BtnNew, Qt::CTRL | Qt::Key_N},  {BtnOpen, Qt::CTRL | Qt::Key_O}, {BtnSave, Qt::CTRL | Qt::Key_S},
-        {BtnUndo, Qt::CTRL | Qt::Key_Z}, {BtnRedo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z}, {BtnRedo, Qt::CTRL | Qt::Key_Y}};
+        {BtnNew, Qt::CTRL | Qt::Key_N},
+        {BtnOpen, Qt::CTRL | Qt::Key_O},
+        {BtnSave, Qt::CTRL | Qt::Key_S},
+        {BtnUndo, Qt::CTRL | Qt::Key_Z},
+        {BtnRedo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z},
+        {BtnRedo, Qt::CTRL | Qt::Key_Y}};
     for (const auto &[button, keys] : buttons) {
         // A tooltip names the last keys given to its button.
         button->SetShortCutHint(keys.toString(QKeySequence::NativeText));
@@ -151,13 +160,16 @@ void TFormZentaroMain::AddShortCuts() {
             if (button->Enabled()) button->OnClick(button);
         });
     }
-    QObject::connect(new QShortcut(Qt::CTRL | Qt::Key_W, Widget()), &QShortcut::activated, Widget(), [this] {
-        if (auto *window = dynamic_cast<TFormZentaroChild *>(ActiveMDIChild())) window->Close();
-    });
+    QObject::connect(new QShortcut(Qt::CTRL | Qt::Key_W, Widget()), &QShortcut::activated, Widget(),
+                     [this] {
+                         if (auto *window = dynamic_cast<TFormZentaroChild *>(ActiveMDIChild()))
+                             window->Close();
+                     });
 }
 
 void TFormZentaroMain::AddToolButtons() {
-    auto add = [this](const char *name, int left, const std::string &glyph, void (TFormZentaroMain::*click)(TComponent *)) {
+    auto add = [this](const char *name, int left, const std::string &glyph,
+                      void (TFormZentaroMain::*click)(TComponent *)) {
         auto *button = new TSpeedButton(this);
         button->SetName(name);
         button->SetParent(PanelTop);
@@ -166,7 +178,8 @@ void TFormZentaroMain::AddToolButtons() {
         button->SetParentShowHint(false);
         button->SetShowHint(true);
         button->Glyph()->LoadFromFile(glyph);
-        button->OnClick = TNotifyEvent([this, click](TComponent *sender) { (this->*click)(sender); });
+        button->OnClick =
+            TNotifyEvent([this, click](TComponent *sender) { (this->*click)(sender); });
         return button;
     };
     BtnUndo = add("BtnUndo", 636, ArrowGlyph(false), &TFormZentaroMain::BtnUndoClick);
@@ -177,7 +190,9 @@ void TFormZentaroMain::AddToolButtons() {
     UpdateUndoButtons();
 }
 
-TFormZentaroChild *TFormZentaroMain::ActiveNetwork() const { return dynamic_cast<TFormZentaroChild *>(ActiveMDIChild()); }
+TFormZentaroChild *TFormZentaroMain::ActiveNetwork() const {
+    return dynamic_cast<TFormZentaroChild *>(ActiveMDIChild());
+}
 
 void TFormZentaroMain::UpdateUndoButtons() {
     TFormZentaroChild *network = nullptr;
@@ -185,15 +200,17 @@ void TFormZentaroMain::UpdateUndoButtons() {
         network = ActiveNetwork();
     } catch (...) {
     }
-    const auto update = [](TSpeedButton *button, bool enabled, const std::string &action, const QString &what,
-                           const char *description) {
+    const auto update = [](TSpeedButton *button, bool enabled, const std::string &action,
+                           const QString &what, const char *description) {
         button->SetEnabled(enabled);
-        button->SetHint(action + (enabled && !what.isEmpty() ? ": " + ToAnsi(what) : "") + "|" + description);
+        button->SetHint(action + (enabled && !what.isEmpty() ? ": " + ToAnsi(what) : "") + "|" +
+                        description);
     };
-    update(BtnUndo, network && network->CanUndo(), "Annulla", network ? network->UndoStack.undoText() : QString(),
+    update(BtnUndo, network && network->CanUndo(), "Annulla",
+           network ? network->UndoStack.undoText() : QString(),
            "Annulla l'ultima modifica della rete");
-    update(BtnRedo, network && network->CanRedo(), "Ripristina", network ? network->UndoStack.redoText() : QString(),
-           "Ripristina la modifica annullata");
+    update(BtnRedo, network && network->CanRedo(), "Ripristina",
+           network ? network->UndoStack.redoText() : QString(), "Ripristina la modifica annullata");
 }
 
 void TFormZentaroMain::BtnUndoClick(TComponent *) {
@@ -216,7 +233,8 @@ void TFormZentaroMain::Adopt(TFormZentaroChild *window) {
 
 std::vector<TForm *> TFormZentaroMain::ChildWindows() const {
     std::vector<TForm *> windows;
-    for (int i = 0; i < MDIChildCount(); ++i) windows.push_back(MDIChildren(i));
+    for (int i = 0; i < MDIChildCount(); ++i)
+        windows.push_back(MDIChildren(i));
     return windows;
 }
 
@@ -227,10 +245,13 @@ std::vector<TFormZentaroChild *> TFormZentaroMain::NetworkWindows() const {
     return windows;
 }
 
-int TFormZentaroMain::ClockDelay() const { return 2000 - TrackBarDelay->Position(); }
+int TFormZentaroMain::ClockDelay() const {
+    return 2000 - TrackBarDelay->Position();
+}
 
 void TFormZentaroMain::FormCreate(TComponent *) {
-    TScreen::Instance().OnActiveFormChange = TNotifyEvent([this](TComponent *sender) { ScreenActiveFormChange(sender); });
+    TScreen::Instance().OnActiveFormChange =
+        TNotifyEvent([this](TComponent *sender) { ScreenActiveFormChange(sender); });
     const QString folder = StartFolder();
     OpenDialog->SetInitialDirPath(folder);
     SaveDialog->SetInitialDirPath(folder);
@@ -240,7 +261,8 @@ void TFormZentaroMain::FormCreate(TComponent *) {
 void TFormZentaroMain::FormDestroy(TComponent *) {
     TScreen::Instance().OnActiveFormChange = TNotifyEvent();
     // The network windows belong to the program, which ends with this window.
-    for (TFormZentaroChild *window : NetworkWindows()) Free(window);
+    for (TFormZentaroChild *window : NetworkWindows())
+        Free(window);
 }
 
 void TFormZentaroMain::FormClose(TComponent *, TCloseAction &action) {
@@ -263,7 +285,8 @@ void TFormZentaroMain::ScreenActiveFormChange(TComponent *) {
         }
     } catch (...) {
     }
-    for (TSpeedButton *button : {BtnSave, BtnCascade, BtnTile, BtnIconize, BtnCloseAll}) button->SetEnabled(windowsOpen);
+    for (TSpeedButton *button : {BtnSave, BtnCascade, BtnTile, BtnIconize, BtnCloseAll})
+        button->SetEnabled(windowsOpen);
     BtnTiming->SetEnabled(networkActive);
     // A closing window may be named again after its close notice, while it is still listed;
     // the notice of its going comes later and finds no network left.
@@ -274,8 +297,10 @@ void TFormZentaroMain::ScreenActiveFormChange(TComponent *) {
 void TFormZentaroMain::NetworkClosed(TComponent *sender) {
     SetCaption(CreditCaption());
     // Its stack goes with it: the buttons must not offer it meanwhile.
-    if (auto *window = dynamic_cast<TFormZentaroChild *>(sender)) window->OnUndoChange = TNotifyEvent();
-    for (TSpeedButton *button : {BtnUndo, BtnRedo, BtnTiming}) button->SetEnabled(false);
+    if (auto *window = dynamic_cast<TFormZentaroChild *>(sender))
+        window->OnUndoChange = TNotifyEvent();
+    for (TSpeedButton *button : {BtnUndo, BtnRedo, BtnTiming})
+        button->SetEnabled(false);
 }
 
 void TFormZentaroMain::BtnNewClick(TComponent *) {
@@ -300,7 +325,8 @@ TFormZentaroChild *TFormZentaroMain::ReadNetworkWindow(const std::string &path, 
     auto *window = new TFormZentaroChild(nullptr);
     try {
         window->BatchChanges([&] {
-            while (!window->Components().empty()) Free(window->Components().front());
+            while (!window->Components().empty())
+                Free(window->Components().front());
             {
                 TLogicalThread::TStartBatch workers;
                 ReadNetworkFile(path, *window, FormNameTaken);
@@ -388,38 +414,46 @@ void TFormZentaroMain::CBShowPortStateClick(TComponent *) {
 }
 
 void TFormZentaroMain::BtnCascadeClick(TComponent *) {
-    for (TForm *window : ChildWindows()) window->SetWindowState(TWindowState::wsNormal);
+    for (TForm *window : ChildWindows())
+        window->SetWindowState(TWindowState::wsNormal);
     Cascade();
 }
 
 void TFormZentaroMain::BtnTileClick(TComponent *) {
-    for (TForm *window : ChildWindows()) window->SetWindowState(TWindowState::wsNormal);
+    for (TForm *window : ChildWindows())
+        window->SetWindowState(TWindowState::wsNormal);
     Tile();
 }
 
 void TFormZentaroMain::BtnIconizeClick(TComponent *) {
     const std::vector<TForm *> windows = ChildWindows();
-    for (auto window = windows.rbegin(); window != windows.rend(); ++window) (*window)->SetWindowState(TWindowState::wsMinimized);
+    for (auto window = windows.rbegin(); window != windows.rend(); ++window)
+        (*window)->SetWindowState(TWindowState::wsMinimized);
     ArrangeIcons();
 }
 
 void TFormZentaroMain::BtnCloseAllClick(TComponent *) {
     // A question about one window lets the others that were closed before it go meanwhile.
     std::vector<std::pair<TForm *, QPointer<QWidget>>> windows;
-    for (TForm *window : ChildWindows()) windows.emplace_back(window, window->Widget());
+    for (TForm *window : ChildWindows())
+        windows.emplace_back(window, window->Widget());
     for (auto window = windows.rbegin(); window != windows.rend(); ++window)
         if (window->second) window->first->Close();
 }
 
-void TFormZentaroMain::ApplicationEventsHint(TComponent *) { StatusBar->SetSimpleText(TApplication::Instance().Hint()); }
+void TFormZentaroMain::ApplicationEventsHint(TComponent *) {
+    StatusBar->SetSimpleText(TApplication::Instance().Hint());
+}
 
 void TFormZentaroMain::ApplicationEventsException(TComponent *sender, std::exception_ptr error) {
     const std::vector<TForm *> windows = ChildWindows();
     std::string active;
     if (!windows.empty())
-        if (const TForm *window = ActiveMDIChild()) active = window->Name() + "  [" + window->Caption() + "]";
+        if (const TForm *window = ActiveMDIChild())
+            active = window->Name() + "  [" + window->Caption() + "]";
     std::vector<std::string> open;
-    for (auto window = windows.rbegin(); window != windows.rend(); ++window) open.push_back(std::string(11, ' ') + (*window)->Name());
+    for (auto window = windows.rbegin(); window != windows.rend(); ++window)
+        open.push_back(std::string(11, ' ') + (*window)->Name());
     ExceptLogger->SetActiveForm(active);
     ExceptLogger->SetOpenForms(open);
     ExceptLogger->ReportException(sender, error);

@@ -9,7 +9,8 @@
 QByteArray PngFile(const QImage &image) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (image.isNull() || !image.save(&buffer, "PNG")) throw std::runtime_error("cannot encode the PNG picture");
+    if (image.isNull() || !image.save(&buffer, "PNG"))
+        throw std::runtime_error("cannot encode the PNG picture");
     return buffer.data();
 }
 

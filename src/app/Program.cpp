@@ -33,9 +33,11 @@ int main(int argc, char *argv[]) {
     std::vector<std::string> files;
     // The names stay the bytes they were given: a file system need not hold valid text.
     const std::string folder = QFile::encodeName(QDir::currentPath()).toStdString() + '/';
-    for (int i = 1; i < argc; ++i) files.push_back(argv[i][0] == '/' ? std::string(argv[i]) : folder + argv[i]);
+    for (int i = 1; i < argc; ++i)
+        files.push_back(argv[i][0] == '/' ? std::string(argv[i]) : folder + argv[i]);
     QTimer::singleShot(0, mainForm.get()->Widget(), [&mainForm, files] {
-        for (const std::string &file : files) mainForm->OpenNetwork(file);
+        for (const std::string &file : files)
+            mainForm->OpenNetwork(file);
     });
     return application.exec();
 }

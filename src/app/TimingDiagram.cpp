@@ -1,6 +1,5 @@
 #include "TimingDiagram.h"
 
-#include "document/FChild.h"
 #include "Folders.h"
 #include "Pictures.h"
 #include "TimingRecording.h"
@@ -8,6 +7,7 @@
 #include "classlib/Dialogs.h"
 #include "classlib/Graphics.h"
 #include "classlib/MessageDlg.h"
+#include "document/FChild.h"
 #include "sim/Waveforms.h"
 #include "stream/WholeFile.h"
 
@@ -41,7 +41,8 @@ std::string LowerExtension(const std::string &path) {
     const std::size_t slash = path.rfind('/'), dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
     std::string extension = path.substr(dot + 1);
-    for (char &c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char &c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return extension;
 }
 
@@ -60,7 +61,8 @@ TTimingDiagram &TTimingDiagram::Of(TFormZentaroChild &network) {
 
 TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
     // A window of its own, kept above the program's window.
-    : QWidget(network.Widget()->window(), Qt::Window), FNetwork(network), FRecording(std::make_unique<TTimingRecording>(network)),
+    : QWidget(network.Widget()->window(), Qt::Window), FNetwork(network),
+      FRecording(std::make_unique<TTimingRecording>(network)),
       FSaveDialog(std::make_unique<TSaveDialog>(nullptr)) {
     setWindowIcon(QApplication::windowIcon());
     resize(780, 380);
@@ -70,7 +72,8 @@ TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
     FPause->setCheckable(true);
     FPause->setToolTip(QStringLiteral("Ferma il diagramma; la rete continua a funzionare"));
     FExport = new QPushButton(QStringLiteral("Esporta…"));
-    FExport->setToolTip(QStringLiteral("Salva i livelli registrati (VCD, WaveDrom, CSV) o il diagramma (PNG, SVG)"));
+    FExport->setToolTip(QStringLiteral(
+        "Salva i livelli registrati (VCD, WaveDrom, CSV) o il diagramma (PNG, SVG)"));
     FTime = new QLabel;
     FTime->setMinimumWidth(140);
     auto *tools = new QHBoxLayout;
@@ -98,7 +101,10 @@ TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
     FView->OnUserScroll = [this] { FPause->setChecked(true); };
     FView->OnTimeUnderMouse = [this](std::optional<std::int64_t> time) {
         const double scale = FView->Scale();
-        FTime->setText(time ? "t = " + MillisecondsText(*time, scale >= 1000 ? 0 : scale >= 100 ? 1 : 2) : QString());
+        FTime->setText(time ? "t = " + MillisecondsText(*time, scale >= 1000  ? 0
+                                                               : scale >= 100 ? 1
+                                                                              : 2)
+                            : QString());
     };
     connect(FList, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         FRecording->SetShown(std::size_t(FList->row(item)), item->checkState() == Qt::Checked);
@@ -112,13 +118,16 @@ TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
     FSaveDialog->SetFilter("VCD (*.vcd)|*.vcd|WaveDrom (*.json)|*.json|CSV (*.csv)|*.csv|"
                            "Immagine PNG (*.png)|*.png|Immagine SVG (*.svg)|*.svg");
     FSaveDialog->SetDefaultExt("vcd");
-    FSaveDialog->SetOptions(1 << ofOverwritePrompt | 1 << ofHideReadOnly | 1 << ofPathMustExist | 1 << ofEnableSizing);
+    FSaveDialog->SetOptions(1 << ofOverwritePrompt | 1 << ofHideReadOnly | 1 << ofPathMustExist |
+                            1 << ofEnableSizing);
 
     FNetwork.OnRunChange = TNotifyEvent([this](TComponent *) { NetworkRunChanged(); });
     RefreshList();
 }
 
-TTimingDiagram::~TTimingDiagram() { FNetwork.OnRunChange = TNotifyEvent(); }
+TTimingDiagram::~TTimingDiagram() {
+    FNetwork.OnRunChange = TNotifyEvent();
+}
 
 void TTimingDiagram::ShowInFront() {
     RefreshList();
@@ -143,8 +152,9 @@ void TTimingDiagram::RefreshList() {
 }
 
 void TTimingDiagram::UpdateListHint() {
-    FList->setToolTip(QStringLiteral("Segnali registrati: ciascuno conserva gli ultimi %1 cambi di livello")
-                          .arg(FRecording->TraceCapacity()));
+    FList->setToolTip(
+        QStringLiteral("Segnali registrati: ciascuno conserva gli ultimi %1 cambi di livello")
+            .arg(FRecording->TraceCapacity()));
 }
 
 void TTimingDiagram::NetworkRunChanged() {
@@ -194,7 +204,8 @@ void TTimingDiagram::Export(const std::string &path) const {
             text = VcdText(names, changes, end, NetworkName(FNetwork).toStdString(), TextLimit);
         } else if (extension == "json") {
             std::int64_t sample = FRecording->ShortestDelay();
-            while ((end / sample + 1) * std::int64_t(std::max<std::size_t>(names.size(), 1)) > WaveDromSamples)
+            while ((end / sample + 1) * std::int64_t(std::max<std::size_t>(names.size(), 1)) >
+                   WaveDromSamples)
                 sample *= 2;
             text = WaveDromText(names, changes, end, sample, TextLimit);
         } else {
@@ -204,7 +215,8 @@ void TTimingDiagram::Export(const std::string &path) const {
     } else if (extension == "png" || extension == "svg") {
         const QSize size = FView->PictureSize();
         if (size.width() > PictureSide || size.height() > PictureSide)
-            throw std::length_error("l'immagine supererebbe " + std::to_string(PictureSide) + " pixel per lato");
+            throw std::length_error("l'immagine supererebbe " + std::to_string(PictureSide) +
+                                    " pixel per lato");
         if (extension == "png") {
             QImage image(size, QImage::Format_RGB32);
             QPainter painter(&image);
@@ -216,9 +228,11 @@ void TTimingDiagram::Export(const std::string &path) const {
                                 [this](QPainter &painter) { FView->Render(painter); });
         }
     } else {
-        throw std::invalid_argument("tipo di file sconosciuto: il nome finisca in .vcd, .json, .csv, .png o .svg");
+        throw std::invalid_argument(
+            "tipo di file sconosciuto: il nome finisca in .vcd, .json, .csv, .png o .svg");
     }
-    ReplaceWholeFile(path, std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())));
+    ReplaceWholeFile(path, std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                     std::size_t(bytes.size())));
 }
 
 void TTimingDiagram::ExportClicked() {
@@ -227,14 +241,16 @@ void TTimingDiagram::ExportClicked() {
     const std::string &file = FNetwork.FileName;
     const std::size_t slash = file.rfind('/');
     const std::string name = file.substr(slash == std::string::npos ? 0 : slash + 1);
-    const std::string folder =
-        slash != std::string::npos ? file.substr(0, slash) : QFile::encodeName(StartFolder()).toStdString();
+    const std::string folder = slash != std::string::npos
+                                   ? file.substr(0, slash)
+                                   : QFile::encodeName(StartFolder()).toStdString();
     FSaveDialog->SetNativeFilePath(folder + '/' + name.substr(0, name.rfind('.')));
     if (!FSaveDialog->Execute()) return;
     try {
         Export(FSaveDialog->NativeFilePath());
     } catch (const std::exception &error) {
-        MessageDlg(QStringLiteral("Esportazione non riuscita:\n") + QString::fromLocal8Bit(error.what()),
+        MessageDlg(QStringLiteral("Esportazione non riuscita:\n") +
+                       QString::fromLocal8Bit(error.what()),
                    TMsgDlgType::mtError, {TMsgDlgBtn::mbOK});
     }
 }

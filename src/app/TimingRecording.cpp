@@ -1,7 +1,7 @@
 #include "TimingRecording.h"
 
-#include "document/FChild.h"
 #include "classlib/ExtCtrls.h"
+#include "document/FChild.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -14,8 +14,10 @@ bool RecordedAtFirst(TLogicalPortType kind) {
     case TLogicalPortType::logCLK:
     case TLogicalPortType::logPLS:
     case TLogicalPortType::logFFD:
-    case TLogicalPortType::logFFJK: return true;
-    default: return false;
+    case TLogicalPortType::logFFJK:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -39,7 +41,9 @@ void TTimingSignal::OutputChanged(TLogicalPort &port) {
     if (FRecording.FRunning) FTrace.Add(FRecording.Now(), port.Output());
 }
 
-void TTimingSignal::PortGone(TLogicalPort &) { FPort = nullptr; }
+void TTimingSignal::PortGone(TLogicalPort &) {
+    FPort = nullptr;
+}
 
 TTimingRecording::TTimingRecording(TFormZentaroChild &network) : FNetwork(network) {
     if (network.NetworkActive()) {
@@ -64,7 +68,8 @@ bool TTimingRecording::Refresh() {
         auto *port = dynamic_cast<TLogicalPort *>(component);
         if (!port || !FNetwork.ScrollBoxCli || port->Parent() != FNetwork.ScrollBoxCli) continue;
         if (auto found = kept.find(port); found != kept.end()) {
-            changed |= found->second->FName != port->Name() || found->second->FKind != port->PortType();
+            changed |=
+                found->second->FName != port->Name() || found->second->FKind != port->PortType();
             found->second->FName = port->Name();
             found->second->FKind = port->PortType();
             FSignals.push_back(std::move(found->second));
@@ -94,8 +99,10 @@ void TTimingRecording::SetShown(std::size_t index, bool shown) {
 }
 
 std::size_t TTimingRecording::TraceCapacity() const {
-    const auto shown = std::size_t(std::count_if(FSignals.begin(), FSignals.end(), [](const auto &signal) { return signal->FShown; }));
-    return std::clamp(BudgetBytes / 8 / std::max<std::size_t>(shown, 1), FewestChanges, TLevelTrace::DefaultCapacity);
+    const auto shown = std::size_t(std::count_if(
+        FSignals.begin(), FSignals.end(), [](const auto &signal) { return signal->FShown; }));
+    return std::clamp(BudgetBytes / 8 / std::max<std::size_t>(shown, 1), FewestChanges,
+                      TLevelTrace::DefaultCapacity);
 }
 
 void TTimingRecording::StartTrace(TTimingSignal &signal, bool atRunStart) {
@@ -110,7 +117,8 @@ void TTimingRecording::NetworkRunChanged() {
     if (running) {
         FRunStart = FNetwork.RunStart();
         FRunning = true;
-        for (const std::unique_ptr<TTimingSignal> &signal : FSignals) StartTrace(*signal, true);
+        for (const std::unique_ptr<TTimingSignal> &signal : FSignals)
+            StartTrace(*signal, true);
     } else if (FRunning) {
         FStoppedAt = Now();
         FRunning = false;
@@ -118,10 +126,14 @@ void TTimingRecording::NetworkRunChanged() {
 }
 
 std::int64_t TTimingRecording::Now() const {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - FRunStart).count();
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 FRunStart)
+        .count();
 }
 
-std::int64_t TTimingRecording::End() const { return FRunning ? Now() : FStoppedAt; }
+std::int64_t TTimingRecording::End() const {
+    return FRunning ? Now() : FStoppedAt;
+}
 
 std::vector<std::string> TTimingRecording::ShownNames() const {
     std::vector<std::string> names;
@@ -136,7 +148,8 @@ std::vector<TLevelChange> TTimingRecording::ShownChanges() const {
     for (const std::unique_ptr<TTimingSignal> &signal : FSignals) {
         if (!signal->FShown) continue;
         const TLevelTrace &trace = signal->FTrace;
-        if (trace.StartLevel()) changes.push_back({trace.StartTime() / 1000, number, trace.StartLevel()});
+        if (trace.StartLevel())
+            changes.push_back({trace.StartTime() / 1000, number, trace.StartLevel()});
         for (std::size_t index = 0; index < trace.size(); ++index)
             changes.push_back({trace[index].Time / 1000, number, trace[index].Level});
         ++number;

@@ -26,7 +26,9 @@ std::int64_t TickStep(double minimum) {
     return INT64_MAX / 50;
 }
 
-int DecimalsFor(std::int64_t step) { return step >= 1000 ? 0 : step >= 100 ? 1 : step >= 10 ? 2 : 3; }
+int DecimalsFor(std::int64_t step) {
+    return step >= 1000 ? 0 : step >= 100 ? 1 : step >= 10 ? 2 : 3;
+}
 
 } // namespace
 
@@ -51,7 +53,9 @@ TTimingView::TTimingView(const TTimingRecording &recording, QWidget *parent)
     });
 }
 
-int TTimingView::TraceWidth() const { return std::max(viewport()->width() - NameWidth, 1); }
+int TTimingView::TraceWidth() const {
+    return std::max(viewport()->width() - NameWidth, 1);
+}
 
 void TTimingView::SetFollowing(bool following) {
     FFollowing = following;
@@ -75,16 +79,20 @@ void TTimingView::RowsChanged() {
 void TTimingView::SyncScrollBars() {
     FSyncing = true;
     int rows = 0;
-    for (const auto &signal : FRecording.Signals()) rows += signal->Shown();
+    for (const auto &signal : FRecording.Signals())
+        rows += signal->Shown();
     QScrollBar *vertical = verticalScrollBar();
     const int visible = std::max(viewport()->height() - RulerHeight, 0);
     vertical->setRange(0, std::max(rows * RowHeight - visible, 0));
     vertical->setPageStep(std::max(visible, 1));
     // In pixels at the present scale, as far as an int reaches.
-    const auto pixels = [this](std::int64_t time) { return int(std::min<double>(double(time) / FScale, INT_MAX / 2)); };
+    const auto pixels = [this](std::int64_t time) {
+        return int(std::min<double>(double(time) / FScale, INT_MAX / 2));
+    };
     QScrollBar *horizontal = horizontalScrollBar();
     horizontal->setPageStep(TraceWidth());
-    horizontal->setRange(0, std::max(pixels(std::max(FRecording.End(), FLeft)) - TraceWidth(), pixels(FLeft)));
+    horizontal->setRange(
+        0, std::max(pixels(std::max(FRecording.End(), FLeft)) - TraceWidth(), pixels(FLeft)));
     horizontal->setValue(pixels(FLeft));
     FSyncing = false;
 }
@@ -113,9 +121,11 @@ void TTimingView::wheelEvent(QWheelEvent *event) {
     const int angle = event->angleDelta().y();
     if (angle == 0) return QAbstractScrollArea::wheelEvent(event);
     // A notch up shows a fifth of a step less time, keeping the time under the mouse in place.
-    const double scale = std::clamp(FScale * std::pow(1.25, -angle / 120.0), FinestScale, CoarsestScale);
+    const double scale =
+        std::clamp(FScale * std::pow(1.25, -angle / 120.0), FinestScale, CoarsestScale);
     const double at = std::clamp(event->position().x() - NameWidth, 0.0, double(TraceWidth()));
-    if (!FFollowing) FLeft = std::max<std::int64_t>(0, std::int64_t(double(FLeft) + at * FScale - at * scale));
+    if (!FFollowing)
+        FLeft = std::max<std::int64_t>(0, std::int64_t(double(FLeft) + at * FScale - at * scale));
     FScale = scale;
     Advance();
     viewport()->update();
@@ -145,11 +155,14 @@ void TTimingView::paintEvent(QPaintEvent *) {
 
 QSize TTimingView::PictureSize() const {
     int rows = 0;
-    for (const auto &signal : FRecording.Signals()) rows += signal->Shown();
+    for (const auto &signal : FRecording.Signals())
+        rows += signal->Shown();
     return {std::max(viewport()->width(), NameWidth + 200), RulerHeight + rows * RowHeight};
 }
 
-void TTimingView::Render(QPainter &painter) const { Draw(painter, PictureSize(), 0, std::nullopt); }
+void TTimingView::Render(QPainter &painter) const {
+    Draw(painter, PictureSize(), 0, std::nullopt);
+}
 
 void TTimingView::Draw(QPainter &painter, QSize size, int top, std::optional<int> cursor) const {
     const int width = size.width(), height = size.height();
@@ -176,7 +189,8 @@ void TTimingView::Draw(QPainter &painter, QSize size, int top, std::optional<int
         painter.setPen(signal->Port() ? Qt::black : Qt::gray);
         const QRect nameBox(6, rowTop, NameWidth - 12, RowHeight);
         painter.drawText(nameBox, Qt::AlignVCenter | Qt::AlignLeft,
-                         painter.fontMetrics().elidedText(FromAnsi(signal->Label()), Qt::ElideRight, nameBox.width()));
+                         painter.fontMetrics().elidedText(FromAnsi(signal->Label()), Qt::ElideRight,
+                                                          nameBox.width()));
 
         const TLevelTrace &trace = signal->Trace();
         const std::int64_t from = std::max(FLeft, trace.StartTime()), to = std::min(right, end);
@@ -187,9 +201,11 @@ void TTimingView::Draw(QPainter &painter, QSize size, int top, std::optional<int
         QPolygonF line{QPointF(x(from), y(level))};
         // Changes are taken a pixel column at a time: a column with several shows as a bar from
         // low to high, however many there are.
-        for (std::size_t index = trace.FirstAfter(from); index < trace.size() && trace[index].Time <= to;) {
+        for (std::size_t index = trace.FirstAfter(from);
+             index < trace.size() && trace[index].Time <= to;) {
             const std::int64_t column = std::int64_t(double(trace[index].Time - FLeft) / FScale);
-            const auto columnEnd = std::int64_t(std::ceil(double(FLeft) + double(column + 1) * FScale));
+            const auto columnEnd =
+                std::int64_t(std::ceil(double(FLeft) + double(column + 1) * FScale));
             const std::size_t next = trace.FirstAfter(std::max(trace[index].Time, columnEnd - 1));
             const double at = NameWidth + double(column) + 0.5;
             const TLevel last = trace[next - 1].Level;
@@ -213,7 +229,8 @@ void TTimingView::Draw(QPainter &painter, QSize size, int top, std::optional<int
         painter.drawLine(QPointF(x(tick), RulerHeight - 5), QPointF(x(tick), RulerHeight - 1));
         // A label that would reach into the names is left out rather than cut.
         const QRectF label(x(tick) - LabelSpacing / 2, 2, LabelSpacing, RulerHeight - 8);
-        if (label.left() >= NameWidth) painter.drawText(label, Qt::AlignCenter, MillisecondsText(tick, DecimalsFor(step)));
+        if (label.left() >= NameWidth)
+            painter.drawText(label, Qt::AlignCenter, MillisecondsText(tick, DecimalsFor(step)));
     }
 
     if (cursor && *cursor >= NameWidth && *cursor < width) {

@@ -14,18 +14,24 @@ void TApplication::SetHint(const std::string &hint) {
     FHint = hint;
     // A listener may remove listeners: call a snapshot.
     std::vector<Listener> listeners;
-    for (const auto &[key, listener] : FHintListeners) listeners.push_back(listener);
-    for (const Listener &listener : listeners) listener();
+    for (const auto &[key, listener] : FHintListeners)
+        listeners.push_back(listener);
+    for (const Listener &listener : listeners)
+        listener();
 }
 
-void TApplication::ControlEntered(const TControl &control) { SetHint(GetLongHint(control.Hint())); }
+void TApplication::ControlEntered(const TControl &control) {
+    SetHint(GetLongHint(control.Hint()));
+}
 
 int TApplication::AddHintListener(Listener listener) {
     FHintListeners.emplace(FNextKey, std::move(listener));
     return FNextKey++;
 }
 
-void TApplication::RemoveHintListener(int key) { FHintListeners.erase(key); }
+void TApplication::RemoveHintListener(int key) {
+    FHintListeners.erase(key);
+}
 
 void TApplication::HandleException(TComponent *sender, std::exception_ptr error) {
     if (OnException) OnException(sender, error);
@@ -36,7 +42,8 @@ bool TApplicationObject::notify(QObject *receiver, QEvent *event) {
         return QApplication::notify(receiver, event);
     } catch (...) {
         auto *widget = qobject_cast<QWidget *>(receiver);
-        TApplication::Instance().HandleException(widget ? TControl::FromWidget(widget) : nullptr, std::current_exception());
+        TApplication::Instance().HandleException(widget ? TControl::FromWidget(widget) : nullptr,
+                                                 std::current_exception());
         return false;
     }
 }

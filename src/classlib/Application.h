@@ -43,8 +43,7 @@ private:
 
 // Runs an event handler and hands anything it throws to TApplication::HandleException, so that
 // no exception unwinds through Qt's own code, which does not clean up after one.
-template <typename Handler>
-bool Guarded(TComponent *sender, Handler &&handler) {
+template <typename Handler> bool Guarded(TComponent *sender, Handler &&handler) {
     try {
         return handler();
     } catch (...) {

@@ -41,8 +41,8 @@ public:
     virtual void FitFontTo(const std::string &text, int width) = 0;
     // A raised or sunken frame of `width` nested one-pixel rings inside the box; topLeft colours
     // the upper and left sides of every ring, bottomRight the other two.
-    virtual void Bevel(int left, int top, int right, int bottom, TColor topLeft,
-                       TColor bottomRight, int width) = 0;
+    virtual void Bevel(int left, int top, int right, int bottom, TColor topLeft, TColor bottomRight,
+                       int width) = 0;
 };
 
 class QColor;

@@ -16,9 +16,11 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 6> AlignElements = {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"};
+constexpr std::array<std::string_view, 6> AlignElements = {"alNone", "alTop",   "alBottom",
+                                                           "alLeft", "alRight", "alClient"};
 constexpr std::array<std::string_view, 2> DragModeElements = {"dmManual", "dmAutomatic"};
-constexpr std::array<std::string_view, 4> AnchorElements = {"akLeft", "akTop", "akRight", "akBottom"};
+constexpr std::array<std::string_view, 4> AnchorElements = {"akLeft", "akTop", "akRight",
+                                                            "akBottom"};
 
 std::unordered_map<const QWidget *, TControl *> &WidgetControls() {
     static std::unordered_map<const QWidget *, TControl *> map;
@@ -48,17 +50,20 @@ public:
         case QEvent::MouseMove:
         case QEvent::Wheel:
         case QEvent::ContextMenu:
-            static_cast<QWidget *>(watched)->setAttribute(
-                Qt::WA_NoMousePropagation, event->type() != QEvent::Wheel && event->type() != QEvent::ContextMenu);
+            static_cast<QWidget *>(watched)->setAttribute(Qt::WA_NoMousePropagation,
+                                                          event->type() != QEvent::Wheel &&
+                                                              event->type() != QEvent::ContextMenu);
             break;
-        default: break;
+        default:
+            break;
         }
         if (event->type() == QEvent::UpdateLater && FControl->SkipDeferredRepaint()) return true;
         // A handler may destroy the control, this hook with it: then nothing may touch the widget.
         const TWidgetInUse inUse(watched);
         const QPointer<QWidget> receiver = static_cast<QWidget *>(watched);
         TControl *control = FControl;
-        const bool handled = Guarded(control, [control, event] { return control->WidgetEvent(event); });
+        const bool handled =
+            Guarded(control, [control, event] { return control->WidgetEvent(event); });
         return handled || !receiver || TControl::FromWidget(receiver) != control;
     }
 
@@ -79,10 +84,17 @@ TShiftState ShiftOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
 
 bool ButtonOf(Qt::MouseButton qtButton, TMouseButton &button) {
     switch (qtButton) {
-    case Qt::LeftButton: button = TMouseButton::mbLeft; return true;
-    case Qt::RightButton: button = TMouseButton::mbRight; return true;
-    case Qt::MiddleButton: button = TMouseButton::mbMiddle; return true;
-    default: return false;
+    case Qt::LeftButton:
+        button = TMouseButton::mbLeft;
+        return true;
+    case Qt::RightButton:
+        button = TMouseButton::mbRight;
+        return true;
+    case Qt::MiddleButton:
+        button = TMouseButton::mbMiddle;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -125,7 +137,8 @@ void DragTo(QPoint global) {
     Drag.Accepted = false;
     if (target)
         target->DragOver(source, local.x(), local.y(),
-                         target == previous ? TDragState::dsDragMove : TDragState::dsDragEnter, Drag.Accepted);
+                         target == previous ? TDragState::dsDragMove : TDragState::dsDragEnter,
+                         Drag.Accepted);
     Drag.Target = target ? target->Widget() : nullptr;
     QApplication::changeOverrideCursor(CursorToQCursor(Drag.Accepted ? crDrag : crNoDrop));
 }
@@ -158,7 +171,9 @@ const TEnumNames AlignNames = AlignElements;
 const TEnumNames DragModeNames = DragModeElements;
 const TEnumNames AnchorNames = AnchorElements;
 
-std::string GetShortHint(const std::string &hint) { return hint.substr(0, hint.find('|')); }
+std::string GetShortHint(const std::string &hint) {
+    return hint.substr(0, hint.find('|'));
+}
 
 std::string GetLongHint(const std::string &hint) {
     const std::size_t bar = hint.find('|');
@@ -167,9 +182,13 @@ std::string GetLongHint(const std::string &hint) {
 
 // ---- TWidgetInUse
 
-TWidgetInUse::TWidgetInUse(const QObject *widget) { WidgetsInUse().push_back(widget); }
+TWidgetInUse::TWidgetInUse(const QObject *widget) {
+    WidgetsInUse().push_back(widget);
+}
 
-TWidgetInUse::~TWidgetInUse() { WidgetsInUse().pop_back(); }
+TWidgetInUse::~TWidgetInUse() {
+    WidgetsInUse().pop_back();
+}
 
 bool TWidgetInUse::InUse(const QObject *widget) {
     return std::find(WidgetsInUse().begin(), WidgetsInUse().end(), widget) != WidgetsInUse().end();
@@ -293,9 +312,11 @@ void TControl::ApplyGeometry() {
     const QPoint offset = FParent ? FParent->ClientOffset() : QPoint();
     // The widget gets what Qt can hold: far positions a description may give, shifted by a scroll
     // offset, must not overflow.
-    auto limited = [](qint64 value) { return int(std::clamp<qint64>(value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)); };
-    FWidget->setGeometry(limited(qint64(FLeft) + offset.x()), limited(qint64(FTop) + offset.y()), limited(FWidth),
-                         limited(FHeight));
+    auto limited = [](qint64 value) {
+        return int(std::clamp<qint64>(value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    };
+    FWidget->setGeometry(limited(qint64(FLeft) + offset.x()), limited(qint64(FTop) + offset.y()),
+                         limited(FWidth), limited(FHeight));
 }
 
 void TControl::SetAlign(TAlign align) {
@@ -325,7 +346,9 @@ void TControl::SetCaption(const std::string &caption) {
     CaptionChanged();
 }
 
-void TControl::ApplyCaption() { FWidget->update(); }
+void TControl::ApplyCaption() {
+    FWidget->update();
+}
 
 void TControl::SetHint(const std::string &hint) {
     FHint = hint;
@@ -337,7 +360,8 @@ void TControl::SetShowHint(bool value) {
     FParentShowHint = false;
     ApplyToolTip();
     if (auto *container = dynamic_cast<TWinControl *>(this))
-        for (TControl *child : container->Controls()) child->ParentShowHintChanged();
+        for (TControl *child : container->Controls())
+            child->ParentShowHintChanged();
 }
 
 void TControl::SetParentShowHint(bool value) {
@@ -350,7 +374,8 @@ void TControl::ParentShowHintChanged() {
     FShowHint = FParent->FShowHint;
     ApplyToolTip();
     if (auto *container = dynamic_cast<TWinControl *>(this))
-        for (TControl *child : container->Controls()) child->ParentShowHintChanged();
+        for (TControl *child : container->Controls())
+            child->ParentShowHintChanged();
 }
 
 void TControl::SetShortCutHint(const QString &keys) {
@@ -361,7 +386,8 @@ void TControl::SetShortCutHint(const QString &keys) {
 void TControl::ApplyToolTip() {
     if (!FShowHint) return FWidget->setToolTip({});
     const QString tip = FromAnsi(GetShortHint(FHint));
-    FWidget->setToolTip(FShortCutHint.isEmpty() ? tip : tip + QStringLiteral(" (%1)").arg(FShortCutHint));
+    FWidget->setToolTip(FShortCutHint.isEmpty() ? tip
+                                                : tip + QStringLiteral(" (%1)").arg(FShortCutHint));
 }
 
 void TControl::SetCursor(TCursor cursor) {
@@ -393,7 +419,8 @@ void TControl::ParentColorChanged() {
 void TControl::ColorChanged() {
     FWidget->update();
     if (auto *container = dynamic_cast<TWinControl *>(this))
-        for (TControl *child : container->Controls()) child->ParentColorChanged();
+        for (TControl *child : container->Controls())
+            child->ParentColorChanged();
 }
 
 void TControl::SetParentFont(bool value) {
@@ -414,7 +441,8 @@ void TControl::ApplyFont() {
     const int room = CaptionRoom();
     // A new colour alone (every gate's first change) leaves the widget's font as it is.
     if (room < 0 && FFontApplied && FFont.SameQFont(FAppliedFont)) return;
-    FWidget->setFont(room < 0 ? FFont.ToQFont() : FitFont(FFont.ToQFont(), FromAnsi(FCaption), room));
+    FWidget->setFont(room < 0 ? FFont.ToQFont()
+                              : FitFont(FFont.ToQFont(), FromAnsi(FCaption), room));
     FAppliedFont.Assign(FFont);
     FFontApplied = true;
 }
@@ -423,7 +451,8 @@ void TControl::FontChanged() {
     ApplyFont();
     FWidget->update();
     if (auto *container = dynamic_cast<TWinControl *>(this))
-        for (TControl *child : container->Controls()) child->ParentFontChanged();
+        for (TControl *child : container->Controls())
+            child->ParentFontChanged();
 }
 
 void TControl::BringToFront() {
@@ -434,7 +463,9 @@ void TControl::BringToFront() {
     FParent->Restack();
 }
 
-void TControl::Invalidate() { FWidget->update(); }
+void TControl::Invalidate() {
+    FWidget->update();
+}
 
 void TControl::RemovalNotice(TComponent *component) {
     TComponent::RemovalNotice(component);
@@ -443,11 +474,21 @@ void TControl::RemovalNotice(TComponent *component) {
 
 void TControl::Paint(QPainter &) {}
 
-void TControl::Click() { OnClick(this); }
-void TControl::DblClick() { OnDblClick(this); }
-void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) { OnMouseDown(this, button, shift, x, y); }
-void TControl::MouseMove(TShiftState shift, int x, int y) { OnMouseMove(this, shift, x, y); }
-void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) { OnMouseUp(this, button, shift, x, y); }
+void TControl::Click() {
+    OnClick(this);
+}
+void TControl::DblClick() {
+    OnDblClick(this);
+}
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    OnMouseDown(this, button, shift, x, y);
+}
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+    OnMouseMove(this, shift, x, y);
+}
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    OnMouseUp(this, button, shift, x, y);
+}
 
 void TControl::DragOver(TControl *source, int x, int y, TDragState state, bool &accept) {
     accept = false;
@@ -457,7 +498,9 @@ void TControl::DragOver(TControl *source, int x, int y, TDragState state, bool &
     }
 }
 
-void TControl::DragDrop(TControl *source, int x, int y) { OnDragDrop(this, source, x, y); }
+void TControl::DragDrop(TControl *source, int x, int y) {
+    OnDragDrop(this, source, x, y);
+}
 
 bool TControl::WidgetEvent(QEvent *event) {
     switch (event->type()) {
@@ -504,7 +547,8 @@ bool TControl::WidgetEvent(QEvent *event) {
         if (!FWidget->isEnabled() || !ButtonOf(mouse->button(), button)) return false;
         const QPoint at = mouse->position().toPoint();
         const QPointer<QWidget> alive = FWidget;
-        const bool click = FPressed && button == TMouseButton::mbLeft && FWidget->rect().contains(at);
+        const bool click =
+            FPressed && button == TMouseButton::mbLeft && FWidget->rect().contains(at);
         FPressed = false;
         MouseUp(button, ShiftOf(mouse->modifiers(), mouse->buttons()), at.x(), at.y());
         if (click && alive) Click();
@@ -519,7 +563,8 @@ bool TControl::WidgetEvent(QEvent *event) {
         menu->Popup(static_cast<QContextMenuEvent *>(event)->globalPos(), this);
         return true;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -533,7 +578,8 @@ void TPaintedWidget::paintEvent(QPaintEvent *) {
 }
 
 const TClassInfo &TGraphicControl::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TGraphicControl, TControl>("TGraphicControl").Build();
+    static const TClassInfo info =
+        TClassBuilder<TGraphicControl, TControl>("TGraphicControl").Build();
     return info;
 }
 
@@ -573,8 +619,12 @@ std::vector<TControl *> TWinControl::Controls() const {
     return controls;
 }
 
-int TWinControl::ClientWidth() const { return ClientWidget()->width(); }
-int TWinControl::ClientHeight() const { return ClientWidget()->height(); }
+int TWinControl::ClientWidth() const {
+    return ClientWidget()->width();
+}
+int TWinControl::ClientHeight() const {
+    return ClientWidget()->height();
+}
 
 void TWinControl::InsertControl(TControl *control) {
     (control->Windowed() ? FWinControls : FGraphicControls).push_back(control);
@@ -618,8 +668,10 @@ void TWinControl::RemoveControl(TControl *control) {
 
 void TWinControl::Restack() {
     FRestack = TRestack::None;
-    for (TControl *control : FGraphicControls) control->Widget()->raise();
-    for (TControl *control : FWinControls) control->Widget()->raise();
+    for (TControl *control : FGraphicControls)
+        control->Widget()->raise();
+    for (TControl *control : FWinControls)
+        control->Widget()->raise();
 }
 
 int TWinControl::TabOrder() const {
@@ -638,7 +690,8 @@ void TWinControl::SetTabOrder(int order) {
     if (!Parent()) return;
     auto &list = Parent()->FTabList;
     std::erase(list, this);
-    list.insert(list.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(list.size())), this);
+    list.insert(list.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(list.size())),
+                this);
     Parent()->ApplyTabList();
 }
 
@@ -656,13 +709,15 @@ void TWinControl::Loaded() {
         free = std::find(free, placed.end(), nullptr);
         *free = child;
     }
-    for (TWinControl *child : FTabList) child->FStoredTabOrder = -1;
+    for (TWinControl *child : FTabList)
+        child->FStoredTabOrder = -1;
     FTabList = std::move(placed);
     ApplyTabList();
     if (FRestack == TRestack::All) {
         Restack();
     } else if (FRestack == TRestack::Windowed) {
-        for (TControl *control : FWinControls) control->Widget()->raise();
+        for (TControl *control : FWinControls)
+            control->Widget()->raise();
         FRestack = TRestack::None;
     }
     // Children read into this control were not laid out one by one.
@@ -670,7 +725,8 @@ void TWinControl::Loaded() {
 }
 
 void TWinControl::ApplyTabList() {
-    for (std::size_t i = 1; i < FTabList.size(); ++i) QWidget::setTabOrder(FTabList[i - 1]->Widget(), FTabList[i]->Widget());
+    for (std::size_t i = 1; i < FTabList.size(); ++i)
+        QWidget::setTabOrder(FTabList[i - 1]->Widget(), FTabList[i]->Widget());
 }
 
 void TWinControl::GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) {
@@ -683,7 +739,8 @@ void TWinControl::SetChildOrder(TComponent *child, int order) {
     if (!control || control->Parent() != this) return;
     auto &group = control->Windowed() ? FWinControls : FGraphicControls;
     std::erase(group, control);
-    group.insert(group.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(group.size())), control);
+    group.insert(group.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(group.size())),
+                 control);
     // While read, restacked once at the end rather than for every child that gives its place.
     if (Loading())
         FRestack = TRestack::All;
@@ -698,8 +755,10 @@ void TWinControl::ArrangeControls(const std::vector<TControl *> &order) {
         if (control->Parent() == this && taken.insert(control).second)
             (control->Windowed() ? windowed : graphic).push_back(control);
     };
-    for (TControl *control : order) take(control);
-    for (TControl *control : Controls()) take(control);
+    for (TControl *control : order)
+        take(control);
+    for (TControl *control : Controls())
+        take(control);
     FGraphicControls = std::move(graphic);
     FWinControls = std::move(windowed);
     Restack();
@@ -720,7 +779,8 @@ void TWinControl::AlignControls() {
     FAligning = true;
     // Descriptions place anchored children for the size they give; only later resizes move them.
     const QSize client(ClientWidth(), ClientHeight());
-    if (FAnchorBase.isValid() && client != FAnchorBase && !Loading()) ApplyAnchors(client - FAnchorBase);
+    if (FAnchorBase.isValid() && client != FAnchorBase && !Loading())
+        ApplyAnchors(client - FAnchorBase);
     FAnchorBase = client;
     QRect free(0, 0, ClientWidth(), ClientHeight());
     auto place = [&](TAlign align) {
@@ -732,7 +792,8 @@ void TWinControl::AlignControls() {
                 free.setTop(free.top() + control->Height());
                 break;
             case TAlign::alBottom:
-                control->SetBounds(free.left(), free.bottom() + 1 - control->Height(), free.width(), control->Height());
+                control->SetBounds(free.left(), free.bottom() + 1 - control->Height(), free.width(),
+                                   control->Height());
                 free.setBottom(free.bottom() - control->Height());
                 break;
             case TAlign::alLeft:
@@ -740,20 +801,26 @@ void TWinControl::AlignControls() {
                 free.setLeft(free.left() + control->Width());
                 break;
             case TAlign::alRight:
-                control->SetBounds(free.right() + 1 - control->Width(), free.top(), control->Width(), free.height());
+                control->SetBounds(free.right() + 1 - control->Width(), free.top(),
+                                   control->Width(), free.height());
                 free.setRight(free.right() - control->Width());
                 break;
-            default: control->SetBounds(free.left(), free.top(), free.width(), free.height()); break;
+            default:
+                control->SetBounds(free.left(), free.top(), free.width(), free.height());
+                break;
             }
         }
     };
-    for (TAlign align : {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient}) place(align);
+    for (TAlign align :
+         {TAlign::alTop, TAlign::alBottom, TAlign::alLeft, TAlign::alRight, TAlign::alClient})
+        place(align);
     AlignClientArea(free);
     FAligning = false;
 }
 
 void TWinControl::ApplyAnchors(QSize delta) {
-    auto follow = [](TAnchors anchors, TAnchorKind low, TAnchorKind high, int &position, int &size, int change) {
+    auto follow = [](TAnchors anchors, TAnchorKind low, TAnchorKind high, int &position, int &size,
+                     int change) {
         const bool near = anchors >> low & 1, far = anchors >> high & 1;
         if (near && far)
             size = std::max(0, size + change);
@@ -764,7 +831,8 @@ void TWinControl::ApplyAnchors(QSize delta) {
     };
     for (TControl *control : Controls()) {
         if (control->Align() != TAlign::alNone || control->Anchors() == DefaultAnchors) continue;
-        int left = control->Left(), top = control->Top(), width = control->Width(), height = control->Height();
+        int left = control->Left(), top = control->Top(), width = control->Width(),
+            height = control->Height();
         follow(control->Anchors(), akLeft, akRight, left, width, delta.width());
         follow(control->Anchors(), akTop, akBottom, top, height, delta.height());
         control->SetBounds(left, top, width, height);

@@ -20,7 +20,15 @@ class TWinControl;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
-enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+enum TShiftFlag : unsigned {
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64
+};
 using TShiftState = unsigned;
 enum class TDragMode { dmManual, dmAutomatic };
 enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };

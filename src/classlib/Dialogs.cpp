@@ -114,13 +114,15 @@ void TOpenDialog::SetNativeFilePath(const std::string &path) {
 
 std::string TOpenDialog::NativeFilePath() const {
     const std::string &proposed = FProposedNativePath;
-    if (!proposed.empty() && FFilePath == QFile::decodeName(QByteArray::fromStdString(proposed))) return proposed;
+    if (!proposed.empty() && FFilePath == QFile::decodeName(QByteArray::fromStdString(proposed)))
+        return proposed;
     const std::string encoded = QFile::encodeName(FFilePath).toStdString();
     // Text cannot hold every byte a name may have: the proposed folder is kept by its bytes.
     const std::size_t slash = proposed.rfind('/');
     if (slash == std::string::npos) return encoded;
     const QFileInfo chosen(FFilePath);
-    if (chosen.path() != QFile::decodeName(QByteArray::fromStdString(proposed.substr(0, slash)))) return encoded;
+    if (chosen.path() != QFile::decodeName(QByteArray::fromStdString(proposed.substr(0, slash))))
+        return encoded;
     return proposed.substr(0, slash + 1) + QFile::encodeName(chosen.fileName()).toStdString();
 }
 

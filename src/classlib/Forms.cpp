@@ -25,14 +25,17 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 4> BorderIconNames = {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"};
-constexpr std::array<std::string_view, 6> BorderStyleNames = {"bsNone", "bsSingle", "bsSizeable",
-                                                              "bsDialog", "bsToolWindow", "bsSizeToolWin"};
-constexpr std::array<std::string_view, 4> FormStyleNames = {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"};
+constexpr std::array<std::string_view, 4> BorderIconNames = {"biSystemMenu", "biMinimize",
+                                                             "biMaximize", "biHelp"};
+constexpr std::array<std::string_view, 6> BorderStyleNames = {
+    "bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
+constexpr std::array<std::string_view, 4> FormStyleNames = {"fsNormal", "fsMDIChild", "fsMDIForm",
+                                                            "fsStayOnTop"};
 constexpr std::array<std::string_view, 8> PositionNames = {
-    "poDesigned",      "poDefault",        "poDefaultPosOnly",  "poDefaultSizeOnly",
-    "poScreenCenter",  "poDesktopCenter",  "poMainFormCenter",  "poOwnerFormCenter"};
-constexpr std::array<std::string_view, 3> WindowStateNames = {"wsNormal", "wsMinimized", "wsMaximized"};
+    "poDesigned",     "poDefault",       "poDefaultPosOnly", "poDefaultSizeOnly",
+    "poScreenCenter", "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"};
+constexpr std::array<std::string_view, 3> WindowStateNames = {"wsNormal", "wsMinimized",
+                                                              "wsMaximized"};
 
 std::vector<TForm *> &LiveForms() {
     static std::vector<TForm *> forms;
@@ -63,7 +66,8 @@ class TFormEventFilter : public QObject {
 public:
     explicit TFormEventFilter(TForm *form) : FForm(form) {}
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::Enter && FForm->FMDIArea && watched == FForm->FMDIArea->viewport()) {
+        if (event->type() == QEvent::Enter && FForm->FMDIArea &&
+            watched == FForm->FMDIArea->viewport()) {
             TApplication::Instance().SetHint({});
             return false;
         }
@@ -82,8 +86,12 @@ private:
     TForm *FForm;
 };
 
-TForm *MDIFrameForm() { return FrameForm(); }
-void SetMDIFrameForm(TForm *form) { FrameForm() = form; }
+TForm *MDIFrameForm() {
+    return FrameForm();
+}
+void SetMDIFrameForm(TForm *form) {
+    FrameForm() = form;
+}
 
 const TClassInfo &TForm::StaticClassInfo() {
     static const TClassInfo info =
@@ -91,7 +99,8 @@ const TClassInfo &TForm::StaticClassInfo() {
             .Reference("ActiveControl", &TForm::ActiveControl, &TForm::SetActiveControl)
             .Set("BorderIcons", BorderIconNames, &TForm::BorderIcons, &TForm::SetBorderIcons)
             .Default(1 << biSystemMenu | 1 << biMinimize | 1 << biMaximize)
-            .Enumeration("BorderStyle", BorderStyleNames, &TForm::BorderStyle, &TForm::SetBorderStyle)
+            .Enumeration("BorderStyle", BorderStyleNames, &TForm::BorderStyle,
+                         &TForm::SetBorderStyle)
             .Default(int(TFormBorderStyle::bsSizeable))
             .String("Caption", &TForm::Caption, &TForm::SetCaption)
             .Integer("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight)
@@ -112,7 +121,8 @@ const TClassInfo &TForm::StaticClassInfo() {
             .Default(1)
             .Boolean("Visible", &TForm::Visible, &TForm::SetVisible)
             .Default(0)
-            .Enumeration("WindowState", WindowStateNames, &TForm::WindowState, &TForm::SetWindowState)
+            .Enumeration("WindowState", WindowStateNames, &TForm::WindowState,
+                         &TForm::SetWindowState)
             .Default(int(TWindowState::wsNormal))
             .Event("OnClose", &TForm::OnClose)
             .Event("OnCreate", &TForm::OnCreate)
@@ -154,7 +164,9 @@ TForm::~TForm() {
     }
 }
 
-int TForm::MDIChildCount() const { return int(ChildForms(FMDIArea).size()); }
+int TForm::MDIChildCount() const {
+    return int(ChildForms(FMDIArea).size());
+}
 
 TForm *TForm::MDIChildren(int index) const {
     const std::vector<TForm *> children = ChildForms(FMDIArea);
@@ -180,7 +192,9 @@ void TForm::Cascade() {
         QMdiSubWindow *frame = form->MDIFrame();
         if (!frame->isVisible() || frame->isMinimized()) continue;
         if (!step) step = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
-        if (offset > 0 && (offset + frame->minimumSizeHint().height() > area.height() || offset > area.height() / 2)) offset = 0;
+        if (offset > 0 && (offset + frame->minimumSizeHint().height() > area.height() ||
+                           offset > area.height() / 2))
+            offset = 0;
         const QSize size = frame->size().boundedTo(area.size() - QSize(offset, offset));
         frame->setGeometry(offset, offset, size.width(), size.height());
         frame->raise();
@@ -192,7 +206,8 @@ void TForm::Tile() {
     if (!FMDIArea) return;
     std::vector<QMdiSubWindow *> frames;
     for (TForm *form : ChildForms(FMDIArea))
-        if (form->MDIFrame()->isVisible() && !form->MDIFrame()->isMinimized()) frames.push_back(form->MDIFrame());
+        if (form->MDIFrame()->isVisible() && !form->MDIFrame()->isMinimized())
+            frames.push_back(form->MDIFrame());
     const QRect area = FMDIArea->viewport()->rect();
     const int count = int(frames.size());
     for (int i = 0; i < count; ++i) {
@@ -220,11 +235,17 @@ void TForm::ArrangeIcons() {
     }
 }
 
-QMdiSubWindow *TForm::MDIFrame() const { return FMDIFrame; }
+QMdiSubWindow *TForm::MDIFrame() const {
+    return FMDIFrame;
+}
 
-QWidget *TForm::FrameWidget() const { return FMDIFrame ? static_cast<QWidget *>(FMDIFrame) : Widget(); }
+QWidget *TForm::FrameWidget() const {
+    return FMDIFrame ? static_cast<QWidget *>(FMDIFrame) : Widget();
+}
 
-QWidget *TForm::ClientWidget() const { return Widget(); }
+QWidget *TForm::ClientWidget() const {
+    return Widget();
+}
 
 void TForm::AlignClientArea(const QRect &remaining) {
     if (FMDIArea) FMDIArea->setGeometry(remaining);
@@ -269,9 +290,12 @@ void TForm::ApplyBorder() {
     if (FBorderStyle == TFormBorderStyle::bsDialog) flags = Qt::Dialog;
     if (FBorderStyle == TFormBorderStyle::bsNone) flags |= Qt::FramelessWindowHint;
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if (FBorderIcons >> biSystemMenu & 1) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (FBorderIcons >> biMinimize & 1 && FBorderStyle != TFormBorderStyle::bsDialog) flags |= Qt::WindowMinimizeButtonHint;
-    if (FBorderIcons >> biMaximize & 1 && FBorderStyle != TFormBorderStyle::bsDialog) flags |= Qt::WindowMaximizeButtonHint;
+    if (FBorderIcons >> biSystemMenu & 1)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (FBorderIcons >> biMinimize & 1 && FBorderStyle != TFormBorderStyle::bsDialog)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (FBorderIcons >> biMaximize & 1 && FBorderStyle != TFormBorderStyle::bsDialog)
+        flags |= Qt::WindowMaximizeButtonHint;
     QWidget *frame = FrameWidget();
     const bool visible = frame->isVisible();
     frame->setWindowFlags(flags);
@@ -285,7 +309,8 @@ void TForm::SetFormStyle(TFormStyle style) {
         FMDIArea = new QMdiArea(Widget());
         FMDIArea->setBackground(ColorToQColor(clAppWorkSpace));
         FMDIArea->viewport()->installEventFilter(FEventFilter);
-        QObject::connect(FMDIArea, &QMdiArea::subWindowActivated, FMDIArea, [] { TScreen::Instance().ActiveFormChanged(); });
+        QObject::connect(FMDIArea, &QMdiArea::subWindowActivated, FMDIArea,
+                         [] { TScreen::Instance().ActiveFormChanged(); });
         if (!FrameForm()) FrameForm() = this;
         AlignControls();
     }
@@ -324,13 +349,21 @@ void TForm::SetWindowState(TWindowState state) {
         frame->showNormal();
 }
 
-void TForm::SetClientWidth(int value) { SetBounds(Left(), Top(), Width() - ClientWidth() + value, Height()); }
+void TForm::SetClientWidth(int value) {
+    SetBounds(Left(), Top(), Width() - ClientWidth() + value, Height());
+}
 
-void TForm::SetClientHeight(int value) { SetBounds(Left(), Top(), Width(), Height() - ClientHeight() + value); }
+void TForm::SetClientHeight(int value) {
+    SetBounds(Left(), Top(), Width(), Height() - ClientHeight() + value);
+}
 
-int TForm::PixelsPerInch() const { return Widget()->logicalDpiY(); }
+int TForm::PixelsPerInch() const {
+    return Widget()->logicalDpiY();
+}
 
-int TForm::TextHeight() const { return QFontMetrics(Font()->ToQFont()).height(); }
+int TForm::TextHeight() const {
+    return QFontMetrics(Font()->ToQFont()).height();
+}
 
 void TForm::SetBounds(int left, int top, int width, int height) {
     // The bounds are the frame's: the client follows from them, and the frame's own notices of
@@ -359,13 +392,15 @@ void TForm::ApplyFrameGeometry() {
         Widget()->setGeometry(FMDIFrame->contentsRect());
         return;
     }
-    const QMargins margins = frame->frameGeometry().size() == frame->geometry().size()
-                                 ? QMargins()
-                                 : QMargins(frame->geometry().left() - frame->frameGeometry().left(),
-                                            frame->geometry().top() - frame->frameGeometry().top(),
-                                            frame->frameGeometry().right() - frame->geometry().right(),
-                                            frame->frameGeometry().bottom() - frame->geometry().bottom());
-    frame->setGeometry(Left() + margins.left(), Top() + margins.top(), std::max(0, Width() - margins.left() - margins.right()),
+    const QMargins margins =
+        frame->frameGeometry().size() == frame->geometry().size()
+            ? QMargins()
+            : QMargins(frame->geometry().left() - frame->frameGeometry().left(),
+                       frame->geometry().top() - frame->frameGeometry().top(),
+                       frame->frameGeometry().right() - frame->geometry().right(),
+                       frame->frameGeometry().bottom() - frame->geometry().bottom());
+    frame->setGeometry(Left() + margins.left(), Top() + margins.top(),
+                       std::max(0, Width() - margins.left() - margins.right()),
                        std::max(0, Height() - margins.top() - margins.bottom()));
 }
 
@@ -382,15 +417,18 @@ void TForm::SetVisible(bool visible) {
 void TForm::ShowFrame() {
     QWidget *frame = FrameWidget();
     if (frame->isVisible()) return;
-    if (FMDIFrame && (FPosition == TPosition::poDefault || FPosition == TPosition::poDefaultPosOnly)) {
+    if (FMDIFrame &&
+        (FPosition == TPosition::poDefault || FPosition == TPosition::poDefaultPosOnly)) {
         // Default placement of a child window: each new one cascades below the last.
         const int others = int(FrameForm()->MDIArea()->subWindowList().size()) - 1;
-        const int step = FMDIFrame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FMDIFrame);
+        const int step =
+            FMDIFrame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, FMDIFrame);
         SetBounds(others % 8 * step, others % 8 * step, Width(), Height());
     } else if (FPosition == TPosition::poScreenCenter || FPosition == TPosition::poDesktopCenter) {
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->availableGeometry();
-            SetBounds(area.left() + (area.width() - Width()) / 2, area.top() + (area.height() - Height()) / 2, Width(), Height());
+            SetBounds(area.left() + (area.width() - Width()) / 2,
+                      area.top() + (area.height() - Height()) / 2, Width(), Height());
         }
     }
     Widget()->show();
@@ -399,7 +437,9 @@ void TForm::ShowFrame() {
     OnShow(this);
 }
 
-void TForm::Close() { FrameWidget()->close(); }
+void TForm::Close() {
+    FrameWidget()->close();
+}
 
 void TForm::ShowInFront() {
     if (WindowState() == TWindowState::wsMinimized) SetWindowState(TWindowState::wsNormal);
@@ -447,11 +487,13 @@ void TForm::SetModalResult(int result) {
 }
 
 bool FormNameTaken(std::string_view name) {
-    return std::any_of(LiveForms().begin(), LiveForms().end(), [name](TForm *form) { return SameText(form->Name(), name); });
+    return std::any_of(LiveForms().begin(), LiveForms().end(),
+                       [name](TForm *form) { return SameText(form->Name(), name); });
 }
 
 TForm *GetParentForm(TControl *control) {
-    while (control && control->Parent()) control = control->Parent();
+    while (control && control->Parent())
+        control = control->Parent();
     return dynamic_cast<TForm *>(control);
 }
 
@@ -461,12 +503,15 @@ bool TForm::ConfirmClose() {
         action = FBorderIcons >> biMinimize & 1 ? TCloseAction::caMinimize : TCloseAction::caNone;
     OnClose(this, action);
     switch (action) {
-    case TCloseAction::caNone: return false;
+    case TCloseAction::caNone:
+        return false;
     case TCloseAction::caHide:
         TControl::SetVisible(false);
         if (FModalLoop) FModalLoop->quit();
         return true;
-    case TCloseAction::caMinimize: SetWindowState(TWindowState::wsMinimized); return false;
+    case TCloseAction::caMinimize:
+        SetWindowState(TWindowState::wsMinimized);
+        return false;
     case TCloseAction::caFree: {
         TControl::SetVisible(false);
         if (FModalLoop) FModalLoop->quit();
@@ -495,7 +540,8 @@ void TForm::Loaded() {
 
 void TForm::ReadDescriptionResource(const char *path) {
     QFile file(QString::fromLatin1(path));
-    if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error(std::string("The window description ") + path + " is missing");
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(std::string("The window description ") + path + " is missing");
     ReadDescription(file.readAll().toStdString());
 }
 

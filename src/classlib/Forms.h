@@ -15,15 +15,30 @@ enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum class TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum class TPosition {
-    poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
-    poMainFormCenter, poOwnerFormCenter
+    poDesigned,
+    poDefault,
+    poDefaultPosOnly,
+    poDefaultSizeOnly,
+    poScreenCenter,
+    poDesktopCenter,
+    poMainFormCenter,
+    poOwnerFormCenter
 };
 enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
 // What closing does: refuse, hide, destroy the form, or minimise it.
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 using TCloseEvent = TEvent<TComponent *, TCloseAction &>;
 // Results of a modal form; a button's ModalResult closes its form with that result.
-enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
+enum TModalResult {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7
+};
 
 class TForm : public TWinControl {
 public:

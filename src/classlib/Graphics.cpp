@@ -12,24 +12,53 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 4> FontStyleNames = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
+constexpr std::array<std::string_view, 4> FontStyleNames = {"fsBold", "fsItalic", "fsUnderline",
+                                                            "fsStrikeOut"};
 constexpr std::array<std::string_view, 3> FontPitchNames = {"fpDefault", "fpVariable", "fpFixed"};
 
 constexpr TIdentEntry ColorEntries[] = {
-    {clBlack, "clBlack"}, {clMaroon, "clMaroon"}, {clGreen, "clGreen"}, {clOlive, "clOlive"},
-    {clNavy, "clNavy"}, {clPurple, "clPurple"}, {clTeal, "clTeal"}, {clGray, "clGray"},
-    {clSilver, "clSilver"}, {clRed, "clRed"}, {clLime, "clLime"}, {clYellow, "clYellow"},
-    {clBlue, "clBlue"}, {clFuchsia, "clFuchsia"}, {clAqua, "clAqua"}, {clWhite, "clWhite"},
-    {clNone, "clNone"}, {clDefault, "clDefault"},
-    {clScrollBar, "clScrollBar"}, {clBackground, "clBackground"}, {clActiveCaption, "clActiveCaption"},
-    {clInactiveCaption, "clInactiveCaption"}, {clMenu, "clMenu"}, {clWindow, "clWindow"},
-    {clWindowFrame, "clWindowFrame"}, {clMenuText, "clMenuText"}, {clWindowText, "clWindowText"},
-    {clCaptionText, "clCaptionText"}, {clActiveBorder, "clActiveBorder"},
-    {clInactiveBorder, "clInactiveBorder"}, {clAppWorkSpace, "clAppWorkSpace"},
-    {clHighlight, "clHighlight"}, {clHighlightText, "clHighlightText"}, {clBtnFace, "clBtnFace"},
-    {clBtnShadow, "clBtnShadow"}, {clGrayText, "clGrayText"}, {clBtnText, "clBtnText"},
-    {clInactiveCaptionText, "clInactiveCaptionText"}, {clBtnHighlight, "clBtnHighlight"},
-    {cl3DDkShadow, "cl3DDkShadow"}, {cl3DLight, "cl3DLight"}, {clInfoText, "clInfoText"},
+    {clBlack, "clBlack"},
+    {clMaroon, "clMaroon"},
+    {clGreen, "clGreen"},
+    {clOlive, "clOlive"},
+    {clNavy, "clNavy"},
+    {clPurple, "clPurple"},
+    {clTeal, "clTeal"},
+    {clGray, "clGray"},
+    {clSilver, "clSilver"},
+    {clRed, "clRed"},
+    {clLime, "clLime"},
+    {clYellow, "clYellow"},
+    {clBlue, "clBlue"},
+    {clFuchsia, "clFuchsia"},
+    {clAqua, "clAqua"},
+    {clWhite, "clWhite"},
+    {clNone, "clNone"},
+    {clDefault, "clDefault"},
+    {clScrollBar, "clScrollBar"},
+    {clBackground, "clBackground"},
+    {clActiveCaption, "clActiveCaption"},
+    {clInactiveCaption, "clInactiveCaption"},
+    {clMenu, "clMenu"},
+    {clWindow, "clWindow"},
+    {clWindowFrame, "clWindowFrame"},
+    {clMenuText, "clMenuText"},
+    {clWindowText, "clWindowText"},
+    {clCaptionText, "clCaptionText"},
+    {clActiveBorder, "clActiveBorder"},
+    {clInactiveBorder, "clInactiveBorder"},
+    {clAppWorkSpace, "clAppWorkSpace"},
+    {clHighlight, "clHighlight"},
+    {clHighlightText, "clHighlightText"},
+    {clBtnFace, "clBtnFace"},
+    {clBtnShadow, "clBtnShadow"},
+    {clGrayText, "clGrayText"},
+    {clBtnText, "clBtnText"},
+    {clInactiveCaptionText, "clInactiveCaptionText"},
+    {clBtnHighlight, "clBtnHighlight"},
+    {cl3DDkShadow, "cl3DDkShadow"},
+    {cl3DLight, "cl3DLight"},
+    {clInfoText, "clInfoText"},
     {clInfoBk, "clInfoBk"},
 };
 
@@ -41,21 +70,24 @@ constexpr std::array<QRgb, 25> SystemColors = {
 };
 
 constexpr TIdentEntry CursorEntries[] = {
-    {crDefault, "crDefault"}, {crNone, "crNone"}, {crArrow, "crArrow"}, {crCross, "crCross"},
-    {crIBeam, "crIBeam"}, {crSizeNESW, "crSizeNESW"}, {crSizeNS, "crSizeNS"},
-    {crSizeNWSE, "crSizeNWSE"}, {crSizeWE, "crSizeWE"}, {crUpArrow, "crUpArrow"},
-    {crHourGlass, "crHourGlass"}, {crDrag, "crDrag"}, {crNoDrop, "crNoDrop"}, {crHSplit, "crHSplit"},
-    {crVSplit, "crVSplit"}, {crMultiDrag, "crMultiDrag"}, {crSQLWait, "crSQLWait"}, {crNo, "crNo"},
-    {crAppStart, "crAppStart"}, {crHelp, "crHelp"}, {crHandPoint, "crHandPoint"}, {crSizeAll, "crSizeAll"},
+    {crDefault, "crDefault"},     {crNone, "crNone"},           {crArrow, "crArrow"},
+    {crCross, "crCross"},         {crIBeam, "crIBeam"},         {crSizeNESW, "crSizeNESW"},
+    {crSizeNS, "crSizeNS"},       {crSizeNWSE, "crSizeNWSE"},   {crSizeWE, "crSizeWE"},
+    {crUpArrow, "crUpArrow"},     {crHourGlass, "crHourGlass"}, {crDrag, "crDrag"},
+    {crNoDrop, "crNoDrop"},       {crHSplit, "crHSplit"},       {crVSplit, "crVSplit"},
+    {crMultiDrag, "crMultiDrag"}, {crSQLWait, "crSQLWait"},     {crNo, "crNo"},
+    {crAppStart, "crAppStart"},   {crHelp, "crHelp"},           {crHandPoint, "crHandPoint"},
+    {crSizeAll, "crSizeAll"},
 };
 
 constexpr TIdentEntry CharsetEntries[] = {
-    {0, "ANSI_CHARSET"}, {1, "DEFAULT_CHARSET"}, {2, "SYMBOL_CHARSET"}, {77, "MAC_CHARSET"},
-    {128, "SHIFTJIS_CHARSET"}, {129, "HANGEUL_CHARSET"}, {130, "JOHAB_CHARSET"},
-    {134, "GB2312_CHARSET"}, {136, "CHINESEBIG5_CHARSET"}, {161, "GREEK_CHARSET"},
-    {162, "TURKISH_CHARSET"}, {163, "VIETNAMESE_CHARSET"}, {177, "HEBREW_CHARSET"},
-    {178, "ARABIC_CHARSET"}, {186, "BALTIC_CHARSET"}, {204, "RUSSIAN_CHARSET"},
-    {222, "THAI_CHARSET"}, {238, "EASTEUROPE_CHARSET"}, {255, "OEM_CHARSET"},
+    {0, "ANSI_CHARSET"},      {1, "DEFAULT_CHARSET"},    {2, "SYMBOL_CHARSET"},
+    {77, "MAC_CHARSET"},      {128, "SHIFTJIS_CHARSET"}, {129, "HANGEUL_CHARSET"},
+    {130, "JOHAB_CHARSET"},   {134, "GB2312_CHARSET"},   {136, "CHINESEBIG5_CHARSET"},
+    {161, "GREEK_CHARSET"},   {162, "TURKISH_CHARSET"},  {163, "VIETNAMESE_CHARSET"},
+    {177, "HEBREW_CHARSET"},  {178, "ARABIC_CHARSET"},   {186, "BALTIC_CHARSET"},
+    {204, "RUSSIAN_CHARSET"}, {222, "THAI_CHARSET"},     {238, "EASTEUROPE_CHARSET"},
+    {255, "OEM_CHARSET"},
 };
 
 constexpr std::int64_t MaxFontPixels = 1000;
@@ -115,44 +147,63 @@ QColor ColorToQColor(TColor color) {
 
 QCursor CursorToQCursor(TCursor cursor) {
     switch (cursor) {
-    case crNone: return QCursor(Qt::BlankCursor);
-    case crCross: return QCursor(Qt::CrossCursor);
-    case crIBeam: return QCursor(Qt::IBeamCursor);
-    case crSizeNESW: return QCursor(Qt::SizeBDiagCursor);
-    case crSizeNS: return QCursor(Qt::SizeVerCursor);
-    case crSizeNWSE: return QCursor(Qt::SizeFDiagCursor);
-    case crSizeWE: return QCursor(Qt::SizeHorCursor);
-    case crUpArrow: return QCursor(Qt::UpArrowCursor);
+    case crNone:
+        return QCursor(Qt::BlankCursor);
+    case crCross:
+        return QCursor(Qt::CrossCursor);
+    case crIBeam:
+        return QCursor(Qt::IBeamCursor);
+    case crSizeNESW:
+        return QCursor(Qt::SizeBDiagCursor);
+    case crSizeNS:
+        return QCursor(Qt::SizeVerCursor);
+    case crSizeNWSE:
+        return QCursor(Qt::SizeFDiagCursor);
+    case crSizeWE:
+        return QCursor(Qt::SizeHorCursor);
+    case crUpArrow:
+        return QCursor(Qt::UpArrowCursor);
     case crHourGlass:
-    case crSQLWait: return QCursor(Qt::WaitCursor);
+    case crSQLWait:
+        return QCursor(Qt::WaitCursor);
     case crDrag:
-    case crMultiDrag: return QCursor(Qt::DragMoveCursor);
+    case crMultiDrag:
+        return QCursor(Qt::DragMoveCursor);
     case crNoDrop:
-    case crNo: return QCursor(Qt::ForbiddenCursor);
-    case crHSplit: return QCursor(Qt::SplitHCursor);
-    case crVSplit: return QCursor(Qt::SplitVCursor);
-    case crAppStart: return QCursor(Qt::BusyCursor);
-    case crHelp: return QCursor(Qt::WhatsThisCursor);
-    case crHandPoint: return QCursor(Qt::PointingHandCursor);
-    case crSizeAll: return QCursor(Qt::SizeAllCursor);
-    default: return QCursor(Qt::ArrowCursor);
+    case crNo:
+        return QCursor(Qt::ForbiddenCursor);
+    case crHSplit:
+        return QCursor(Qt::SplitHCursor);
+    case crVSplit:
+        return QCursor(Qt::SplitVCursor);
+    case crAppStart:
+        return QCursor(Qt::BusyCursor);
+    case crHelp:
+        return QCursor(Qt::WhatsThisCursor);
+    case crHandPoint:
+        return QCursor(Qt::PointingHandCursor);
+    case crSizeAll:
+        return QCursor(Qt::SizeAllCursor);
+    default:
+        return QCursor(Qt::ArrowCursor);
     }
 }
 
 // ---- TFont
 
 const TClassInfo &TFont::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TFont, void>("TFont")
-                                       .Integer("Charset", &TFont::Charset, &TFont::SetCharset)
-                                       .Symbols(CharsetNames)
-                                       .Integer("Color", &TFont::Color, &TFont::SetColor)
-                                       .Symbols(ColorNames)
-                                       .Integer("Height", &TFont::Height, &TFont::SetHeight)
-                                       .String("Name", &TFont::Name, &TFont::SetName)
-                                       .Enumeration("Pitch", FontPitchNames, &TFont::Pitch, &TFont::SetPitch)
-                                       .Default(0)
-                                       .Set("Style", FontStyleNames, &TFont::Style, &TFont::SetStyle)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TFont, void>("TFont")
+            .Integer("Charset", &TFont::Charset, &TFont::SetCharset)
+            .Symbols(CharsetNames)
+            .Integer("Color", &TFont::Color, &TFont::SetColor)
+            .Symbols(ColorNames)
+            .Integer("Height", &TFont::Height, &TFont::SetHeight)
+            .String("Name", &TFont::Name, &TFont::SetName)
+            .Enumeration("Pitch", FontPitchNames, &TFont::Pitch, &TFont::SetPitch)
+            .Default(0)
+            .Set("Style", FontStyleNames, &TFont::Style, &TFont::SetStyle)
+            .Build();
     return info;
 }
 
@@ -181,7 +232,8 @@ QFont TFont::ToQFont() const {
     QFont font(families);
     // A positive height includes the internal leading, about a fifth of it. Heights from a file
     // may be anything; no screen needs glyphs beyond a thousand pixels.
-    const std::int64_t height = FHeight < 0 ? -std::int64_t(FHeight) : std::int64_t(FHeight) * 4 / 5;
+    const std::int64_t height =
+        FHeight < 0 ? -std::int64_t(FHeight) : std::int64_t(FHeight) * 4 / 5;
     font.setPixelSize(int(std::clamp<std::int64_t>(height, 1, MaxFontPixels)));
     font.setBold(FStyle >> fsBold & 1);
     font.setItalic(FStyle >> fsItalic & 1);
@@ -198,7 +250,8 @@ QFont FitFont(QFont font, const QString &text, int width) {
     const int natural = advance(font);
     if (natural <= width) return font;
     // Start near the ratio needed; rounded advances may want a step or two more.
-    int stretch = int(std::clamp<qint64>(qint64(100) * std::max(width, 0) / natural, MinFitStretch, 99));
+    int stretch =
+        int(std::clamp<qint64>(qint64(100) * std::max(width, 0) / natural, MinFitStretch, 99));
     for (;; --stretch) {
         font.setStretch(stretch);
         if (stretch == MinFitStretch || advance(font) <= width) return font;
@@ -226,7 +279,8 @@ std::string TBitmap::Data() const {
 void TBitmap::SetData(const std::string &data) {
     if (data.size() < 4) throw EReadError("Bitmap data too short");
     const std::uint32_t size = std::uint8_t(data[0]) | std::uint8_t(data[1]) << 8 |
-                               std::uint8_t(data[2]) << 16 | std::uint32_t(std::uint8_t(data[3])) << 24;
+                               std::uint8_t(data[2]) << 16 |
+                               std::uint32_t(std::uint8_t(data[3])) << 24;
     if (size != data.size() - 4) throw EReadError("Bitmap data length does not match");
     LoadFromFile(data.substr(4));
 }

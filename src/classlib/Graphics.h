@@ -21,7 +21,9 @@ std::string ToAnsi(const QString &text);
 
 // 0x00BBGGRR, or a system colour (0xFF000000 | index), or one of the special values.
 using TColor = std::int32_t;
-constexpr TColor SystemColor(int index) { return TColor(0xFF000000u | unsigned(index)); }
+constexpr TColor SystemColor(int index) {
+    return TColor(0xFF000000u | unsigned(index));
+}
 constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
                  clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
                  clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
@@ -34,10 +36,11 @@ constexpr TColor clScrollBar = SystemColor(0), clBackground = SystemColor(1),
                  clCaptionText = SystemColor(9), clActiveBorder = SystemColor(10),
                  clInactiveBorder = SystemColor(11), clAppWorkSpace = SystemColor(12),
                  clHighlight = SystemColor(13), clHighlightText = SystemColor(14),
-                 clBtnFace = SystemColor(15), clBtnShadow = SystemColor(16), clGrayText = SystemColor(17),
-                 clBtnText = SystemColor(18), clInactiveCaptionText = SystemColor(19),
-                 clBtnHighlight = SystemColor(20), cl3DDkShadow = SystemColor(21),
-                 cl3DLight = SystemColor(22), clInfoText = SystemColor(23), clInfoBk = SystemColor(24);
+                 clBtnFace = SystemColor(15), clBtnShadow = SystemColor(16),
+                 clGrayText = SystemColor(17), clBtnText = SystemColor(18),
+                 clInactiveCaptionText = SystemColor(19), clBtnHighlight = SystemColor(20),
+                 cl3DDkShadow = SystemColor(21), cl3DLight = SystemColor(22),
+                 clInfoText = SystemColor(23), clInfoBk = SystemColor(24);
 extern const TIdentMap ColorNames;
 // The colour on screen; system colours use the classic fixed desktop scheme, so that drawings
 // look the same on every machine.
@@ -82,7 +85,8 @@ public:
     QFont ToQFont() const;
     // Whether both give the same QFont: colour and charset play no part in it.
     bool SameQFont(const TFont &other) const {
-        return FName == other.FName && FHeight == other.FHeight && FStyle == other.FStyle && FPitch == other.FPitch;
+        return FName == other.FName && FHeight == other.FHeight && FStyle == other.FStyle &&
+               FPitch == other.FPitch;
     }
     // Called after every change, by the control that holds the font.
     std::function<void()> OnChange;

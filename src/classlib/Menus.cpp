@@ -10,15 +10,17 @@
 // ---- TMenuItem
 
 const TClassInfo &TMenuItem::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TMenuItem, TComponent>("TMenuItem")
-                                       .String("Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
-                                       .Event("OnClick", &TMenuItem::OnClick)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TMenuItem, TComponent>("TMenuItem")
+            .String("Caption", &TMenuItem::Caption, &TMenuItem::SetCaption)
+            .Event("OnClick", &TMenuItem::OnClick)
+            .Build();
     return info;
 }
 
 TMenuItem::~TMenuItem() {
-    for (TMenuItem *item : FItems) item->FParentItem = nullptr;
+    for (TMenuItem *item : FItems)
+        item->FParentItem = nullptr;
     if (FParentItem) FParentItem->Remove(this);
 }
 
@@ -41,28 +43,33 @@ void TMenuItem::SetParentComponent(TComponent *parent) {
 }
 
 void TMenuItem::GetChildren(const std::function<void(TComponent *)> &proc, TComponent *) {
-    for (TMenuItem *item : FItems) proc(item);
+    for (TMenuItem *item : FItems)
+        proc(item);
 }
 
 // ---- TPopupMenu
 
 const TClassInfo &TPopupMenu::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TPopupMenu, TNonVisualComponent>("TPopupMenu")
-                                       .Boolean("AutoPopup", &TPopupMenu::AutoPopup, &TPopupMenu::SetAutoPopup)
-                                       .Default(1)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TPopupMenu, TNonVisualComponent>("TPopupMenu")
+            .Boolean("AutoPopup", &TPopupMenu::AutoPopup, &TPopupMenu::SetAutoPopup)
+            .Default(1)
+            .Build();
     return info;
 }
 
-TPopupMenu::TPopupMenu(TComponent *owner) : TNonVisualComponent(owner), FItems(std::make_unique<TMenuItem>(nullptr)) {}
+TPopupMenu::TPopupMenu(TComponent *owner)
+    : TNonVisualComponent(owner), FItems(std::make_unique<TMenuItem>(nullptr)) {}
 
 TPopupMenu::~TPopupMenu() {
     // The items belong to their owner; they only leave this menu.
-    while (FItems->Count() > 0) FItems->Remove(FItems->Items().back());
+    while (FItems->Count() > 0)
+        FItems->Remove(FItems->Items().back());
 }
 
 void TPopupMenu::GetChildren(const std::function<void(TComponent *)> &proc, TComponent *) {
-    for (TMenuItem *item : FItems->Items()) proc(item);
+    for (TMenuItem *item : FItems->Items())
+        proc(item);
 }
 
 void TPopupMenu::RemovalNotice(TComponent *component) {

@@ -7,18 +7,21 @@
 #include <QApplication>
 #include <QMessageBox>
 
-int MessageDlg(const QString &message, TMsgDlgType type, std::initializer_list<TMsgDlgBtn> buttons) {
+int MessageDlg(const QString &message, TMsgDlgType type,
+               std::initializer_list<TMsgDlgBtn> buttons) {
     static constexpr QMessageBox::Icon Icons[] = {QMessageBox::Warning, QMessageBox::Critical,
                                                   QMessageBox::Information, QMessageBox::Question};
     struct TChoice {
         QMessageBox::StandardButton Button;
         int Result;
     };
-    static constexpr TChoice Choices[] = {
-        {QMessageBox::Yes, mrYes}, {QMessageBox::No, mrNo}, {QMessageBox::Ok, mrOk}, {QMessageBox::Cancel, mrCancel}};
+    static constexpr TChoice Choices[] = {{QMessageBox::Yes, mrYes},
+                                          {QMessageBox::No, mrNo},
+                                          {QMessageBox::Ok, mrOk},
+                                          {QMessageBox::Cancel, mrCancel}};
 
-    QMessageBox box(Icons[int(type)], FromAnsi(TApplication::Instance().Title()), message, QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(Icons[int(type)], FromAnsi(TApplication::Instance().Title()), message,
+                    QMessageBox::NoButton, QApplication::activeWindow());
     bool hasCancel = false, hasNo = false;
     for (TMsgDlgBtn button : buttons) {
         box.addButton(Choices[int(button)].Button);

@@ -11,7 +11,8 @@ TScreen &TScreen::Instance() {
 
 TScreen::TScreen() {
     if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        QObject::connect(application, &QGuiApplication::focusWindowChanged, application, [] { Instance().ActiveFormChanged(); });
+        QObject::connect(application, &QGuiApplication::focusWindowChanged, application,
+                         [] { Instance().ActiveFormChanged(); });
 }
 
 void TScreen::SetCursor(TCursor cursor) {

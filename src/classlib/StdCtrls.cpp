@@ -450,7 +450,8 @@ void TMemo::ApplyPalette() {
     // Only a memo disabled itself greys its text; in a disabled container it still reads as
     // usual and merely takes no input, as the system draws it.
     const QPalette standard = QApplication::palette(Widget());
-    palette.setColor(QPalette::Disabled, QPalette::Text,
-                     standard.color(Enabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+    palette.setColor(
+        QPalette::Disabled, QPalette::Text,
+        standard.color(Enabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
     Widget()->setPalette(palette);
 }

@@ -12,7 +12,8 @@
 namespace {
 
 // The component and, depth first, what is written nested in it.
-template <typename Action> void ForNested(TComponent &component, TComponent &root, const Action &action) {
+template <typename Action>
+void ForNested(TComponent &component, TComponent &root, const Action &action) {
     action(component);
     component.GetChildren([&](TComponent *child) { ForNested(*child, root, action); }, &root);
 }

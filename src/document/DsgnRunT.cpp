@@ -30,7 +30,8 @@ int Coordinate16(double value) {
 }
 
 int ClampToInt(std::int64_t value) {
-    return int(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    return int(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                        std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -72,7 +73,8 @@ public:
                    IsDesignButton(static_cast<QMouseEvent *>(event)->button())) {
             // A window passes the release on to the pressed widget, which sees it through the
             // designer's own filter; Qt drops it when that widget is gone.
-            lost = watched->isWidgetType() ? watched != FDesigner->FCurrentWidget : !FDesigner->CurrentControl();
+            lost = watched->isWidgetType() ? watched != FDesigner->FCurrentWidget
+                                           : !FDesigner->CurrentControl();
         }
         if (lost) {
             TDesignAtRunTime *designer = FDesigner;
@@ -83,7 +85,9 @@ public:
         }
         return false;
     }
-    static bool IsDesignButton(Qt::MouseButton button) { return button == Qt::LeftButton || button == Qt::RightButton; }
+    static bool IsDesignButton(Qt::MouseButton button) {
+        return button == Qt::LeftButton || button == Qt::RightButton;
+    }
 
 private:
     TDesignAtRunTime *FDesigner;
@@ -93,7 +97,8 @@ const TClassInfo &TDesignAtRunTime::StaticClassInfo() {
     static const TClassInfo info =
         TClassBuilder<TDesignAtRunTime, TNonVisualComponent>("TDesignAtRunTime")
             .Integer("GridSize", &TDesignAtRunTime::GridSize, &TDesignAtRunTime::SetGridSize)
-            .Boolean("ChangeEnabled", &TDesignAtRunTime::ChangeEnabled, &TDesignAtRunTime::SetChangeEnabled)
+            .Boolean("ChangeEnabled", &TDesignAtRunTime::ChangeEnabled,
+                     &TDesignAtRunTime::SetChangeEnabled)
             .Event("OnChange", &TDesignAtRunTime::OnChange)
             .Event("OnBeginChange", &TDesignAtRunTime::OnBeginChange)
             .Event("OnEndChange", &TDesignAtRunTime::OnEndChange)
@@ -113,7 +118,9 @@ TDesignAtRunTime::~TDesignAtRunTime() {
     if (FCurrentWidget) FCurrentWidget->removeEventFilter(FFilter.get());
 }
 
-TControl *TDesignAtRunTime::CurrentControl() const { return Alive(FCurrent, FCurrentWidget) ? FCurrent : nullptr; }
+TControl *TDesignAtRunTime::CurrentControl() const {
+    return Alive(FCurrent, FCurrentWidget) ? FCurrent : nullptr;
+}
 
 void TDesignAtRunTime::SetAttached(bool value) {
     if (value == FAttached) return;
@@ -126,7 +133,8 @@ void TDesignAtRunTime::SetAttached(bool value) {
 
 void TDesignAtRunTime::Cover(TControl &control) {
     FControlRefs.push_back({&control, control.Widget(), control.OnMouseMove, control.Cursor()});
-    control.OnMouseMove = TMouseMoveEvent([this](TComponent *sender, TShiftState, int, int) { ControlEntered(sender); });
+    control.OnMouseMove = TMouseMoveEvent(
+        [this](TComponent *sender, TShiftState, int, int) { ControlEntered(sender); });
 }
 
 void TDesignAtRunTime::Attach() {
@@ -141,12 +149,15 @@ void TDesignAtRunTime::AttachNewControls() {
 
 void TDesignAtRunTime::CoverOwnedControls() {
     if (!Owner()) return;
-    std::erase_if(FControlRefs, [](const TDRTControlRef &ref) { return !Alive(ref.Control, ref.Widget); });
+    std::erase_if(FControlRefs,
+                  [](const TDRTControlRef &ref) { return !Alive(ref.Control, ref.Widget); });
     std::unordered_set<const TControl *> covered;
-    for (const TDRTControlRef &ref : FControlRefs) covered.insert(ref.Control);
+    for (const TDRTControlRef &ref : FControlRefs)
+        covered.insert(ref.Control);
     for (TComponent *component : Owner()->Components()) {
         auto *control = dynamic_cast<TControl *>(component);
-        if (control && control->Tag() >= 0 && control->Align() == TAlign::alNone && !covered.contains(control))
+        if (control && control->Tag() >= 0 && control->Align() == TAlign::alNone &&
+            !covered.contains(control))
             Cover(*control);
     }
 }
@@ -206,15 +217,19 @@ void TDesignAtRunTime::FilterEvent(QObject *watched, QEvent *event) {
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick: break;
-    default: return;
+    case QEvent::MouseButtonDblClick:
+        break;
+    default:
+        return;
     }
     const auto *mouse = static_cast<const QMouseEvent *>(event);
     const int x = Coordinate16(mouse->position().x());
     const int y = Coordinate16(mouse->position().y());
     const Qt::MouseButton button = mouse->button();
     switch (event->type()) {
-    case QEvent::MouseMove: MouseMoveStep(*control, x, y); break;
+    case QEvent::MouseMove:
+        MouseMoveStep(*control, x, y);
+        break;
     case QEvent::MouseButtonPress:
         // Watched before the notifications run: one of them may open a menu.
         if (TMouseWatch::IsDesignButton(button)) WatchPress(true);
@@ -228,7 +243,8 @@ void TDesignAtRunTime::FilterEvent(QObject *watched, QEvent *event) {
     case QEvent::MouseButtonDblClick:
         if (button == Qt::LeftButton) FDoubleClicked = true;
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -252,14 +268,19 @@ int TDesignAtRunTime::ZoneAt(int x, int y, int width, int height) {
 TCursor TDesignAtRunTime::ZoneCursor(int zone) {
     switch (zone) {
     case 1:
-    case 4: return crSizeNWSE;
+    case 4:
+        return crSizeNWSE;
     case 2:
-    case 3: return crSizeNESW;
+    case 3:
+        return crSizeNESW;
     case 5:
-    case 7: return crSizeNS;
+    case 7:
+        return crSizeNS;
     case 6:
-    case 8: return crSizeWE;
-    default: return crArrow;
+    case 8:
+        return crSizeWE;
+    default:
+        return crArrow;
     }
 }
 
@@ -370,7 +391,8 @@ void TDesignAtRunTime::DragStep(TControl &control, int x, int y) {
 
     const int newLeft = ClampToInt(FNewLeft), newTop = ClampToInt(FNewTop);
     const int newWidth = ClampToInt(FNewWidth), newHeight = ClampToInt(FNewHeight);
-    const bool changed = newLeft != left || newTop != top || newWidth != width || newHeight != height;
+    const bool changed =
+        newLeft != left || newTop != top || newWidth != width || newHeight != height;
     control.SetBounds(newLeft, newTop, newWidth, newHeight);
     if (changed && (FMoving || FResizing)) OnChange(this);
 }

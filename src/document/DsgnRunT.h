@@ -47,7 +47,8 @@ public:
     // The control whose events pass through the filter; null when none or when it is gone.
     TControl *CurrentControl() const;
     bool DoubleClicked() const { return FDoubleClicked; }
-    // Whether the change under way sizes the control (by an edge or a corner) rather than moving it.
+    // Whether the change under way sizes the control (by an edge or a corner) rather than moving
+    // it.
     bool Resizing() const { return FResizing; }
 
     TNotifyEvent OnChange;

@@ -2,9 +2,9 @@
 
 #include "classlib/Buttons.h"
 #include "classlib/Canvas.h"
-#include "classlib/MessageDlg.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/Menus.h"
+#include "classlib/MessageDlg.h"
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
 
@@ -60,7 +60,8 @@ struct TFormZentaroChild::TNetworkEdit {
 // first redo finds the window replaying and does nothing.
 class TNetworkCommand : public QUndoCommand {
 public:
-    TNetworkCommand(TFormZentaroChild &window, std::shared_ptr<const TFormZentaroChild::TNetworkEdit> edit,
+    TNetworkCommand(TFormZentaroChild &window,
+                    std::shared_ptr<const TFormZentaroChild::TNetworkEdit> edit,
                     const QString &text)
         : QUndoCommand(text), FWindow(window), FEdit(std::move(edit)) {}
     void undo() override { FWindow.ApplyEdit(*FEdit, false); }
@@ -147,8 +148,8 @@ template <typename F> void TFormZentaroChild::ForEachPort(F &&action) const {
 }
 
 bool TFormZentaroChild::Whole() const {
-    return DesignRT && BtnActive && PanelCtrl && BtnNewLog && RBPosPort && PopupMenuPort && CBShowPortType &&
-           ScrollBoxCli && PaintBoxNet;
+    return DesignRT && BtnActive && PanelCtrl && BtnNewLog && RBPosPort && PopupMenuPort &&
+           CBShowPortType && ScrollBoxCli && PaintBoxNet;
 }
 
 void TFormZentaroChild::FormCreate(TComponent *) {}
@@ -161,7 +162,9 @@ void TFormZentaroChild::FormShow(TComponent *) {
     BtnActiveClick(this);
 }
 
-bool TFormZentaroChild::NetworkActive() const { return BtnActive->Down(); }
+bool TFormZentaroChild::NetworkActive() const {
+    return BtnActive->Down();
+}
 
 void TFormZentaroChild::BtnActiveClick(TComponent *) {
     if (!Whole()) return;
@@ -232,13 +235,15 @@ std::string TFormZentaroChild::AddPort() {
     port->SetUpdateDelay(GateDelay);
     port->SetBorder(true);
     port->SetPopupMenu(PopupMenuPort);
-    port->OnDragOver = TDragOverEvent("LogicalPortDragOver", [this](TComponent *sender, TComponent *source, int x, int y,
-                                                                    TDragState state, bool &accept) {
-        LogicalPortDragOver(sender, source, x, y, state, accept);
-    });
-    port->OnDragDrop = TDragDropEvent("LogicalPortDragDrop", [this](TComponent *sender, TComponent *source, int x, int y) {
-        LogicalPortDragDrop(sender, source, x, y);
-    });
+    port->OnDragOver =
+        TDragOverEvent("LogicalPortDragOver", [this](TComponent *sender, TComponent *source, int x,
+                                                     int y, TDragState state, bool &accept) {
+            LogicalPortDragOver(sender, source, x, y, state, accept);
+        });
+    port->OnDragDrop = TDragDropEvent("LogicalPortDragDrop",
+                                      [this](TComponent *sender, TComponent *source, int x, int y) {
+                                          LogicalPortDragDrop(sender, source, x, y);
+                                      });
     return port->Name();
 }
 
@@ -262,7 +267,9 @@ void TFormZentaroChild::PopItemANDClick(TComponent *sender) {
     const auto *item = dynamic_cast<TMenuItem *>(sender);
     if (!port || !item || item->Tag() < 0 || item->Tag() > int(TLogicalPortType::logFFJK)) return;
     const auto kind = TLogicalPortType(item->Tag());
-    const auto look = [port] { return std::tuple(port->PortType(), port->UpdateDelay(), port->Width()); };
+    const auto look = [port] {
+        return std::tuple(port->PortType(), port->UpdateDelay(), port->Width());
+    };
     const auto before = look();
     port->SetPortType(kind);
     port->SetUpdateDelay(kind == TLogicalPortType::logCLK ? ClockDelay : GateDelay);
@@ -286,7 +293,8 @@ void TFormZentaroChild::DesignRTBeginChange(TComponent *) {
     WiresSuspended = true;
     if (TControl *control = Whole() ? DesignRT->CurrentControl() : nullptr) {
         FChangingName = control->Name();
-        FChangingBounds = QRect(control->Left(), control->Top(), control->Width(), control->Height());
+        FChangingBounds =
+            QRect(control->Left(), control->Top(), control->Width(), control->Height());
         FChangingSize = DesignRT->Resizing();
     }
 }
@@ -313,7 +321,8 @@ void TFormZentaroChild::AddFlipFlopItems() {
         auto *item = new TMenuItem(PopupMenuPort);
         item->SetCaption(caption);
         item->SetTag(tag);
-        item->OnClick = TNotifyEvent("PopItemANDClick", [this](TComponent *sender) { PopItemANDClick(sender); });
+        item->OnClick = TNotifyEvent("PopItemANDClick",
+                                     [this](TComponent *sender) { PopItemANDClick(sender); });
         items.Insert(tag, item);
     }
 }
@@ -321,8 +330,9 @@ void TFormZentaroChild::AddFlipFlopItems() {
 void TFormZentaroChild::FormClose(TComponent *, TCloseAction &action) {
     // The user must see the network the question is about (close-all asks about hidden ones).
     if (Modified) ShowInFront();
-    if (Modified && MessageDlg(QStringLiteral("La rete non è stata salvata. Chiudere ugualmente?"),
-                               TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}) != mrYes) {
+    if (Modified &&
+        MessageDlg(QStringLiteral("La rete non è stata salvata. Chiudere ugualmente?"),
+                   TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}) != mrYes) {
         action = TCloseAction::caNone;
         return;
     }
@@ -330,7 +340,8 @@ void TFormZentaroChild::FormClose(TComponent *, TCloseAction &action) {
     OnNetworkClose(this);
 }
 
-void TFormZentaroChild::LogicalPortDragOver(TComponent *, TComponent *source, int, int, TDragState, bool &accept) {
+void TFormZentaroChild::LogicalPortDragOver(TComponent *, TComponent *source, int, int, TDragState,
+                                            bool &accept) {
     accept = dynamic_cast<TLogicalPort *>(source) != nullptr;
 }
 
@@ -343,8 +354,8 @@ void TFormZentaroChild::LogicalPortDragDrop(TComponent *sender, TComponent *drag
     if (x > target->Width() / 2) return;
     if (target->PortType() == TLogicalPortType::logPLS) return;
     if (source->PortType() == TLogicalPortType::logLED) return;
-    const bool singleInput =
-        target->PortType() == TLogicalPortType::logNOT || target->PortType() == TLogicalPortType::logLED;
+    const bool singleInput = target->PortType() == TLogicalPortType::logNOT ||
+                             target->PortType() == TLogicalPortType::logLED;
     const bool inputA = y < target->Height() / 2 || singleInput;
     const auto wired = [&] { return inputA ? target->InAComp() : target->InBComp(); };
     const TLogicalPort *before = wired();
@@ -354,10 +365,12 @@ void TFormZentaroChild::LogicalPortDragDrop(TComponent *sender, TComponent *drag
         inputA ? target->SetInAComp(nullptr) : target->SetInBComp(nullptr);
     RepaintWires();
     if (wired() != before)
-        RecordEdit(wired() ? "collega " + source->Name() + " a " + target->Name() : "scollega " + target->Name());
+        RecordEdit(wired() ? "collega " + source->Name() + " a " + target->Name()
+                           : "scollega " + target->Name());
 }
 
-void TFormZentaroChild::DrawWire(TCanvas &canvas, TLogicalPort *source, TLogicalPort *target, TPin pin) const {
+void TFormZentaroChild::DrawWire(TCanvas &canvas, TLogicalPort *source, TLogicalPort *target,
+                                 TPin pin) const {
     const auto bounds = [](const TLogicalPort *port) {
         return QRect(port->Left(), port->Top(), port->Width(), port->Height());
     };
@@ -414,16 +427,19 @@ void TFormZentaroChild::PaintBoxNetPaint(TComponent *) {
         FWirePictureValid = true;
     }
     // Only the exposed part: a gate's repaint copies the few pixels beneath it.
-    const QRect exposed = painter->hasClipping() ? painter->clipBoundingRect().toAlignedRect() & FWirePictureArea
-                                                 : FWirePictureArea;
+    const QRect exposed = painter->hasClipping()
+                              ? painter->clipBoundingRect().toAlignedRect() & FWirePictureArea
+                              : FWirePictureArea;
     const qreal ratio = FWirePicture.devicePixelRatio();
     painter->drawImage(QRectF(exposed), FWirePicture,
-                        QRectF(QPointF(exposed.topLeft() - FWirePictureArea.topLeft()) * ratio, QSizeF(exposed.size()) * ratio));
+                       QRectF(QPointF(exposed.topLeft() - FWirePictureArea.topLeft()) * ratio,
+                              QSizeF(exposed.size()) * ratio));
 }
 
 void ApplyClockDelay(TForm *window, int delay) {
     for (TComponent *component : window->Components())
-        if (auto *port = dynamic_cast<TLogicalPort *>(component); port && port->PortType() == TLogicalPortType::logCLK)
+        if (auto *port = dynamic_cast<TLogicalPort *>(component);
+            port && port->PortType() == TLogicalPortType::logCLK)
             port->SetUpdateDelay(delay);
     // A setting, not an edit: undo keeps it, also for the gates it brings back.
     if (auto *network = dynamic_cast<TFormZentaroChild *>(window)) {
@@ -434,7 +450,8 @@ void ApplyClockDelay(TForm *window, int delay) {
 
 void ApplyShowPortState(TForm *window, bool show) {
     const auto *network = dynamic_cast<TFormZentaroChild *>(window);
-    const TPaintBatch batch(network && network->ScrollBoxCli ? static_cast<TControl *>(network->ScrollBoxCli) : window);
+    const TPaintBatch batch(
+        network && network->ScrollBoxCli ? static_cast<TControl *>(network->ScrollBoxCli) : window);
     for (TComponent *component : window->Components())
         if (auto *port = dynamic_cast<TLogicalPort *>(component)) port->SetShowPortState(show);
     if (auto *network = dynamic_cast<TFormZentaroChild *>(window)) {
@@ -451,9 +468,13 @@ void TFormZentaroChild::MarkUnmodified() {
     TakeBaseline();
 }
 
-bool TFormZentaroChild::CanUndo() const { return Whole() && !NetworkActive() && UndoStack.canUndo(); }
+bool TFormZentaroChild::CanUndo() const {
+    return Whole() && !NetworkActive() && UndoStack.canUndo();
+}
 
-bool TFormZentaroChild::CanRedo() const { return Whole() && !NetworkActive() && UndoStack.canRedo(); }
+bool TFormZentaroChild::CanRedo() const {
+    return Whole() && !NetworkActive() && UndoStack.canRedo();
+}
 
 void TFormZentaroChild::Undo() {
     if (!CanUndo() || WiresSuspended) return;
@@ -516,19 +537,22 @@ void TFormZentaroChild::ApplyEdit(const TNetworkEdit &edit, bool after) {
         {
             // Undoing a large deletion reads as many gates as opening a network does.
             TLogicalThread::TStartBatch workers;
-            read = RestoreArea(*this, *ScrollBoxCli, after ? edit.Change.After : edit.Change.Before);
+            read =
+                RestoreArea(*this, *ScrollBoxCli, after ? edit.Change.After : edit.Change.Before);
             workers.Finish();
         }
         // The gates read back take the window's mode, and its settings if they changed since.
         const bool positioning = RBPosPort->Checked();
-        const bool settingsChanged = edit.ClockDelay != FClockDelay || edit.ShowPortState != FShowPortState;
+        const bool settingsChanged =
+            edit.ClockDelay != FClockDelay || edit.ShowPortState != FShowPortState;
         for (TComponent *component : read) {
             auto *port = dynamic_cast<TLogicalPort *>(component);
             if (!port) continue;
             SetEditMode(*port, positioning);
             if (!settingsChanged) continue;
             if (FShowPortState) port->SetShowPortState(*FShowPortState);
-            if (FClockDelay && port->PortType() == TLogicalPortType::logCLK) port->SetUpdateDelay(*FClockDelay);
+            if (FClockDelay && port->PortType() == TLogicalPortType::logCLK)
+                port->SetUpdateDelay(*FClockDelay);
         }
         DesignRT->AttachNewControls();
     } catch (...) {
@@ -540,8 +564,11 @@ void TFormZentaroChild::ApplyEdit(const TNetworkEdit &edit, bool after) {
 
 void TFormZentaroChild::TrimUndo() {
     std::int64_t total = 0;
-    const auto command = [this](int index) { return static_cast<const TNetworkCommand *>(UndoStack.command(index)); };
-    for (int i = 0; i < UndoStack.count(); ++i) total += command(i)->Edit()->Bytes;
+    const auto command = [this](int index) {
+        return static_cast<const TNetworkCommand *>(UndoStack.command(index));
+    };
+    for (int i = 0; i < UndoStack.count(); ++i)
+        total += command(i)->Edit()->Bytes;
     if (total <= UndoBytes) return;
     // The stack cannot let go of its oldest commands alone: it is filled again with the rest.
     std::vector<std::pair<std::shared_ptr<const TNetworkEdit>, QString>> kept;
@@ -557,7 +584,8 @@ void TFormZentaroChild::TrimUndo() {
     const int clean = UndoStack.cleanIndex() < 0 ? -1 : UndoStack.cleanIndex() - dropped;
     FReplaying = true;
     UndoStack.clear();
-    for (auto &[edit, text] : kept) UndoStack.push(new TNetworkCommand(*this, edit, text));
+    for (auto &[edit, text] : kept)
+        UndoStack.push(new TNetworkCommand(*this, edit, text));
     if (clean >= 0) {
         UndoStack.setIndex(clean);
         UndoStack.setClean();

@@ -20,7 +20,11 @@ TSimNetwork SimSnapshot(const TComponent &window) {
         return found == indexOf.end() ? -1 : found->second;
     };
     for (const TLogicalPort *port : ports) {
-        network.Ports.push_back({port->PortType(), {}, port->UpdateDelay(), index(port->InAComp()), index(port->InBComp())});
+        network.Ports.push_back({port->PortType(),
+                                 {},
+                                 port->UpdateDelay(),
+                                 index(port->InAComp()),
+                                 index(port->InBComp())});
         network.Names.push_back(port->Name());
     }
     return network;

@@ -5,9 +5,12 @@
 
 int PinOffset(int height, TPin pin) {
     switch (pin) {
-    case TPin::Upper: return height / 10;
-    case TPin::Middle: return height / 2;
-    case TPin::Lower: return height - height / 10 - 1;
+    case TPin::Upper:
+        return height / 10;
+    case TPin::Middle:
+        return height / 2;
+    case TPin::Lower:
+        return height - height / 10 - 1;
     }
     return 0;
 }

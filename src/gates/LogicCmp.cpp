@@ -9,7 +9,7 @@
 namespace {
 
 constexpr std::array<std::string_view, LogicalPortTypeCount> TypeElements = {
-    "logAND", "logOR",  "logNOT", "logXOR", "logNAND", "logNOR",
+    "logAND",  "logOR",  "logNOT", "logXOR", "logNAND", "logNOR",
     "logNXOR", "logCLK", "logPLS", "logLED", "logFFD",  "logFFJK"};
 
 } // namespace
@@ -19,7 +19,8 @@ const TEnumNames LogicalPortTypeNames = TypeElements;
 const TClassInfo &TLogicalPort::StaticClassInfo() {
     static const TClassInfo info =
         TClassBuilder<TLogicalPort, TGraphicControl>("TLogicalPort")
-            .Enumeration("PortType", LogicalPortTypeNames, &TLogicalPort::PortType, &TLogicalPort::SetPortType)
+            .Enumeration("PortType", LogicalPortTypeNames, &TLogicalPort::PortType,
+                         &TLogicalPort::SetPortType)
             .Boolean("ShowType", &TLogicalPort::ShowType, &TLogicalPort::SetShowType)
             .Boolean("ShowPortState", &TLogicalPort::ShowPortState, &TLogicalPort::SetShowPortState)
             .Boolean("Active", &TLogicalPort::Active, &TLogicalPort::SetActive)
@@ -37,7 +38,8 @@ const TClassInfo &TLogicalPort::StaticClassInfo() {
             .Object("Font", static_cast<TFont *(TLogicalPort::*)()>(&TLogicalPort::Font))
             .Stored(&TLogicalPort::IsFontStored)
             .Reference("PopupMenu", &TLogicalPort::PopupMenu, &TLogicalPort::SetPopupMenu)
-            .Enumeration("DragMode", DragModeNames, &TLogicalPort::DragMode, &TLogicalPort::SetDragMode)
+            .Enumeration("DragMode", DragModeNames, &TLogicalPort::DragMode,
+                         &TLogicalPort::SetDragMode)
             .Default(int(TDragMode::dmManual))
             .Event("OnStartDrag", &TLogicalPort::OnStartDrag)
             .Event("OnDragOver", &TLogicalPort::OnDragOver)
@@ -49,7 +51,8 @@ const TClassInfo &TLogicalPort::StaticClassInfo() {
     return info;
 }
 
-TLogicalPort::TLogicalPort(TComponent *owner) : TGraphicControl(owner), FThread(TLogicalThread::Create()) {
+TLogicalPort::TLogicalPort(TComponent *owner)
+    : TGraphicControl(owner), FThread(TLogicalThread::Create()) {
     SetBounds(Left(), Top(), 50, 40);
     SetColor(clBlack);
     Font()->SetColor(clWhite);
@@ -132,7 +135,8 @@ void TLogicalPort::Evaluate() {
     if (FInBComp) FLevels.InB = FInBComp->Output();
     FLevels = ComputeLevels(FPortType, FLevels);
     const bool shown = FShowPortState || FPortType == TLogicalPortType::logLED;
-    if (shown && (FLevels.InA != before.InA || FLevels.InB != before.InB || FLevels.Output != before.Output))
+    if (shown &&
+        (FLevels.InA != before.InA || FLevels.InB != before.InB || FLevels.Output != before.Output))
         RequestRedraw();
     if (FLevels.Output != before.Output) OutputChanged();
 }
@@ -142,7 +146,9 @@ void TLogicalPort::OutputChanged() {
     if (OnChange) OnChange(this);
 }
 
-void TLogicalPort::ResetState() { FLevels = {}; }
+void TLogicalPort::ResetState() {
+    FLevels = {};
+}
 
 void TLogicalPort::RequestRedraw() {
     // A gate being read is painted once the window shows what was read; painting each one at once

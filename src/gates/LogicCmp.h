@@ -5,9 +5,9 @@
 // over to the GUI thread, so none of the fields below needs a lock.
 
 #include "LogicThread.h"
-#include "sim/PortLogic.h"
 #include "PortPainter.h"
 #include "classlib/Controls.h"
+#include "sim/PortLogic.h"
 
 #include <cstdint>
 #include <memory>

@@ -46,14 +46,17 @@ int StartDetached(void *(*run)(void *), void *argument, std::size_t stackSize) {
 }
 
 void ThrowIfFailed(int error) {
-    if (error != 0) throw std::system_error(error, std::generic_category(), "Cannot start a gate's thread");
+    if (error != 0)
+        throw std::system_error(error, std::generic_category(), "Cannot start a gate's thread");
 }
 
 } // namespace
 
 int TLogicalThread::TStartBatch::FDepth = 0;
 
-TLogicalThread::TStartBatch::TStartBatch() : FDispatcher(TUpdateDispatcher::Instance()) { ++FDepth; }
+TLogicalThread::TStartBatch::TStartBatch() : FDispatcher(TUpdateDispatcher::Instance()) {
+    ++FDepth;
+}
 
 TLogicalThread::TStartBatch::~TStartBatch() {
     // Ended by an error on the way: the gates are going anyway, so only wait for the starts.
@@ -72,7 +75,8 @@ std::shared_ptr<TLogicalThread> TLogicalThread::Create() {
     // The dispatcher holds the object until the worker has ended, so the worker needs no
     // reference of its own and never frees anything.
     dispatcher->ThreadStarted(thread);
-    ThrowIfFailed(TStartBatch::FDepth > 0 ? dispatcher->WorkerStarter().Add(thread) : thread->StartWorker());
+    ThrowIfFailed(TStartBatch::FDepth > 0 ? dispatcher->WorkerStarter().Add(thread)
+                                          : thread->StartWorker());
     return thread;
 }
 
@@ -150,7 +154,8 @@ void TLogicalThread::WakeAfter(std::int32_t milliseconds) {
     if (milliseconds > 0) {
         try {
             FDispatcher->WakeTimer().WakeAt(shared_from_this(), ticket,
-                                            TWakeTimer::Clock::now() + std::chrono::milliseconds(milliseconds));
+                                            TWakeTimer::Clock::now() +
+                                                std::chrono::milliseconds(milliseconds));
             return;
         } catch (...) {
             // No timekeeper thread or no memory for the booking. Waking now keeps the gate
@@ -187,11 +192,17 @@ void TLogicalThread::Change(std::uint32_t set, std::uint32_t clear, std::uint32_
     if (Phase(next) != Phase(state)) WakeTicket(FWakeTicket.load(), later);
 }
 
-void TLogicalThread::Suspend() { Change(Suspending, 0, Bit(Requested)); }
+void TLogicalThread::Suspend() {
+    Change(Suspending, 0, Bit(Requested));
+}
 
-void TLogicalThread::Resume() { Change(0, Suspending, Bit(Paused)); }
+void TLogicalThread::Resume() {
+    Change(0, Suspending, Bit(Paused));
+}
 
-void TLogicalThread::Terminate() { Change(Terminating, 0, Bit(Requested) | Bit(Paused), true); }
+void TLogicalThread::Terminate() {
+    Change(Terminating, 0, Bit(Requested) | Bit(Paused), true);
+}
 
 void TLogicalThread::TerminateNow() {
     Change(Terminating, 0, Bit(Requested) | Bit(Paused) | Bit(Sleeping));

@@ -77,8 +77,8 @@ private:
     friend class TWorkerStarter;
     // Low bits: where the worker is. Higher bits: what the GUI thread asked for. Ended sets
     // every phase bit, so one fetch_or marks it from any phase.
-    static constexpr std::uint32_t Awake = 0, Requested = 1, Sleeping = 2, Paused = 3,
-                                   Ended = 7, PhaseMask = 7, Suspending = 8, Terminating = 16;
+    static constexpr std::uint32_t Awake = 0, Requested = 1, Sleeping = 2, Paused = 3, Ended = 7,
+                                   PhaseMask = 7, Suspending = 8, Terminating = 16;
     static std::uint32_t Phase(std::uint32_t state) { return state & PhaseMask; }
     static constexpr std::uint32_t Bit(std::uint32_t phase) { return 1u << phase; }
 

@@ -4,8 +4,8 @@
 // depends on is in TPortLook, which makes the look a good cache key: gates that look alike
 // share one pixmap.
 
-#include "sim/PortLogic.h"
 #include "classlib/Canvas.h"
+#include "sim/PortLogic.h"
 
 #include <QPixmap>
 

@@ -13,8 +13,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <ctime>
 #include <system_error>
@@ -48,7 +48,9 @@ TUpdateDispatcher::TUpdateDispatcher() {
         throw std::system_error(errno, std::generic_category(), "Cannot create the gates' wake-up");
 }
 
-TUpdateDispatcher::~TUpdateDispatcher() { close(FEventFd); }
+TUpdateDispatcher::~TUpdateDispatcher() {
+    close(FEventFd);
+}
 
 void TUpdateDispatcher::AttachToApplication() {
     QCoreApplication *application = QCoreApplication::instance();
@@ -89,7 +91,8 @@ void TUpdateDispatcher::Signal() {
 void TUpdateDispatcher::TakePosted() {
     TLogicalThread *posted = FPosted.exchange(nullptr);
     const std::size_t first = FServing.size();
-    for (; posted; posted = posted->FNext) FServing.push_back(std::move(posted->FKeepAlive));
+    for (; posted; posted = posted->FNext)
+        FServing.push_back(std::move(posted->FKeepAlive));
     std::reverse(FServing.begin() + std::ptrdiff_t(first), FServing.end());
 }
 
@@ -176,7 +179,8 @@ std::size_t TUpdateDispatcher::PostedRequests() const {
     // Safe on the GUI thread: only it takes requests out, and a request's link is not touched
     // while it is listed.
     std::size_t count = 0;
-    for (const TLogicalThread *thread = FPosted.load(); thread; thread = thread->FNext) ++count;
+    for (const TLogicalThread *thread = FPosted.load(); thread; thread = thread->FNext)
+        ++count;
     return count;
 }
 

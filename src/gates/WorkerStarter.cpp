@@ -62,7 +62,8 @@ void TWorkerStarter::Keep() {
         lock.unlock();
         int firstError = 0;
         for (const std::shared_ptr<TLogicalThread> &thread : starting)
-            if (const int error = thread->StartWorker(); error != 0 && firstError == 0) firstError = error;
+            if (const int error = thread->StartWorker(); error != 0 && firstError == 0)
+                firstError = error;
         const std::size_t started = starting.size();
         // The objects go here, not under the lock; the dispatcher still holds every one.
         starting.clear();

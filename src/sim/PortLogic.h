@@ -6,7 +6,18 @@
 #include <cstdint>
 
 enum class TLogicalPortType : std::uint8_t {
-    logAND, logOR, logNOT, logXOR, logNAND, logNOR, logNXOR, logCLK, logPLS, logLED, logFFD, logFFJK
+    logAND,
+    logOR,
+    logNOT,
+    logXOR,
+    logNAND,
+    logNOR,
+    logNXOR,
+    logCLK,
+    logPLS,
+    logLED,
+    logFFD,
+    logFFJK
 };
 constexpr int LogicalPortTypeCount = 12;
 
@@ -52,20 +63,41 @@ inline void AdvanceJK(TPortLevels &l) {
 inline TPortLevels ComputeLevels(TLogicalPortType kind, TPortLevels l) {
     const TLevel a = l.InA, b = l.InB;
     switch (kind) {
-    case TLogicalPortType::logAND: l.Output = a & b; break;
-    case TLogicalPortType::logOR: l.Output = a | b; break;
-    case TLogicalPortType::logNOT: l.Output = !a; break;
-    case TLogicalPortType::logXOR: l.Output = a ^ b; break;
-    case TLogicalPortType::logNAND: l.Output = !(a & b); break;
-    case TLogicalPortType::logNOR: l.Output = !(a | b); break;
-    case TLogicalPortType::logNXOR: l.Output = !(a ^ b); break;
-    case TLogicalPortType::logCLK: l.Output = a ? TLevel(!l.Output) : b; break;
-    case TLogicalPortType::logPLS: break;
-    case TLogicalPortType::logLED: l.Output = a; break;
+    case TLogicalPortType::logAND:
+        l.Output = a & b;
+        break;
+    case TLogicalPortType::logOR:
+        l.Output = a | b;
+        break;
+    case TLogicalPortType::logNOT:
+        l.Output = !a;
+        break;
+    case TLogicalPortType::logXOR:
+        l.Output = a ^ b;
+        break;
+    case TLogicalPortType::logNAND:
+        l.Output = !(a & b);
+        break;
+    case TLogicalPortType::logNOR:
+        l.Output = !(a | b);
+        break;
+    case TLogicalPortType::logNXOR:
+        l.Output = !(a ^ b);
+        break;
+    case TLogicalPortType::logCLK:
+        l.Output = a ? TLevel(!l.Output) : b;
+        break;
+    case TLogicalPortType::logPLS:
+        break;
+    case TLogicalPortType::logLED:
+        l.Output = a;
+        break;
     case TLogicalPortType::logFFD:
         if (b) l.Output = a;
         break;
-    case TLogicalPortType::logFFJK: PortLogicDetail::AdvanceJK(l); break;
+    case TLogicalPortType::logFFJK:
+        PortLogicDetail::AdvanceJK(l);
+        break;
     }
     return l;
 }

@@ -157,7 +157,8 @@ public:
     const TLevelChanges &Changes() const { return FChanges; }
 
     // Called by the run for every port whose levels an evaluation or a stimulus changed.
-    void Record(std::int64_t time, std::uint32_t port, const TPortLevels &before, const TPortLevels &after) {
+    void Record(std::int64_t time, std::uint32_t port, const TPortLevels &before,
+                const TPortLevels &after) {
         // Outputs change most; the inputs are looked at only when any is recorded.
         if (before.Output != after.Output && port < FOutputSignal.size() &&
             FOutputSignal[port] >= 0)

@@ -11,11 +11,14 @@ namespace {
 // Most networks' delays fit: then every booking goes straight into its slot.
 constexpr std::int64_t MaxWheelSize = 1 << 16;
 
-std::int64_t EffectiveDelay(const TSimPort &port) { return std::max<std::int32_t>(port.Delay, 1); }
+std::int64_t EffectiveDelay(const TSimPort &port) {
+    return std::max<std::int32_t>(port.Delay, 1);
+}
 
 } // namespace
 
-TSimulator::TSimulator(TSimNetwork &network, TLevelRecorder *recorder) : FNetwork(network), FRecorder(recorder) {}
+TSimulator::TSimulator(TSimNetwork &network, TLevelRecorder *recorder)
+    : FNetwork(network), FRecorder(recorder) {}
 
 void TSimulator::Activate() {
     std::int64_t longest = 1;
@@ -23,7 +26,8 @@ void TSimulator::Activate() {
         port.Levels = {};
         longest = std::max(longest, EffectiveDelay(port));
     }
-    const std::int64_t size = std::min<std::int64_t>(std::bit_ceil(std::uint64_t(longest) + 1), MaxWheelSize);
+    const std::int64_t size =
+        std::min<std::int64_t>(std::bit_ceil(std::uint64_t(longest) + 1), MaxWheelSize);
     FWheel.assign(std::size_t(size), {});
     FWheelMask = size - 1;
     FLater = {};
@@ -33,7 +37,8 @@ void TSimulator::Activate() {
     FLastOutputChange = -1;
     FEvaluations = 0;
     if (FRecorder) FRecorder->Clear();
-    for (std::size_t port = 0; port < FNetwork.Ports.size(); ++port) Book(std::uint32_t(port), 0);
+    for (std::size_t port = 0; port < FNetwork.Ports.size(); ++port)
+        Book(std::uint32_t(port), 0);
 }
 
 void TSimulator::Book(std::uint32_t port, std::int64_t time) {
@@ -47,8 +52,9 @@ void TSimulator::Book(std::uint32_t port, std::int64_t time) {
 
 void TSimulator::Toggle(int port, std::int64_t at) {
     if (at <= FServedThrough) throw std::invalid_argument("a stimulus cannot go back in time");
-    const auto later = std::upper_bound(FToggles.begin(), FToggles.end(), at,
-                                        [](std::int64_t time, const auto &toggle) { return time < toggle.first; });
+    const auto later =
+        std::upper_bound(FToggles.begin(), FToggles.end(), at,
+                         [](std::int64_t time, const auto &toggle) { return time < toggle.first; });
     FToggles.insert(later, {at, port});
 }
 

@@ -22,7 +22,8 @@ void RegisterClass(const TClassInfo &info) {
 
 const TClassInfo *FindRegisteredClass(std::string_view name) {
     const auto &classes = Registry();
-    const auto it = std::find_if(classes.begin(), classes.end(),
-                                 [name](const TClassInfo *info) { return SameText(info->Name(), name); });
+    const auto it = std::find_if(classes.begin(), classes.end(), [name](const TClassInfo *info) {
+        return SameText(info->Name(), name);
+    });
     return it == classes.end() ? nullptr : *it;
 }

@@ -46,7 +46,9 @@ void TComponent::SetComponentIndex(TComponent *component, int index) {
     const auto it = std::find(FComponents.begin(), FComponents.end(), component);
     if (it == FComponents.end()) return;
     FComponents.erase(it);
-    FComponents.insert(FComponents.begin() + std::clamp<std::ptrdiff_t>(index, 0, std::ptrdiff_t(FComponents.size())), component);
+    FComponents.insert(FComponents.begin() +
+                           std::clamp<std::ptrdiff_t>(index, 0, std::ptrdiff_t(FComponents.size())),
+                       component);
 }
 
 void TComponent::RemoveComponent(TComponent *component) {

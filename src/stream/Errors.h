@@ -31,8 +31,8 @@ public:
 class ETextFormError : public std::runtime_error {
 public:
     ETextFormError(const std::string &message, int line, int column)
-        : std::runtime_error("line " + std::to_string(line) + ", column " + std::to_string(column) + ": " +
-                             message),
+        : std::runtime_error("line " + std::to_string(line) + ", column " + std::to_string(column) +
+                             ": " + message),
           Line(line), Column(column) {}
     int Line;
     int Column;

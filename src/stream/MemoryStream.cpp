@@ -10,7 +10,9 @@ TMemoryStream::TMemoryStream(const void *data, std::int64_t size) {
     FPosition = 0;
 }
 
-void TMemoryStream::Seek(std::int64_t position) { FPosition = std::clamp<std::int64_t>(position, 0, FSize); }
+void TMemoryStream::Seek(std::int64_t position) {
+    FPosition = std::clamp<std::int64_t>(position, 0, FSize);
+}
 
 void TMemoryStream::Reserve(std::int64_t capacity) {
     if (capacity <= FCapacity) return;
@@ -30,7 +32,8 @@ void TMemoryStream::SetSize(std::int64_t size) {
 }
 
 std::int64_t TMemoryStream::Read(void *buffer, std::int64_t count) {
-    const std::int64_t n = std::clamp<std::int64_t>(FSize - FPosition, 0, std::max<std::int64_t>(count, 0));
+    const std::int64_t n =
+        std::clamp<std::int64_t>(FSize - FPosition, 0, std::max<std::int64_t>(count, 0));
     if (n > 0) std::memcpy(buffer, FData.get() + FPosition, static_cast<std::size_t>(n));
     FPosition += n;
     return n;

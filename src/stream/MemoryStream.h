@@ -31,7 +31,8 @@ public:
 
     // Whole-file transfers (WholeFile.h); failures raise EStreamError. Only regular files are
     // read, and those larger than maxSize are refused before anything is read.
-    void LoadFromFile(const std::string &fileName, std::int64_t maxSize = std::numeric_limits<std::int64_t>::max());
+    void LoadFromFile(const std::string &fileName,
+                      std::int64_t maxSize = std::numeric_limits<std::int64_t>::max());
     void SaveToFile(const std::string &fileName) const;
 
 private:

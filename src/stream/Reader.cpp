@@ -16,11 +16,20 @@ bool IsIntegerTag(TValueType type) {
 // The text of an identifier value; the special identifiers have tags of their own.
 bool ReadIdent(TValueReader &values, TValueType type, std::string &ident) {
     switch (type) {
-    case TValueType::vaIdent: ident = values.ReadStringPayload(type); return true;
-    case TValueType::vaFalse: ident = "False"; return true;
-    case TValueType::vaTrue: ident = "True"; return true;
-    case TValueType::vaNull: ident = "Null"; return true;
-    default: return false;
+    case TValueType::vaIdent:
+        ident = values.ReadStringPayload(type);
+        return true;
+    case TValueType::vaFalse:
+        ident = "False";
+        return true;
+    case TValueType::vaTrue:
+        ident = "True";
+        return true;
+    case TValueType::vaNull:
+        ident = "Null";
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -89,29 +98,36 @@ void TReader::ReadRootComponent(TComponent &root) {
         values.ReadShortString(); // the root's class name is not consulted
         root.SetName(UniqueRootName(values.ReadShortString()));
         ReadProperties(values, root);
-        while (values.PeekByte() != 0) ReadComponent(values, root, 1);
+        while (values.PeekByte() != 0)
+            ReadComponent(values, root, 1);
         values.ReadByte();
         Finish();
     } catch (...) {
         root.SetLoading(false);
-        for (TComponent *component : root.Components()) component->SetLoading(false);
+        for (TComponent *component : root.Components())
+            component->SetLoading(false);
         throw;
     }
     root.Loaded();
-    for (TComponent *component : FLoaded) component->Loaded();
+    for (TComponent *component : FLoaded)
+        component->Loaded();
 }
 
-std::vector<TComponent *> TReader::ReadComponentRecords(TComponent &root, const std::vector<TComponent *> &parents) {
+std::vector<TComponent *> TReader::ReadComponentRecords(TComponent &root,
+                                                        const std::vector<TComponent *> &parents) {
     Begin(root);
     try {
         TValueReader values(FStream);
-        for (TComponent *parent : parents) ReadComponent(values, *parent, 1);
+        for (TComponent *parent : parents)
+            ReadComponent(values, *parent, 1);
         Finish();
     } catch (...) {
-        for (TComponent *component : FLoaded) component->SetLoading(false);
+        for (TComponent *component : FLoaded)
+            component->SetLoading(false);
         throw;
     }
-    for (TComponent *component : FLoaded) component->Loaded();
+    for (TComponent *component : FLoaded)
+        component->Loaded();
     return FLoaded;
 }
 
@@ -153,7 +169,8 @@ void TReader::ReadComponent(TValueReader &values, TComponent &parent, int depth)
     }
     component->SetLoading(true);
     ReadProperties(values, *component);
-    while (values.PeekByte() != 0) ReadComponent(values, *component, depth + 1);
+    while (values.PeekByte() != 0)
+        ReadComponent(values, *component, depth + 1);
     values.ReadByte();
     if (prefix.Flags & ffChildPos) parent.SetChildOrder(component, prefix.Position);
     created.release();
@@ -161,7 +178,8 @@ void TReader::ReadComponent(TValueReader &values, TComponent &parent, int depth)
 }
 
 void TReader::ReadProperties(TValueReader &values, TComponent &component) {
-    while (values.PeekByte() != 0) ReadProperty(values, component);
+    while (values.PeekByte() != 0)
+        ReadProperty(values, component);
     values.ReadByte();
 }
 
@@ -170,7 +188,8 @@ void TReader::ReadProperty(TValueReader &values, TComponent &component) {
     TPersistent *object = &component;
     std::string_view rest = path;
     // A dotted name walks through sub-objects.
-    for (std::size_t dot; (dot = rest.find('.')) != std::string_view::npos; rest.remove_prefix(dot + 1)) {
+    for (std::size_t dot; (dot = rest.find('.')) != std::string_view::npos;
+         rest.remove_prefix(dot + 1)) {
         const TPropInfo *holder = object->ClassInfo().FindProperty(rest.substr(0, dot));
         if (!holder || holder->Kind != TPropKind::Object || !(object = holder->GetObject(*object)))
             values.Fail("Property " + path + " does not exist");
@@ -185,7 +204,9 @@ void TReader::ReadProperty(TValueReader &values, TComponent &component) {
 void TReader::ReadValue(TValueReader &values, TPersistent &object, const TPropInfo &property) {
     const std::int64_t start = values.Position();
     const TValueType type = values.ReadValueType();
-    auto invalid = [&]() { throw EReadError("Invalid value for property " + property.Name, start); };
+    auto invalid = [&]() {
+        throw EReadError("Invalid value for property " + property.Name, start);
+    };
     std::string ident;
 
     switch (property.Kind) {
@@ -256,6 +277,7 @@ void TReader::ReadValue(TValueReader &values, TPersistent &object, const TPropIn
             throw EReadError("Method " + ident + " does not fit event " + property.Name, start);
         return;
     }
-    case TPropKind::Object: invalid();
+    case TPropKind::Object:
+        invalid();
     }
 }

@@ -29,7 +29,8 @@ public:
     // the parent given for it, as new components of root. References are resolved by name among
     // all of root's components once every record is read, root's fields are bound again, and the
     // new components (nested ones included) are told they are loaded; they are returned.
-    std::vector<TComponent *> ReadComponentRecords(TComponent &root, const std::vector<TComponent *> &parents);
+    std::vector<TComponent *> ReadComponentRecords(TComponent &root,
+                                                   const std::vector<TComponent *> &parents);
 
 private:
     struct Fixup {

@@ -20,18 +20,22 @@ namespace {
 bool IsIdentifierStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
-bool IsIdentifierPart(char c) { return IsIdentifierStart(c) || (c >= '0' && c <= '9'); }
+bool IsIdentifierPart(char c) {
+    return IsIdentifierStart(c) || (c >= '0' && c <= '9');
+}
 
 // x87 extended precision is what the 10 bytes hold; elsewhere only the hex form is exact.
-constexpr bool LongDoubleIsExtended =
-    std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::max_exponent == 16384;
+constexpr bool LongDoubleIsExtended = std::numeric_limits<long double>::digits == 64 &&
+                                      std::numeric_limits<long double>::max_exponent == 16384;
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
 std::string RawHex(std::uint64_t high, int highDigits, std::uint64_t low, int lowDigits) {
     std::string text = "$";
-    for (int i = highDigits - 1; i >= 0; --i) text += HexDigits[(high >> (4 * i)) & 15];
-    for (int i = lowDigits - 1; i >= 0; --i) text += HexDigits[(low >> (4 * i)) & 15];
+    for (int i = highDigits - 1; i >= 0; --i)
+        text += HexDigits[(high >> (4 * i)) & 15];
+    for (int i = lowDigits - 1; i >= 0; --i)
+        text += HexDigits[(low >> (4 * i)) & 15];
     return text;
 }
 
@@ -48,7 +52,8 @@ template <typename Float> std::string Shortest(Float value) {
     std::string_view exponent = text.substr(e + 1);
     const bool negative = !exponent.empty() && exponent[0] == '-';
     if (!exponent.empty() && (exponent[0] == '-' || exponent[0] == '+')) exponent.remove_prefix(1);
-    while (exponent.size() > 1 && exponent[0] == '0') exponent.remove_prefix(1);
+    while (exponent.size() > 1 && exponent[0] == '0')
+        exponent.remove_prefix(1);
     return std::string(text.substr(0, e)) + (negative ? "E-" : "E") + std::string(exponent);
 }
 
@@ -82,7 +87,8 @@ bool IsValueWord(std::string_view text) {
 
 std::string FormatExtended(const std::uint8_t (&bytes)[ExtendedSize]) {
     std::uint64_t mantissa = 0;
-    for (int i = 7; i >= 0; --i) mantissa = (mantissa << 8) | bytes[i];
+    for (int i = 7; i >= 0; --i)
+        mantissa = (mantissa << 8) | bytes[i];
     const unsigned signAndExponent = bytes[8] | (unsigned(bytes[9]) << 8);
     if constexpr (LongDoubleIsExtended) {
         const unsigned exponent = signAndExponent & 0x7FFF;
@@ -94,7 +100,8 @@ std::string FormatExtended(const std::uint8_t (&bytes)[ExtendedSize]) {
             std::memcpy(&value, bytes, ExtendedSize);
             std::string text = Shortest(value);
             std::uint8_t back[ExtendedSize];
-            if (ParseExtended(text, back) && std::memcmp(back, bytes, ExtendedSize) == 0) return text;
+            if (ParseExtended(text, back) && std::memcmp(back, bytes, ExtendedSize) == 0)
+                return text;
         }
     }
     return RawHex(signAndExponent, 4, mantissa, 16);
@@ -122,17 +129,22 @@ std::string FormatInteger(std::int64_t value, TValueType type) {
     std::string text = std::to_string(value);
     if (type == IntegerType(value)) return text;
     switch (type) {
-    case TValueType::vaInt8: return text + "i8";
-    case TValueType::vaInt16: return text + "i16";
-    case TValueType::vaInt32: return text + "i32";
-    default: return text + "i64";
+    case TValueType::vaInt8:
+        return text + "i8";
+    case TValueType::vaInt16:
+        return text + "i16";
+    case TValueType::vaInt32:
+        return text + "i32";
+    default:
+        return text + "i64";
     }
 }
 
 std::string FormatCurrency(std::int64_t value) {
     const std::uint64_t magnitude = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
     std::string fraction = std::to_string(magnitude % 10000 + 10000).substr(1);
-    while (fraction.size() > 1 && fraction.back() == '0') fraction.pop_back();
+    while (fraction.size() > 1 && fraction.back() == '0')
+        fraction.pop_back();
     // Appended piece by piece: gcc 12 warns falsely about "literal" + std::string at -O3.
     std::string text = value < 0 ? "-" : "";
     text += std::to_string(magnitude / 10000);
@@ -165,7 +177,8 @@ bool ParseExtended(std::string_view number, std::uint8_t (&bytes)[ExtendedSize])
             mantissa <<= shift;
             extendedExponent = unsigned(16383 - 1022 - shift);
         }
-        for (int i = 0; i < 8; ++i) bytes[i] = std::uint8_t(mantissa >> (8 * i));
+        for (int i = 0; i < 8; ++i)
+            bytes[i] = std::uint8_t(mantissa >> (8 * i));
         const unsigned top = extendedExponent | (unsigned(bits >> 63) << 15);
         bytes[8] = std::uint8_t(top);
         bytes[9] = std::uint8_t(top >> 8);
@@ -192,10 +205,12 @@ bool ParseCurrency(std::string_view number, std::int64_t &value) {
     if (negative) number.remove_prefix(1);
     const std::size_t point = number.find('.');
     const std::string_view whole = number.substr(0, point);
-    const std::string_view fraction = point == std::string_view::npos ? "" : number.substr(point + 1);
+    const std::string_view fraction =
+        point == std::string_view::npos ? "" : number.substr(point + 1);
     if (whole.empty() || fraction.size() > 4) return false;
     // All digits as one count of ten-thousandths, checked against the limit of its sign.
-    const std::uint64_t limit = std::uint64_t(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+    const std::uint64_t limit =
+        std::uint64_t(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
     std::uint64_t magnitude = 0;
     auto add = [&](char c) {
         if (c < '0' || c > '9') return false;
@@ -236,8 +251,12 @@ void AppendUtf8(std::string &out, char32_t c) {
     }
 }
 
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 // Writes the records and values read from the binary as indented text.
 class TDumper {
@@ -267,7 +286,8 @@ private:
 
     TValueType ReadIntegerType(const char *what) {
         const TValueType type = FReader.PeekValueType();
-        if (type != TValueType::vaInt8 && type != TValueType::vaInt16 && type != TValueType::vaInt32)
+        if (type != TValueType::vaInt8 && type != TValueType::vaInt16 &&
+            type != TValueType::vaInt32)
             FReader.Fail(std::string(what) + " must be an integer");
         return FReader.ReadValueType();
     }
@@ -286,7 +306,8 @@ private:
         const std::string name = FReader.ReadShortString();
 
         Indent(level);
-        // The words give flag 1 or 4, with or without 2; other prefix bytes are written as they are.
+        // The words give flag 1 or 4, with or without 2; other prefix bytes are written as they
+        // are.
         const int kind = flags & ~ffChildPos;
         if (kind == ffInherited)
             FOut += "inherited ";
@@ -308,7 +329,8 @@ private:
             FOut += '\n';
         }
         FReader.ReadByte();
-        while (FReader.PeekByte() != 0) WriteRecord(level + 1);
+        while (FReader.PeekByte() != 0)
+            WriteRecord(level + 1);
         FReader.ReadByte();
         Indent(level);
         FOut += "end\n";
@@ -331,14 +353,24 @@ private:
             type != TValueType::vaWString)
             FOut += ' ';
         switch (type) {
-        case TValueType::vaNull: FOut += "Null"; return;
-        case TValueType::vaFalse: FOut += "False"; return;
-        case TValueType::vaTrue: FOut += "True"; return;
-        case TValueType::vaNil: FOut += "nil"; return;
+        case TValueType::vaNull:
+            FOut += "Null";
+            return;
+        case TValueType::vaFalse:
+            FOut += "False";
+            return;
+        case TValueType::vaTrue:
+            FOut += "True";
+            return;
+        case TValueType::vaNil:
+            FOut += "nil";
+            return;
         case TValueType::vaInt8:
         case TValueType::vaInt16:
         case TValueType::vaInt32:
-        case TValueType::vaInt64: FOut += FormatInteger(FReader.ReadIntegerPayload(type), type); return;
+        case TValueType::vaInt64:
+            FOut += FormatInteger(FReader.ReadIntegerPayload(type), type);
+            return;
         case TValueType::vaExtended: {
             const std::string bytes = FReader.ReadBytes(ExtendedSize);
             std::uint8_t extended[ExtendedSize];
@@ -346,9 +378,15 @@ private:
             FOut += FormatExtended(extended);
             return;
         }
-        case TValueType::vaSingle: FOut += FormatSingle(FReader.ReadUInt32()); return;
-        case TValueType::vaCurrency: FOut += FormatCurrency(std::int64_t(FReader.ReadUInt64())); return;
-        case TValueType::vaDate: FOut += FormatDate(FReader.ReadUInt64()); return;
+        case TValueType::vaSingle:
+            FOut += FormatSingle(FReader.ReadUInt32());
+            return;
+        case TValueType::vaCurrency:
+            FOut += FormatCurrency(std::int64_t(FReader.ReadUInt64()));
+            return;
+        case TValueType::vaDate:
+            FOut += FormatDate(FReader.ReadUInt64());
+            return;
         case TValueType::vaString:
         case TValueType::vaLString: {
             const std::string text = FReader.ReadStringPayload(type);
@@ -357,7 +395,9 @@ private:
             if (type == TValueType::vaLString && text.size() <= 255) FOut += 'L';
             return;
         }
-        case TValueType::vaWString: WriteWideString(FReader.ReadWideStringPayload(), level, afterEquals); return;
+        case TValueType::vaWString:
+            WriteWideString(FReader.ReadWideStringPayload(), level, afterEquals);
+            return;
         case TValueType::vaIdent: {
             const std::string ident = FReader.ReadShortString();
             if (IsIdentifier(ident, true) && !IsValueWord(ident)) {
@@ -407,7 +447,8 @@ private:
         case TValueType::vaCollection:
             if (depth + 1 > MaxNestingDepth) FailAt(at, "Values nested too deeply");
             FOut += '<';
-            while (FReader.PeekByte() != 0) WriteItem(level, depth + 1);
+            while (FReader.PeekByte() != 0)
+                WriteItem(level, depth + 1);
             FReader.ReadByte();
             FOut += '>';
             return;
@@ -498,7 +539,8 @@ private:
         }
 
         std::size_t count = 0;
-        for (std::size_t i = 0; i < units.size(); ++count) i = PieceEnd(units, i);
+        for (std::size_t i = 0; i < units.size(); ++count)
+            i = PieceEnd(units, i);
         std::size_t start = 0;
         for (std::size_t piece = 0; piece < count; ++piece) {
             BeginPiece(piece, count, level, afterEquals);
@@ -515,7 +557,8 @@ private:
                 const char16_t unit = units[i];
                 char32_t character = unit;
                 if (IsHighSurrogate(unit) && i + 1 < end && IsLowSurrogate(units[i + 1])) {
-                    character = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+                    character =
+                        0x10000 + ((char32_t(unit) - 0xD800) << 10) + (units[i + 1] - 0xDC00);
                     ++i;
                 } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit) || unit < 0x20 ||
                            (unit >= 0x7F && unit <= 0x9F)) {
@@ -535,7 +578,8 @@ private:
     // Pieces never separate the two halves of a surrogate pair.
     static std::size_t PieceEnd(const std::u16string &units, std::size_t start) {
         std::size_t end = std::min(units.size(), start + StringPieceLength);
-        if (end < units.size() && IsHighSurrogate(units[end - 1]) && IsLowSurrogate(units[end])) ++end;
+        if (end < units.size() && IsHighSurrogate(units[end - 1]) && IsLowSurrogate(units[end]))
+            ++end;
         return end;
     }
 
@@ -545,4 +589,6 @@ private:
 
 } // namespace
 
-std::string ObjectBinaryToText(TMemoryStream &input) { return TDumper(input).Run(); }
+std::string ObjectBinaryToText(TMemoryStream &input) {
+    return TDumper(input).Run();
+}

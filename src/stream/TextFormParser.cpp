@@ -23,11 +23,19 @@ struct TToken {
     std::size_t end = 0;
 };
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetterOrDigit(char c) { return IsLetter(c) || IsDigit(c); }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetterOrDigit(char c) {
+    return IsLetter(c) || IsDigit(c);
+}
 // strchr would also find the terminating zero.
-bool IsOneOf(char c, const char *set) { return c != '\0' && std::strchr(set, c) != nullptr; }
+bool IsOneOf(char c, const char *set) {
+    return c != '\0' && std::strchr(set, c) != nullptr;
+}
 int HexValue(char c) {
     if (IsDigit(c)) return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -48,7 +56,8 @@ public:
         FWriter.WriteBytes(StreamSignature.data(), StreamSignature.size());
         ParseObject(keyword, 0);
         const TToken rest = Next();
-        if (rest.kind != TTokenKind::End) Fail(rest.start, "End of text expected after the last 'end'");
+        if (rest.kind != TTokenKind::End)
+            Fail(rest.start, "End of text expected after the last 'end'");
     }
 
 private:
@@ -90,7 +99,8 @@ private:
         return FPosition + offset < FText.size() && IsDigit(FText[FPosition + offset]);
     }
     void SkipDigits() {
-        while (AtDigit()) ++FPosition;
+        while (AtDigit())
+            ++FPosition;
     }
 
     TToken Lex() {
@@ -105,8 +115,10 @@ private:
         if (IsLetter(c)) {
             token.kind = TTokenKind::Identifier;
             for (;;) {
-                while (FPosition < FText.size() && IsLetterOrDigit(FText[FPosition])) ++FPosition;
-                if (!(At('.') && FPosition + 1 < FText.size() && IsLetter(FText[FPosition + 1]))) break;
+                while (FPosition < FText.size() && IsLetterOrDigit(FText[FPosition]))
+                    ++FPosition;
+                if (!(At('.') && FPosition + 1 < FText.size() && IsLetter(FText[FPosition + 1])))
+                    break;
                 ++FPosition;
             }
         } else if (IsDigit(c) || (c == '-' && AtDigit(1))) {
@@ -115,14 +127,17 @@ private:
         } else if (c == '$') {
             token.kind = TTokenKind::RawFloat;
             ++FPosition;
-            while (FPosition < FText.size() && HexValue(FText[FPosition]) >= 0) ++FPosition;
-            if (FPosition - token.start > 21 || (FPosition < FText.size() && IsLetterOrDigit(FText[FPosition])))
+            while (FPosition < FText.size() && HexValue(FText[FPosition]) >= 0)
+                ++FPosition;
+            if (FPosition - token.start > 21 ||
+                (FPosition < FText.size() && IsLetterOrDigit(FText[FPosition])))
                 Fail(token.start, "A float in hex has 8, 16 or 20 digits");
         } else if (c == '\'') {
             token.kind = TTokenKind::Quoted;
             ++FPosition;
             for (;;) {
-                if (FPosition >= FText.size() || FText[FPosition] == '\n' || FText[FPosition] == '\r')
+                if (FPosition >= FText.size() || FText[FPosition] == '\n' ||
+                    FText[FPosition] == '\r')
                     Fail(token.start, "Unterminated string");
                 if (FText[FPosition++] != '\'') continue;
                 if (!At('\'')) break;
@@ -157,7 +172,9 @@ private:
         }
         if (At('e') || At('E')) {
             const std::size_t sign = (FPosition + 1 < FText.size() &&
-                                      (FText[FPosition + 1] == '+' || FText[FPosition + 1] == '-')) ? 1 : 0;
+                                      (FText[FPosition + 1] == '+' || FText[FPosition + 1] == '-'))
+                                         ? 1
+                                         : 0;
             if (AtDigit(1 + sign)) {
                 whole = false;
                 FPosition += 1 + sign;
@@ -170,7 +187,8 @@ private:
             ++FPosition;
             SkipDigits();
         }
-        if (FPosition < FText.size() && (IsLetterOrDigit(FText[FPosition]) || FText[FPosition] == '.'))
+        if (FPosition < FText.size() &&
+            (IsLetterOrDigit(FText[FPosition]) || FText[FPosition] == '.'))
             Fail(start, "Invalid number");
         if (FPosition - start > MaxNumberLength) Fail(start, "Number too long");
     }
@@ -208,7 +226,8 @@ private:
     }
     // A keyword is a property name when "=" follows it; a quoted name is always one.
     bool IsPropertyName(const TToken &token) {
-        return (token.kind == TTokenKind::Identifier && IsSymbol(Peek(), '=')) || IsStringStart(token);
+        return (token.kind == TTokenKind::Identifier && IsSymbol(Peek(), '=')) ||
+               IsStringStart(token);
     }
     void Expect(char symbol) {
         const TToken token = Next();
@@ -228,7 +247,8 @@ private:
 
     void CheckName(const TToken &token, std::string_view name, const char *what, bool allowDots,
                    std::size_t maxLength) {
-        if (token.kind == TTokenKind::Identifier && !allowDots && name.find('.') != std::string_view::npos)
+        if (token.kind == TTokenKind::Identifier && !allowDots &&
+            name.find('.') != std::string_view::npos)
             Fail(token.start, std::string("Invalid ") + what);
         if (name.size() > maxLength) Fail(token.start, std::string(what) + " too long");
     }
@@ -248,7 +268,8 @@ private:
     // width the smallest tag that holds the value.
     TInteger ParseInteger(const TToken &token, TValueType widest, const char *what) {
         std::string_view text = TextOf(token);
-        if (token.kind != TTokenKind::Number || text.find_first_of(".eEsScCdD") != std::string_view::npos)
+        if (token.kind != TTokenKind::Number ||
+            text.find_first_of(".eEsScCdD") != std::string_view::npos)
             Fail(token.start, std::string(what) + ": integer expected");
         TValueType type = widest;
         const std::size_t width = text.find_first_of("iI");
@@ -259,9 +280,11 @@ private:
                    : bits == "32" ? TValueType::vaInt32
                    : bits == "64" ? TValueType::vaInt64
                                   : TValueType::vaNull;
-            if (type == TValueType::vaNull) Fail(token.start, "Integer width i8, i16, i32 or i64 expected");
+            if (type == TValueType::vaNull)
+                Fail(token.start, "Integer width i8, i16, i32 or i64 expected");
             // The tags' numbers grow with their width.
-            if (std::uint8_t(type) > std::uint8_t(widest)) Fail(token.start, std::string(what) + " too wide");
+            if (std::uint8_t(type) > std::uint8_t(widest))
+                Fail(token.start, std::string(what) + " too wide");
             text = text.substr(0, width);
         }
         const std::uint64_t high = type == TValueType::vaInt8    ? 0x7F
@@ -273,7 +296,8 @@ private:
         std::uint64_t magnitude = 0;
         for (char c : text.substr(negative ? 1 : 0)) {
             const unsigned digit = unsigned(c - '0');
-            if (magnitude > (limit - digit) / 10) Fail(token.start, std::string(what) + " out of range");
+            if (magnitude > (limit - digit) / 10)
+                Fail(token.start, std::string(what) + " out of range");
             magnitude = magnitude * 10 + digit;
         }
         const std::int64_t value = negative ? std::int64_t(0 - magnitude) : std::int64_t(magnitude);
@@ -291,7 +315,9 @@ private:
 
     void ParseObject(const TToken &keyword, int depth) {
         if (depth > MaxNestingDepth) Fail(keyword.start, "Components nested too deeply");
-        std::uint8_t flags = IsWord(keyword, "inherited") ? ffInherited : IsWord(keyword, "inline") ? ffInline : 0;
+        std::uint8_t flags = IsWord(keyword, "inherited") ? ffInherited
+                             : IsWord(keyword, "inline")  ? ffInline
+                                                          : 0;
         // "object $F5": a prefix byte the words cannot give, written as it is.
         const bool givenPrefix = Peek().kind == TTokenKind::RawFloat;
         if (givenPrefix) {
@@ -316,12 +342,15 @@ private:
         const bool hasPosition = IsSymbol(Peek(), '[');
         if (!givenPrefix && hasPosition) flags |= ffChildPos;
         if (givenPrefix && hasPosition != ((flags & ffChildPos) != 0))
-            Fail(Peek().start, hasPosition ? "The prefix byte has no child position" : "'[' expected");
+            Fail(Peek().start,
+                 hasPosition ? "The prefix byte has no child position" : "'[' expected");
         const bool hasPrefix = givenPrefix || flags != 0;
         // Without a prefix byte, a class name's length byte must not read as one, nor as the end
         // of the children.
-        if (!hasPrefix && className.size() > MaxClassNameLength) Fail(classToken.start, "Class name too long");
-        if (!hasPrefix && className.empty() && depth > 0) Fail(classToken.start, "Class name expected");
+        if (!hasPrefix && className.size() > MaxClassNameLength)
+            Fail(classToken.start, "Class name too long");
+        if (!hasPrefix && className.empty() && depth > 0)
+            Fail(classToken.start, "Class name expected");
         if (hasPrefix) FWriter.WriteByte(0xF0 | flags);
         if (hasPosition) {
             Next();
@@ -372,12 +401,17 @@ private:
             FWriter.WriteIdent(ident);
             return;
         }
-        case TTokenKind::Number: return ParseNumber(token);
-        case TTokenKind::RawFloat: return ParseRawFloat(token);
+        case TTokenKind::Number:
+            return ParseNumber(token);
+        case TTokenKind::RawFloat:
+            return ParseRawFloat(token);
         case TTokenKind::Quoted:
-        case TTokenKind::Escape: return ParseString(token);
-        case TTokenKind::End: Fail(token.start, "Value expected");
-        case TTokenKind::Symbol: break;
+        case TTokenKind::Escape:
+            return ParseString(token);
+        case TTokenKind::End:
+            Fail(token.start, "Value expected");
+        case TTokenKind::Symbol:
+            break;
         }
         switch (FText[token.start]) {
         case '&': {
@@ -388,12 +422,15 @@ private:
             FWriter.WriteShortString(Name(literal, "Identifier", true, MaxNameLength));
             return;
         }
-        case '[': return ParseSet();
-        case '{': return ParseBinary();
+        case '[':
+            return ParseSet();
+        case '{':
+            return ParseBinary();
         case '(':
             if (depth + 1 > MaxNestingDepth) Fail(token.start, "Values nested too deeply");
             FWriter.WriteValueType(TValueType::vaList);
-            while (!IsSymbol(Peek(), ')')) ParseValue(depth + 1, true);
+            while (!IsSymbol(Peek(), ')'))
+                ParseValue(depth + 1, true);
             Next();
             FWriter.WriteListEnd();
             return;

@@ -8,7 +8,8 @@ namespace {
 
 template <typename List>
 auto FindByName(const List &list, std::string_view name) -> decltype(&list.front()) {
-    const auto it = std::find_if(list.begin(), list.end(), [name](const auto &item) { return SameText(item.Name, name); });
+    const auto it = std::find_if(list.begin(), list.end(),
+                                 [name](const auto &item) { return SameText(item.Name, name); });
     return it == list.end() ? nullptr : &*it;
 }
 
@@ -22,8 +23,9 @@ bool TClassInfo::InheritsFrom(const TClassInfo &other) const {
 
 void TClassInfo::AddProperty(TPropInfo property) {
     std::vector<TPropInfo> &list = property.Extra ? FExtraProperties : FProperties;
-    const auto it = std::find_if(list.begin(), list.end(),
-                                 [&](const TPropInfo &p) { return SameText(p.Name, property.Name); });
+    const auto it = std::find_if(list.begin(), list.end(), [&](const TPropInfo &p) {
+        return SameText(p.Name, property.Name);
+    });
     if (it != list.end())
         *it = std::move(property);
     else
@@ -35,6 +37,10 @@ const TPropInfo *TClassInfo::FindProperty(std::string_view name) const {
     return FindByName(FExtraProperties, name);
 }
 
-const TMethodInfo *TClassInfo::FindMethod(std::string_view name) const { return FindByName(FMethods, name); }
+const TMethodInfo *TClassInfo::FindMethod(std::string_view name) const {
+    return FindByName(FMethods, name);
+}
 
-const TFieldInfo *TClassInfo::FindField(std::string_view name) const { return FindByName(FFields, name); }
+const TFieldInfo *TClassInfo::FindField(std::string_view name) const {
+    return FindByName(FFields, name);
+}

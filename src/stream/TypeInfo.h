@@ -32,7 +32,17 @@
 class TPersistent;
 class TComponent;
 
-enum class TPropKind { Integer, Boolean, Enumeration, Set, String, Component, Event, Object, Bytes };
+enum class TPropKind {
+    Integer,
+    Boolean,
+    Enumeration,
+    Set,
+    String,
+    Component,
+    Event,
+    Object,
+    Bytes
+};
 
 // A symbolic name of an integer value (colours, cursors, character sets).
 struct TIdentEntry {
@@ -63,21 +73,21 @@ struct TFieldInfo {
 struct TPropInfo {
     std::string Name;
     TPropKind Kind = TPropKind::Integer;
-    TEnumNames ElementNames;                 // Enumeration, Set
-    TIdentMap Symbols;                       // Integer
-    std::optional<std::int64_t> Default;     // Integer, Boolean, Enumeration, Set (bit mask)
-    std::function<bool(const TPersistent &)> Stored;  // empty: always a candidate for writing
-    bool Extra = false;                      // written after all published properties
+    TEnumNames ElementNames;             // Enumeration, Set
+    TIdentMap Symbols;                   // Integer
+    std::optional<std::int64_t> Default; // Integer, Boolean, Enumeration, Set (bit mask)
+    std::function<bool(const TPersistent &)> Stored; // empty: always a candidate for writing
+    bool Extra = false;                              // written after all published properties
 
     // Accessors; the ones of the property's kind are set, a missing setter means read-only.
-    std::function<std::int64_t(const TPersistent &)> GetOrdinal;          // Integer .. Set
+    std::function<std::int64_t(const TPersistent &)> GetOrdinal; // Integer .. Set
     std::function<void(TPersistent &, std::int64_t)> SetOrdinal;
-    std::function<std::string(const TPersistent &)> GetString;            // String, Bytes
+    std::function<std::string(const TPersistent &)> GetString; // String, Bytes
     std::function<void(TPersistent &, const std::string &)> SetString;
-    std::function<TComponent *(const TPersistent &)> GetComponent;        // Component
+    std::function<TComponent *(const TPersistent &)> GetComponent; // Component
     std::function<void(TPersistent &, TComponent *)> SetComponent;
-    std::function<TPersistent *(TPersistent &)> GetObject;                // Object
-    std::function<std::string(const TPersistent &)> GetHandlerName;       // Event
+    std::function<TPersistent *(TPersistent &)> GetObject;          // Object
+    std::function<std::string(const TPersistent &)> GetHandlerName; // Event
     // Binds the event to a root's method, or clears it when method is null. Returns false when
     // the method's signature does not fit the event.
     std::function<bool(TPersistent &, const TMethodInfo *method, TPersistent &root)> SetHandler;
@@ -85,11 +95,16 @@ struct TPropInfo {
     bool Writable() const {
         switch (Kind) {
         case TPropKind::String:
-        case TPropKind::Bytes: return bool(SetString);
-        case TPropKind::Component: return bool(SetComponent);
-        case TPropKind::Event: return bool(SetHandler);
-        case TPropKind::Object: return bool(GetObject);
-        default: return bool(SetOrdinal);
+        case TPropKind::Bytes:
+            return bool(SetString);
+        case TPropKind::Component:
+            return bool(SetComponent);
+        case TPropKind::Event:
+            return bool(SetHandler);
+        case TPropKind::Object:
+            return bool(GetObject);
+        default:
+            return bool(SetOrdinal);
         }
     }
 };
@@ -131,8 +146,7 @@ private:
 
 // Builds the table of class C, whose parent class is Base (TPersistent for the root of all).
 // Getters and setters may be member functions or data members.
-template <typename C, typename Base>
-class TClassBuilder {
+template <typename C, typename Base> class TClassBuilder {
 public:
     explicit TClassBuilder(std::string name) {
         FInfo.FName = std::move(name);
@@ -148,12 +162,10 @@ public:
             FInfo.FCreate = [](TComponent *owner) -> TComponent * { return new C(owner); };
     }
 
-    template <typename G, typename S>
-    TClassBuilder &Integer(std::string name, G get, S set) {
+    template <typename G, typename S> TClassBuilder &Integer(std::string name, G get, S set) {
         return Ordinal(std::move(name), TPropKind::Integer, get, set);
     }
-    template <typename G, typename S>
-    TClassBuilder &Boolean(std::string name, G get, S set) {
+    template <typename G, typename S> TClassBuilder &Boolean(std::string name, G get, S set) {
         return Ordinal(std::move(name), TPropKind::Boolean, get, set);
     }
     template <typename G, typename S>
@@ -169,18 +181,17 @@ public:
         FCurrent.ElementNames = names;
         return *this;
     }
-    template <typename G, typename S>
-    TClassBuilder &String(std::string name, G get, S set) {
+    template <typename G, typename S> TClassBuilder &String(std::string name, G get, S set) {
         return Text(std::move(name), TPropKind::String, get, set);
     }
-    template <typename G, typename S>
-    TClassBuilder &Bytes(std::string name, G get, S set) {
+    template <typename G, typename S> TClassBuilder &Bytes(std::string name, G get, S set) {
         return Text(std::move(name), TPropKind::Bytes, get, set);
     }
-    template <typename G, typename S>
-    TClassBuilder &Reference(std::string name, G get, S set) {
+    template <typename G, typename S> TClassBuilder &Reference(std::string name, G get, S set) {
         Start(std::move(name), TPropKind::Component);
-        FCurrent.GetComponent = [get](const TPersistent &o) -> TComponent * { return Call(Self(o), get); };
+        FCurrent.GetComponent = [get](const TPersistent &o) -> TComponent * {
+            return Call(Self(o), get);
+        };
         FCurrent.SetComponent = [set](TPersistent &o, TComponent *value) {
             using Target = std::remove_pointer_t<SetterArgument<S>>;
             Assign(Self(o), set, dynamic_cast<Target *>(value));
@@ -191,7 +202,8 @@ public:
     TClassBuilder &Event(std::string name, TEvent<Args...> B::*field) {
         Start(std::move(name), TPropKind::Event);
         FCurrent.GetHandlerName = [field](const TPersistent &o) { return (Self(o).*field).Name(); };
-        FCurrent.SetHandler = [field](TPersistent &o, const TMethodInfo *method, TPersistent &root) {
+        FCurrent.SetHandler = [field](TPersistent &o, const TMethodInfo *method,
+                                      TPersistent &root) {
             auto &event = Self(o).*field;
             if (!method) {
                 event = {};
@@ -206,10 +218,11 @@ public:
         return *this;
     }
     // A nested object, whose properties are streamed as "Name.Property" (e.g. Font.Color).
-    template <typename G>
-    TClassBuilder &Object(std::string name, G get) {
+    template <typename G> TClassBuilder &Object(std::string name, G get) {
         Start(std::move(name), TPropKind::Object);
-        FCurrent.GetObject = [get](TPersistent &o) -> TPersistent * { return ObjectOf(Self(o), get); };
+        FCurrent.GetObject = [get](TPersistent &o) -> TPersistent * {
+            return ObjectOf(Self(o), get);
+        };
         return *this;
     }
 
@@ -222,8 +235,7 @@ public:
         FCurrent.Symbols = symbols;
         return *this;
     }
-    template <typename B>
-    TClassBuilder &Stored(bool (B::*condition)() const) {
+    template <typename B> TClassBuilder &Stored(bool (B::*condition)() const) {
         FCurrent.Stored = [condition](const TPersistent &o) { return (Self(o).*condition)(); };
         return *this;
     }
@@ -239,22 +251,24 @@ public:
         FInfo.FMethods.push_back({std::move(name), [method](TPersistent &root) -> std::any {
                                       C *self = &Self(root);
                                       return std::function<void(Args...)>(
-                                          [self, method](Args... args) { (self->*method)(std::forward<Args>(args)...); });
+                                          [self, method](Args... args) {
+                                              (self->*method)(std::forward<Args>(args)...);
+                                          });
                                   }});
         return *this;
     }
     // A named part of a root class, bound to the component of the same name after reading.
-    template <typename F>
-    TClassBuilder &Field(std::string name, F *C::*field) {
+    template <typename F> TClassBuilder &Field(std::string name, F *C::*field) {
         Flush();
-        FInfo.FFields.push_back({std::move(name), &F::StaticClassInfo(),
-                                 [field](const TPersistent &root) -> TComponent * { return Self(root).*field; },
-                                 [field](TPersistent &root, TComponent *component) {
-                                     F *typed = dynamic_cast<F *>(component);
-                                     if (component && !typed) return false;
-                                     Self(root).*field = typed;
-                                     return true;
-                                 }});
+        FInfo.FFields.push_back(
+            {std::move(name), &F::StaticClassInfo(),
+             [field](const TPersistent &root) -> TComponent * { return Self(root).*field; },
+             [field](TPersistent &root, TComponent *component) {
+                 F *typed = dynamic_cast<F *>(component);
+                 if (component && !typed) return false;
+                 Self(root).*field = typed;
+                 return true;
+             }});
         return *this;
     }
 
@@ -268,7 +282,9 @@ private:
     static const C &Self(const TPersistent &o) { return static_cast<const C &>(o); }
 
     template <typename S> struct SetterTraits;
-    template <typename B, typename T> struct SetterTraits<void (B::*)(T)> { using Argument = std::decay_t<T>; };
+    template <typename B, typename T> struct SetterTraits<void (B::*)(T)> {
+        using Argument = std::decay_t<T>;
+    };
     template <typename B, typename T> struct SetterTraits<T B::*> { using Argument = T; };
     template <typename S> using SetterArgument = typename SetterTraits<S>::Argument;
 
@@ -297,7 +313,9 @@ private:
     template <typename G, typename S>
     TClassBuilder &Ordinal(std::string name, TPropKind kind, G get, S set) {
         Start(std::move(name), kind);
-        FCurrent.GetOrdinal = [get](const TPersistent &o) { return std::int64_t(Call(Self(o), get)); };
+        FCurrent.GetOrdinal = [get](const TPersistent &o) {
+            return std::int64_t(Call(Self(o), get));
+        };
         if constexpr (!std::is_same_v<S, std::nullptr_t>)
             FCurrent.SetOrdinal = [set](TPersistent &o, std::int64_t value) {
                 Assign(Self(o), set, static_cast<SetterArgument<S>>(value));
@@ -307,9 +325,13 @@ private:
     template <typename G, typename S>
     TClassBuilder &Text(std::string name, TPropKind kind, G get, S set) {
         Start(std::move(name), kind);
-        FCurrent.GetString = [get](const TPersistent &o) { return std::string(Call(Self(o), get)); };
+        FCurrent.GetString = [get](const TPersistent &o) {
+            return std::string(Call(Self(o), get));
+        };
         if constexpr (!std::is_same_v<S, std::nullptr_t>)
-            FCurrent.SetString = [set](TPersistent &o, const std::string &value) { Assign(Self(o), set, value); };
+            FCurrent.SetString = [set](TPersistent &o, const std::string &value) {
+                Assign(Self(o), set, value);
+            };
         return *this;
     }
     void Start(std::string name, TPropKind kind) {
@@ -330,6 +352,8 @@ private:
 };
 
 // Declares a streamable class's table accessors; the table itself is defined with TClassBuilder.
-#define ZENTARO_CLASS_INFO()                                                                      \
-    static const TClassInfo &StaticClassInfo();                                                   \
-    const TClassInfo &ClassInfo() const override { return StaticClassInfo(); }
+#define ZENTARO_CLASS_INFO()                                                                       \
+    static const TClassInfo &StaticClassInfo();                                                    \
+    const TClassInfo &ClassInfo() const override {                                                 \
+        return StaticClassInfo();                                                                  \
+    }

@@ -11,10 +11,13 @@
 namespace {
 
 // Names compare without regard to ASCII case only, the same on every machine and locale.
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+}
 
 void PutLittleEndian(std::uint8_t *out, std::uint64_t value, int size) {
-    for (int i = 0; i < size; ++i) out[i] = std::uint8_t(value >> (8 * i));
+    for (int i = 0; i < size; ++i)
+        out[i] = std::uint8_t(value >> (8 * i));
 }
 
 } // namespace
@@ -28,13 +31,16 @@ bool SameText(std::string_view a, std::string_view b) {
 
 std::string LowerCase(std::string_view text) {
     std::string lower(text);
-    for (char &c : lower) c = AsciiLower(c);
+    for (char &c : lower)
+        c = AsciiLower(c);
     return lower;
 }
 
 // ---- writing
 
-void TValueWriter::WriteByte(std::uint8_t value) { FStream.Write(&value, 1); }
+void TValueWriter::WriteByte(std::uint8_t value) {
+    FStream.Write(&value, 1);
+}
 
 void TValueWriter::WriteBytes(const void *data, std::size_t count) {
     FStream.Write(data, std::int64_t(count));
@@ -55,7 +61,8 @@ void TValueWriter::WriteShortString(std::string_view text) {
 TValueType IntegerType(std::int64_t value) {
     if (value >= -128 && value <= 127) return TValueType::vaInt8;
     if (value >= -32768 && value <= 32767) return TValueType::vaInt16;
-    if (value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max())
+    if (value >= std::numeric_limits<std::int32_t>::min() &&
+        value <= std::numeric_limits<std::int32_t>::max())
         return TValueType::vaInt32;
     return TValueType::vaInt64;
 }
@@ -118,9 +125,13 @@ void TValueWriter::WriteWideString(std::u16string_view text) {
 TValueReader::TValueReader(TMemoryStream &stream)
     : FStream(stream), FData(stream.Memory()), FSize(stream.Size()), FPosition(stream.Position()) {}
 
-TValueReader::~TValueReader() { FStream.Seek(FPosition); }
+TValueReader::~TValueReader() {
+    FStream.Seek(FPosition);
+}
 
-void TValueReader::Fail(const std::string &message) const { throw EReadError(message, FPosition); }
+void TValueReader::Fail(const std::string &message) const {
+    throw EReadError(message, FPosition);
+}
 
 void TValueReader::Need(std::int64_t count) const {
     if (count < 0 || count > FSize - FPosition) Fail("Unexpected end of stream");
@@ -156,12 +167,15 @@ std::string TValueReader::ReadBytes(std::int64_t count) {
     return bytes;
 }
 
-std::string TValueReader::ReadShortString() { return ReadBytes(ReadByte()); }
+std::string TValueReader::ReadShortString() {
+    return ReadBytes(ReadByte());
+}
 
 std::uint32_t TValueReader::ReadUInt32() {
     Need(4);
     std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) value |= std::uint32_t(FData[FPosition + i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        value |= std::uint32_t(FData[FPosition + i]) << (8 * i);
     FPosition += 4;
     return value;
 }
@@ -181,15 +195,25 @@ void TValueReader::ReadSignature() {
 std::int64_t TValueReader::ReadIntegerPayload(TValueType type) {
     int size;
     switch (type) {
-    case TValueType::vaInt8: size = 1; break;
-    case TValueType::vaInt16: size = 2; break;
-    case TValueType::vaInt32: size = 4; break;
-    case TValueType::vaInt64: size = 8; break;
-    default: Fail("Integer value expected");
+    case TValueType::vaInt8:
+        size = 1;
+        break;
+    case TValueType::vaInt16:
+        size = 2;
+        break;
+    case TValueType::vaInt32:
+        size = 4;
+        break;
+    case TValueType::vaInt64:
+        size = 8;
+        break;
+    default:
+        Fail("Integer value expected");
     }
     Need(size);
     std::uint64_t value = 0;
-    for (int i = 0; i < size; ++i) value |= std::uint64_t(FData[FPosition + i]) << (8 * i);
+    for (int i = 0; i < size; ++i)
+        value |= std::uint64_t(FData[FPosition + i]) << (8 * i);
     FPosition += size;
     // Sign-extend from the payload's width.
     const int unused = 64 - 8 * size;
@@ -199,9 +223,12 @@ std::int64_t TValueReader::ReadIntegerPayload(TValueType type) {
 std::string TValueReader::ReadStringPayload(TValueType type) {
     switch (type) {
     case TValueType::vaString:
-    case TValueType::vaIdent: return ReadShortString();
-    case TValueType::vaLString: return ReadBytes(ReadUInt32());
-    default: Fail("String value expected");
+    case TValueType::vaIdent:
+        return ReadShortString();
+    case TValueType::vaLString:
+        return ReadBytes(ReadUInt32());
+    default:
+        Fail("String value expected");
     }
 }
 
@@ -215,9 +242,13 @@ std::u16string TValueReader::ReadWideStringPayload() {
     return text;
 }
 
-std::string TValueReader::ReadBinaryPayload() { return ReadBytes(ReadUInt32()); }
+std::string TValueReader::ReadBinaryPayload() {
+    return ReadBytes(ReadUInt32());
+}
 
-void TValueReader::SkipValue() { SkipValue(0); }
+void TValueReader::SkipValue() {
+    SkipValue(0);
+}
 
 void TValueReader::SkipValue(int depth) {
     if (depth > MaxNestingDepth) Fail("Values nested too deeply");
@@ -229,31 +260,43 @@ void TValueReader::SkipValue(int depth) {
     case TValueType::vaNull:
     case TValueType::vaFalse:
     case TValueType::vaTrue:
-    case TValueType::vaNil: return;
+    case TValueType::vaNil:
+        return;
     case TValueType::vaList:
-        while (PeekByte() != 0) SkipValue(depth + 1);
+        while (PeekByte() != 0)
+            SkipValue(depth + 1);
         ++FPosition;
         return;
-    case TValueType::vaInt8: return skip(1);
-    case TValueType::vaInt16: return skip(2);
+    case TValueType::vaInt8:
+        return skip(1);
+    case TValueType::vaInt16:
+        return skip(2);
     case TValueType::vaInt32:
-    case TValueType::vaSingle: return skip(4);
-    case TValueType::vaExtended: return skip(ExtendedSize);
+    case TValueType::vaSingle:
+        return skip(4);
+    case TValueType::vaExtended:
+        return skip(ExtendedSize);
     case TValueType::vaInt64:
     case TValueType::vaCurrency:
-    case TValueType::vaDate: return skip(8);
+    case TValueType::vaDate:
+        return skip(8);
     case TValueType::vaString:
-    case TValueType::vaIdent: return skip(ReadByte());
+    case TValueType::vaIdent:
+        return skip(ReadByte());
     case TValueType::vaLString:
-    case TValueType::vaBinary: return skip(ReadUInt32());
-    case TValueType::vaWString: return skip(std::int64_t(ReadUInt32()) * 2);
+    case TValueType::vaBinary:
+        return skip(ReadUInt32());
+    case TValueType::vaWString:
+        return skip(std::int64_t(ReadUInt32()) * 2);
     case TValueType::vaSet:
-        while (ReadByte() != 0) skip(FData[FPosition - 1]);
+        while (ReadByte() != 0)
+            skip(FData[FPosition - 1]);
         return;
     case TValueType::vaCollection:
         while (PeekByte() != 0) {
             const TValueType item = ReadValueType();
-            if (item == TValueType::vaInt8 || item == TValueType::vaInt16 || item == TValueType::vaInt32) {
+            if (item == TValueType::vaInt8 || item == TValueType::vaInt16 ||
+                item == TValueType::vaInt32) {
                 ReadIntegerPayload(item);
                 if (ReadValueType() != TValueType::vaList) Fail("Collection item expected");
             } else if (item != TValueType::vaList) {

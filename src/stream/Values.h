@@ -12,19 +12,19 @@
 class TMemoryStream;
 
 enum class TValueType : std::uint8_t {
-    vaNull = 0,        // end of a list; also the identifier "Null"
-    vaList = 1,        // values up to a vaNull
+    vaNull = 0, // end of a list; also the identifier "Null"
+    vaList = 1, // values up to a vaNull
     vaInt8 = 2,
     vaInt16 = 3,
     vaInt32 = 4,
-    vaExtended = 5,    // 10 bytes, 80-bit extended precision
-    vaString = 6,      // 1-byte length, 8-bit text
-    vaIdent = 7,       // 1-byte length, 8-bit text
+    vaExtended = 5, // 10 bytes, 80-bit extended precision
+    vaString = 6,   // 1-byte length, 8-bit text
+    vaIdent = 7,    // 1-byte length, 8-bit text
     vaFalse = 8,
     vaTrue = 9,
-    vaBinary = 10,     // 4-byte length, bytes
-    vaSet = 11,        // short strings up to an empty one
-    vaLString = 12,    // 4-byte length, 8-bit text
+    vaBinary = 10,  // 4-byte length, bytes
+    vaSet = 11,     // short strings up to an empty one
+    vaLString = 12, // 4-byte length, 8-bit text
     vaNil = 13,
     vaCollection = 14, // items up to a vaNull: [integer] vaList properties 0x00
     vaSingle = 15,     // 4 bytes
@@ -66,7 +66,9 @@ public:
     void WriteLongString(std::string_view text);
     // "False", "True", "Null" and "nil" (any case) become their own tags, others vaIdent.
     void WriteIdent(std::string_view ident);
-    void WriteBoolean(bool value) { WriteValueType(value ? TValueType::vaTrue : TValueType::vaFalse); }
+    void WriteBoolean(bool value) {
+        WriteValueType(value ? TValueType::vaTrue : TValueType::vaFalse);
+    }
     void WriteBinary(std::string_view bytes);
     void WriteWideString(std::u16string_view text);
     // A set is vaSet, then WriteSetElement for each member, then WriteSetEnd.
@@ -105,7 +107,7 @@ public:
 
     // Payloads of a value whose tag was read already.
     std::int64_t ReadIntegerPayload(TValueType type);
-    std::string ReadStringPayload(TValueType type);   // vaString, vaLString, vaIdent
+    std::string ReadStringPayload(TValueType type); // vaString, vaLString, vaIdent
     std::u16string ReadWideStringPayload();
     std::string ReadBinaryPayload();
 
@@ -126,7 +128,9 @@ private:
 };
 
 // Whether a tag is a valid value type at all.
-inline bool IsValueType(std::uint8_t tag) { return tag < ValueTypeCount; }
+inline bool IsValueType(std::uint8_t tag) {
+    return tag < ValueTypeCount;
+}
 
 // Case-insensitive comparison of 8-bit names, as identifiers and property names are matched,
 // and the key under which such a name is looked up.

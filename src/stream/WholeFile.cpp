@@ -68,7 +68,8 @@ std::string FollowLinks(std::string path) {
 void WriteAll(int descriptor, std::span<const std::uint8_t> data, const std::string &fileName) {
     std::size_t done = 0;
     while (done < data.size()) {
-        const ssize_t written = ::pwrite(descriptor, data.data() + done, data.size() - done, off_t(done));
+        const ssize_t written =
+            ::pwrite(descriptor, data.data() + done, data.size() - done, off_t(done));
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) Fail("Cannot write", fileName, written < 0 ? errno : ENOSPC);
         done += std::size_t(written);
@@ -88,15 +89,17 @@ void OverwriteInPlace(const std::string &fileName, std::span<const std::uint8_t>
 // Creates a new, empty file beside the target under a name nobody else has; false with errno
 // set when the folder allows none.
 bool CreateBeside(const std::string &target, std::string &name, int &descriptor) {
-    static std::mt19937_64 random(std::random_device{}() ^
-                                  std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
+    static std::mt19937_64 random(
+        std::random_device{}() ^
+        std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string base = target.substr(folder.size());
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = folder + '.' + base + '.' + std::to_string(random() % 1000000000);
         // Exclusive creation never follows a link, nor takes an existing file.
-        descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        descriptor =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (descriptor >= 0) return true;
         if (errno != EEXIST) return false;
     }
@@ -112,7 +115,8 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string &fileName, std::int64_
     if (file.Get() < 0) Fail("Cannot open file", fileName, errno);
     struct stat status {};
     if (::fstat(file.Get(), &status) != 0) Fail("Cannot read file", fileName, errno);
-    if (!S_ISREG(status.st_mode)) throw EStreamError("\"" + fileName + "\" is " + KindOf(status.st_mode));
+    if (!S_ISREG(status.st_mode))
+        throw EStreamError("\"" + fileName + "\" is " + KindOf(status.st_mode));
     if (status.st_size > maxSize) throw EStreamError("File \"" + fileName + "\" is too large");
     std::vector<std::uint8_t> bytes(std::size_t(status.st_size));
     std::size_t done = 0;
@@ -133,7 +137,8 @@ void ReplaceWholeFile(const std::string &fileName, std::span<const std::uint8_t>
     struct stat status {};
     const bool exists = ::stat(target.c_str(), &status) == 0;
     if (!exists && errno != ENOENT) Fail("Cannot write", fileName, errno);
-    if (exists && !S_ISREG(status.st_mode)) throw EStreamError("\"" + fileName + "\" is " + KindOf(status.st_mode));
+    if (exists && !S_ISREG(status.st_mode))
+        throw EStreamError("\"" + fileName + "\" is " + KindOf(status.st_mode));
     // Even where the user could write it anyway (as root), a file nobody may write stays as it is.
     if (exists && ((status.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
         Fail("Cannot write", fileName, EACCES);
@@ -153,11 +158,13 @@ void ReplaceWholeFile(const std::string &fileName, std::span<const std::uint8_t>
             // root may give a file away; anyone else keeps the new file as their own.
             if (::fchown(file.Get(), status.st_uid, status.st_gid) != 0 && errno != EPERM)
                 Fail("Cannot write", fileName, errno);
-            if (::fchmod(file.Get(), status.st_mode & 07777) != 0) Fail("Cannot write", fileName, errno);
+            if (::fchmod(file.Get(), status.st_mode & 07777) != 0)
+                Fail("Cannot write", fileName, errno);
         }
         WriteAll(file.Get(), data, fileName);
         if (file.Close() != 0) Fail("Cannot write", fileName, errno);
-        if (::rename(temporary.c_str(), target.c_str()) != 0) Fail("Cannot replace", fileName, errno);
+        if (::rename(temporary.c_str(), target.c_str()) != 0)
+            Fail("Cannot replace", fileName, errno);
     } catch (...) {
         ::unlink(temporary.c_str());
         throw;

@@ -38,11 +38,14 @@ void TWriter::WriteComponent(TComponent &component) {
 
 void TWriter::WriteProperties(TPersistent &object, const std::string &prefix) {
     const TClassInfo &info = object.ClassInfo();
-    for (const TPropInfo &property : info.Properties()) WriteProperty(object, property, prefix);
-    for (const TPropInfo &property : info.ExtraProperties()) WriteProperty(object, property, prefix);
+    for (const TPropInfo &property : info.Properties())
+        WriteProperty(object, property, prefix);
+    for (const TPropInfo &property : info.ExtraProperties())
+        WriteProperty(object, property, prefix);
 }
 
-void TWriter::WriteProperty(TPersistent &object, const TPropInfo &property, const std::string &prefix) {
+void TWriter::WriteProperty(TPersistent &object, const TPropInfo &property,
+                            const std::string &prefix) {
     // What a reader could not set again is not written.
     if (!property.Writable() || (property.Stored && !property.Stored(object))) return;
     TValueWriter values(FStream);
@@ -65,9 +68,11 @@ void TWriter::WriteProperty(TPersistent &object, const TPropInfo &property, cons
         } else if (property.Kind == TPropKind::Set) {
             values.WriteValueType(TValueType::vaSet);
             for (std::size_t bit = 0; bit < property.ElementNames.size() && bit < 64; ++bit)
-                if (std::uint64_t(value) >> bit & 1) values.WriteSetElement(property.ElementNames[bit]);
+                if (std::uint64_t(value) >> bit & 1)
+                    values.WriteSetElement(property.ElementNames[bit]);
             values.WriteSetEnd();
-        } else if (const std::string_view symbol = SymbolOf(property.Symbols, value); !symbol.empty()) {
+        } else if (const std::string_view symbol = SymbolOf(property.Symbols, value);
+                   !symbol.empty()) {
             values.WriteIdent(symbol);
         } else {
             values.WriteInteger(value);

@@ -7,8 +7,10 @@ namespace {
 
 constexpr std::array<std::string_view, 4> AlignNames = {"alNone", "alTop", "alBottom", "alClient"};
 constexpr std::array<std::string_view, 3> KindNames = {"gkAND", "gkOR", "gkNOT"};
-constexpr std::array<std::string_view, 4> BorderIconNames = {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"};
-constexpr std::array<std::string_view, 4> FontStyleNames = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
+constexpr std::array<std::string_view, 4> BorderIconNames = {"biSystemMenu", "biMinimize",
+                                                             "biMaximize", "biHelp"};
+constexpr std::array<std::string_view, 4> FontStyleNames = {"fsBold", "fsItalic", "fsUnderline",
+                                                            "fsStrikeOut"};
 constexpr std::array<TIdentEntry, 4> ColorNames = {{{0x000000, "clBlack"},
                                                     {0xFFFFFF, "clWhite"},
                                                     {-16777201, "clBtnFace"},
@@ -31,7 +33,8 @@ const TClassInfo &TTestControl::StaticClassInfo() {
 
 TTestControl::~TTestControl() {
     if (FParent) std::erase(FParent->Children, this);
-    for (TTestControl *child : Children) child->FParent = nullptr;
+    for (TTestControl *child : Children)
+        child->FParent = nullptr;
 }
 
 void TTestControl::SetParentComponent(TComponent *parent) {
@@ -45,7 +48,9 @@ void TTestControl::SetChildOrder(TComponent *child, int order) {
     if (it == Children.end()) return;
     TTestControl *moved = *it;
     Children.erase(it);
-    Children.insert(Children.begin() + std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(Children.size())), moved);
+    Children.insert(Children.begin() +
+                        std::clamp<std::ptrdiff_t>(order, 0, std::ptrdiff_t(Children.size())),
+                    moved);
 }
 
 void TTestControl::GetChildren(const std::function<void(TComponent *)> &proc, TComponent *root) {
@@ -61,40 +66,43 @@ void TTestControl::Loaded() {
 // ---- TTestFont, TTestPanel
 
 const TClassInfo &TTestFont::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTestFont, void>("TTestFont")
-                                       .Integer("Charset", &TTestFont::Charset, &TTestFont::Charset)
-                                       .Symbols(CharsetNames)
-                                       .Integer("Color", &TTestFont::Color, &TTestFont::Color)
-                                       .Symbols(ColorNames)
-                                       .Integer("Height", &TTestFont::Height, &TTestFont::Height)
-                                       .String("Name", &TTestFont::Name, &TTestFont::Name)
-                                       .Set("Style", FontStyleNames, &TTestFont::Style, &TTestFont::Style)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TTestFont, void>("TTestFont")
+            .Integer("Charset", &TTestFont::Charset, &TTestFont::Charset)
+            .Symbols(CharsetNames)
+            .Integer("Color", &TTestFont::Color, &TTestFont::Color)
+            .Symbols(ColorNames)
+            .Integer("Height", &TTestFont::Height, &TTestFont::Height)
+            .String("Name", &TTestFont::Name, &TTestFont::Name)
+            .Set("Style", FontStyleNames, &TTestFont::Style, &TTestFont::Style)
+            .Build();
     return info;
 }
 
 const TClassInfo &TTestPanel::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTestPanel, TTestControl>("TTestPanel")
-                                       .Enumeration("Align", AlignNames, &TTestPanel::Align, &TTestPanel::Align)
-                                       .Default(0)
-                                       .String("Caption", &TTestPanel::Caption, &TTestPanel::Caption)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TTestPanel, TTestControl>("TTestPanel")
+            .Enumeration("Align", AlignNames, &TTestPanel::Align, &TTestPanel::Align)
+            .Default(0)
+            .String("Caption", &TTestPanel::Caption, &TTestPanel::Caption)
+            .Build();
     return info;
 }
 
 // ---- TTestGate
 
 const TClassInfo &TTestGate::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTestGate, TTestControl>("TTestGate")
-                                       .String("Hint", &TTestGate::Hint, &TTestGate::Hint)
-                                       .Enumeration("Kind", KindNames, &TTestGate::Kind, &TTestGate::Kind)
-                                       .Boolean("Active", &TTestGate::Active, &TTestGate::Active)
-                                       .Reference("Source", &TTestGate::Source, &TTestGate::SetSource)
-                                       .Integer("Delay", &TTestGate::Delay, &TTestGate::Delay)
-                                       .Event("OnChange", &TTestGate::OnChange)
-                                       .Object("Font", &TTestGate::Font)
-                                       .Bytes("Data", &TTestGate::Data, &TTestGate::Data)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TTestGate, TTestControl>("TTestGate")
+            .String("Hint", &TTestGate::Hint, &TTestGate::Hint)
+            .Enumeration("Kind", KindNames, &TTestGate::Kind, &TTestGate::Kind)
+            .Boolean("Active", &TTestGate::Active, &TTestGate::Active)
+            .Reference("Source", &TTestGate::Source, &TTestGate::SetSource)
+            .Integer("Delay", &TTestGate::Delay, &TTestGate::Delay)
+            .Event("OnChange", &TTestGate::OnChange)
+            .Object("Font", &TTestGate::Font)
+            .Bytes("Data", &TTestGate::Data, &TTestGate::Data)
+            .Build();
     return info;
 }
 
@@ -103,47 +111,51 @@ void TTestGate::RemovalNotice(TComponent *component) {
     if (component == Source) Source = nullptr;
 }
 
-
 // ---- TTestDesigner
 
 const TClassInfo &TTestDesigner::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTestDesigner, TComponent>("TTestDesigner")
-                                       .Integer("GridSize", &TTestDesigner::GridSize, &TTestDesigner::GridSize)
-                                       .Boolean("ChangeEnabled", &TTestDesigner::ChangeEnabled, &TTestDesigner::ChangeEnabled)
-                                       .Event("OnBeginChange", &TTestDesigner::OnBeginChange)
-                                       .Integer("Left", &TTestDesigner::DesignLeft, &TTestDesigner::DesignLeft)
-                                       .Extra()
-                                       .Stored(&TTestDesigner::HasDesignLeft)
-                                       .Integer("Top", &TTestDesigner::DesignTop, &TTestDesigner::DesignTop)
-                                       .Extra()
-                                       .Stored(&TTestDesigner::HasDesignTop)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TTestDesigner, TComponent>("TTestDesigner")
+            .Integer("GridSize", &TTestDesigner::GridSize, &TTestDesigner::GridSize)
+            .Boolean("ChangeEnabled", &TTestDesigner::ChangeEnabled, &TTestDesigner::ChangeEnabled)
+            .Event("OnBeginChange", &TTestDesigner::OnBeginChange)
+            .Integer("Left", &TTestDesigner::DesignLeft, &TTestDesigner::DesignLeft)
+            .Extra()
+            .Stored(&TTestDesigner::HasDesignLeft)
+            .Integer("Top", &TTestDesigner::DesignTop, &TTestDesigner::DesignTop)
+            .Extra()
+            .Stored(&TTestDesigner::HasDesignTop)
+            .Build();
     return info;
 }
 
 // ---- TTestMenu, TTestMenuItem
 
 const TClassInfo &TTestMenu::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTestMenu, TComponent>("TTestMenu")
-                                       .Boolean("AutoPopup", &TTestMenu::AutoPopup, &TTestMenu::AutoPopup)
-                                       .Default(1)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TTestMenu, TComponent>("TTestMenu")
+            .Boolean("AutoPopup", &TTestMenu::AutoPopup, &TTestMenu::AutoPopup)
+            .Default(1)
+            .Build();
     return info;
 }
 
 TTestMenu::~TTestMenu() {
-    for (TTestMenuItem *item : Items) item->Menu = nullptr;
+    for (TTestMenuItem *item : Items)
+        item->Menu = nullptr;
 }
 
 void TTestMenu::GetChildren(const std::function<void(TComponent *)> &proc, TComponent *) {
-    for (TTestMenuItem *item : Items) proc(item);
+    for (TTestMenuItem *item : Items)
+        proc(item);
 }
 
 const TClassInfo &TTestMenuItem::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTestMenuItem, TComponent>("TTestMenuItem")
-                                       .String("Caption", &TTestMenuItem::Caption, &TTestMenuItem::Caption)
-                                       .Event("OnClick", &TTestMenuItem::OnClick)
-                                       .Build();
+    static const TClassInfo info =
+        TClassBuilder<TTestMenuItem, TComponent>("TTestMenuItem")
+            .String("Caption", &TTestMenuItem::Caption, &TTestMenuItem::Caption)
+            .Event("OnClick", &TTestMenuItem::OnClick)
+            .Build();
     return info;
 }
 
@@ -159,7 +171,8 @@ void TTestMenuItem::SetParentComponent(TComponent *parent) {
 }
 
 const TClassInfo &TTestStranger::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTestStranger, TComponent>("TTestStranger").Build();
+    static const TClassInfo info =
+        TClassBuilder<TTestStranger, TComponent>("TTestStranger").Build();
     return info;
 }
 
@@ -197,9 +210,15 @@ const TClassInfo &TTestRoot::StaticClassInfo() {
     return info;
 }
 
-void TTestRoot::FormClose(TComponent *sender) { Calls.push_back("FormClose " + sender->Name()); }
-void TTestRoot::GateChange(TComponent *sender) { Calls.push_back("GateChange " + sender->Name()); }
-void TTestRoot::ItemClick(TComponent *sender) { Calls.push_back("ItemClick " + sender->Name()); }
+void TTestRoot::FormClose(TComponent *sender) {
+    Calls.push_back("FormClose " + sender->Name());
+}
+void TTestRoot::GateChange(TComponent *sender) {
+    Calls.push_back("GateChange " + sender->Name());
+}
+void TTestRoot::ItemClick(TComponent *sender) {
+    Calls.push_back("ItemClick " + sender->Name());
+}
 void TTestRoot::KeyPress(TComponent *sender, int &key) {
     Calls.push_back("KeyPress " + sender->Name() + " " + std::to_string(key));
     key = 0;

@@ -12,22 +12,35 @@
 
 namespace UserInput {
 
-QWindow *WindowOf(const QWidget *widget) { return widget->window()->windowHandle(); }
-QWindow *WindowOf(const TControl *control) { return WindowOf(control->Widget()); }
+QWindow *WindowOf(const QWidget *widget) {
+    return widget->window()->windowHandle();
+}
+QWindow *WindowOf(const TControl *control) {
+    return WindowOf(control->Widget());
+}
 
-QPoint InWindow(const QWidget *widget, QPoint at) { return widget->mapTo(widget->window(), at); }
-QPoint InWindow(const TControl *control, QPoint at) { return InWindow(control->Widget(), at); }
+QPoint InWindow(const QWidget *widget, QPoint at) {
+    return widget->mapTo(widget->window(), at);
+}
+QPoint InWindow(const TControl *control, QPoint at) {
+    return InWindow(control->Widget(), at);
+}
 
 void Click(const QWidget *widget, QPoint at, Qt::MouseButton button) {
     QTest::mouseClick(WindowOf(widget), button, {}, InWindow(widget, at));
 }
-void Click(const TControl *control, QPoint at, Qt::MouseButton button) { Click(control->Widget(), at, button); }
+void Click(const TControl *control, QPoint at, Qt::MouseButton button) {
+    Click(control->Widget(), at, button);
+}
 
-void Wheel(const TControl *control, QPoint at, QPoint angle) { Wheel(control->Widget(), at, angle); }
+void Wheel(const TControl *control, QPoint at, QPoint angle) {
+    Wheel(control->Widget(), at, angle);
+}
 void Wheel(const QWidget *widget, QPoint at, QPoint angle) {
     QWindow *window = WindowOf(widget);
     const QPoint position = InWindow(widget, at);
-    QWheelEvent wheel(position, window->mapToGlobal(position), {}, angle, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(position, window->mapToGlobal(position), {}, angle, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
     // Handed to the window as the window system does: only such wheel turns travel up to the
     // parent widgets (sendEvent would mark it as the program's own).
     QSpontaneKeyEvent::setSpontaneous(&wheel);
@@ -50,7 +63,8 @@ void AnswerNextMessageBox(QMessageBox::StandardButton button, QStringList &asked
         if (!box || !QTest::qWaitForWindowExposed(box)) return;
         asked << box->text();
         QWidget *choice = box->button(button);
-        QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {}, choice->mapTo(box, choice->rect().center()));
+        QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {},
+                          choice->mapTo(box, choice->rect().center()));
     });
 }
 

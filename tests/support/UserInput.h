@@ -27,6 +27,7 @@ void Wheel(const TControl *control, QPoint at, QPoint angle);
 // Drags with the left button from a point of one control to a point of another.
 void Drag(const TControl *from, QPoint start, const TControl *to, QPoint end);
 // Answers the next message box that opens with the button, and adds its text to asked.
-void AnswerNextMessageBox(QMessageBox::StandardButton button, QStringList &asked, int attempts = 100);
+void AnswerNextMessageBox(QMessageBox::StandardButton button, QStringList &asked,
+                          int attempts = 100);
 
 } // namespace UserInput
