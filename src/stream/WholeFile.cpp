@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <utility>
@@ -74,32 +76,39 @@ void WriteAll(int descriptor, std::span<const std::uint8_t> data, const std::str
         if (written <= 0) Fail("Cannot write", fileName, written < 0 ? errno : ENOSPC);
         done += std::size_t(written);
     }
-    if (::fsync(descriptor) != 0) Fail("Cannot write", fileName, errno);
 }
 
-// Overwrites the file itself: keeps its other names, and works where no new file can be made.
-void OverwriteInPlace(const std::string &fileName, std::span<const std::uint8_t> data) {
-    TDescriptor file(::open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
-    if (file.Get() < 0) Fail("Cannot write", fileName, errno);
-    if (::ftruncate(file.Get(), off_t(data.size())) != 0) Fail("Cannot write", fileName, errno);
-    WriteAll(file.Get(), data, fileName);
-    if (file.Close() != 0) Fail("Cannot write", fileName, errno);
+// The permissions a new file gets under the process's umask, read without changing it (setting
+// it back and forth would race with other threads creating files).
+mode_t NewFileMode() {
+    mode_t mask = 022;
+    TDescriptor status(::open("/proc/self/status", O_RDONLY | O_CLOEXEC));
+    char text[4096] = {};
+    ssize_t got = 0;
+    if (status.Get() >= 0) got = ::read(status.Get(), text, sizeof text - 1);
+    if (got > 0) {
+        const char *line = std::strstr(text, "\nUmask:");
+        if (line) mask = mode_t(std::strtoul(line + 7, nullptr, 8) & 0777);
+    }
+    return 0666 & ~mask;
 }
 
-// Creates a new, empty file beside the target under a name nobody else has; false with errno
-// set when the folder allows none.
+// Creates a new, empty file only its owner may read, beside the target, under a short name
+// nobody else has (a target's name may be as long as a name can be); false with errno set when
+// the folder allows none.
 bool CreateBeside(const std::string &target, std::string &name, int &descriptor) {
     static std::mt19937_64 random(
         std::random_device{}() ^
         std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = target.substr(folder.size());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + '.' + base + '.' + std::to_string(random() % 1000000000);
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+        name = folder + ".zentaro-" + suffix;
         // Exclusive creation never follows a link, nor takes an existing file.
         descriptor =
-            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (descriptor >= 0) return true;
         if (errno != EEXIST) return false;
     }
@@ -132,44 +141,98 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string &fileName, std::int64_
     return bytes;
 }
 
-void ReplaceWholeFile(const std::string &fileName, std::span<const std::uint8_t> data) {
-    const std::string target = FollowLinks(fileName);
-    struct stat status {};
-    const bool exists = ::stat(target.c_str(), &status) == 0;
-    if (!exists && errno != ENOENT) Fail("Cannot write", fileName, errno);
-    if (exists && !S_ISREG(status.st_mode))
-        throw EStreamError("\"" + fileName + "\" is " + KindOf(status.st_mode));
+TFileReplacement::TFileReplacement(const std::string &fileName, std::span<const std::uint8_t> data)
+    : FFileName(fileName), FTarget(FollowLinks(fileName)), FData(data) {
+    FExists = ::stat(FTarget.c_str(), &FStatus) == 0;
+    if (!FExists && errno != ENOENT) Fail("Cannot write", fileName, errno);
+    if (FExists && !S_ISREG(FStatus.st_mode))
+        throw EStreamError("\"" + fileName + "\" is " + KindOf(FStatus.st_mode));
     // Even where the user could write it anyway (as root), a file nobody may write stays as it is.
-    if (exists && ((status.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+    if (FExists && ((FStatus.st_mode & 0222) == 0 || ::access(FTarget.c_str(), W_OK) != 0))
         Fail("Cannot write", fileName, EACCES);
-    if (exists && status.st_nlink > 1) return OverwriteInPlace(target, data);
-
-    std::string temporary;
-    int descriptor = -1;
-    if (!CreateBeside(target, temporary, descriptor)) {
+    FInPlace = FExists && FStatus.st_nlink > 1;
+    if (!FInPlace && !CreateBeside(FTarget, FTemporary, FDescriptor)) {
+        FTemporary.clear();
         const int error = errno;
-        if (exists && (error == EACCES || error == EPERM)) return OverwriteInPlace(target, data);
-        Fail("Cannot write", fileName, error);
+        if (!FExists || (error != EACCES && error != EPERM)) Fail("Cannot write", fileName, error);
+        FInPlace = true;
     }
-    TDescriptor file(descriptor);
     try {
-        if (exists) {
-            // Owner first: changing it may clear the set-id bits the mode then puts back. Only
-            // root may give a file away; anyone else keeps the new file as their own.
-            if (::fchown(file.Get(), status.st_uid, status.st_gid) != 0 && errno != EPERM)
-                Fail("Cannot write", fileName, errno);
-            if (::fchmod(file.Get(), status.st_mode & 07777) != 0)
-                Fail("Cannot write", fileName, errno);
+        if (FInPlace) {
+            Reserve();
+        } else {
+            WriteAll(FDescriptor, FData, fileName);
+            if (::fsync(FDescriptor) != 0) Fail("Cannot write", fileName, errno);
         }
-        WriteAll(file.Get(), data, fileName);
-        if (file.Close() != 0) Fail("Cannot write", fileName, errno);
-        if (::rename(temporary.c_str(), target.c_str()) != 0)
-            Fail("Cannot replace", fileName, errno);
     } catch (...) {
-        ::unlink(temporary.c_str());
+        Drop();
         throw;
     }
+}
+
+TFileReplacement::~TFileReplacement() {
+    Drop();
+}
+
+void TFileReplacement::Drop() {
+    if (FDescriptor >= 0) ::close(std::exchange(FDescriptor, -1));
+    if (!FTemporary.empty()) ::unlink(std::exchange(FTemporary, {}).c_str());
+}
+
+// Opens the file to overwrite and makes sure the disk holds its new size: overwriting it can then
+// no longer stop half way for want of space.
+void TFileReplacement::Reserve() {
+    FDescriptor = ::open(FTarget.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    if (FDescriptor < 0) Fail("Cannot write", FFileName, errno);
+    struct stat opened {};
+    if (::fstat(FDescriptor, &opened) != 0) Fail("Cannot write", FFileName, errno);
+    if (opened.st_dev != FStatus.st_dev || opened.st_ino != FStatus.st_ino)
+        throw EStreamError("\"" + FFileName + "\" was replaced while it was being saved");
+    if (FData.empty()) return;
+    const int error = ::posix_fallocate(FDescriptor, 0, off_t(FData.size()));
+    if (error == 0) return;
+    // Whatever the attempt added goes again.
+    if (::fstat(FDescriptor, &opened) == 0 && opened.st_size != FStatus.st_size)
+        (void)::ftruncate(FDescriptor, FStatus.st_size);
+    Fail("Cannot write", FFileName, error);
+}
+
+void TFileReplacement::Commit() {
+    if (FDescriptor < 0) throw EStreamError("\"" + FFileName + "\" was saved already");
+    if (FInPlace) {
+        // The new bytes over the old, then the rest cut off: the reserved space holds them all.
+        WriteAll(FDescriptor, FData, FFileName);
+        if (::ftruncate(FDescriptor, off_t(FData.size())) != 0 || ::fsync(FDescriptor) != 0 ||
+            ::close(std::exchange(FDescriptor, -1)) != 0)
+            Fail("Cannot write", FFileName, errno);
+        return;
+    }
+    // Only the finished file takes the target's owner and permissions. Owner first: changing it
+    // clears the set-id bits the mode then puts back. Only root may give a file away; anyone
+    // else keeps the file as their own, in the target's group where they belong to it.
+    if (FExists) {
+        if (::fchown(FDescriptor, FStatus.st_uid, FStatus.st_gid) != 0) {
+            if (errno != EPERM) Fail("Cannot write", FFileName, errno);
+            (void)::fchown(FDescriptor, uid_t(-1), FStatus.st_gid);
+        }
+    }
+    if (::fchmod(FDescriptor, FExists ? FStatus.st_mode & 07777 : NewFileMode()) != 0 ||
+        ::close(std::exchange(FDescriptor, -1)) != 0) {
+        const int error = errno;
+        Drop();
+        Fail("Cannot write", FFileName, error);
+    }
+    if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) {
+        const int error = errno;
+        Drop();
+        Fail("Cannot replace", FFileName, error);
+    }
+    FTemporary.clear();
     // The new name is durable only once the folder is synced too.
-    TDescriptor folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TDescriptor folder(::open(FolderOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.Get() >= 0) ::fsync(folder.Get());
+}
+
+void ReplaceWholeFile(const std::string &fileName, std::span<const std::uint8_t> data) {
+    TFileReplacement(fileName, data).Commit();
 }
