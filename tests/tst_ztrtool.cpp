@@ -18,8 +18,10 @@ struct ToolRun {
     QByteArray standardOutput;
 };
 
-ToolRun RunTool(const QStringList &arguments) {
+// Runs the tool; with appendTo, its standard output is appended to that file.
+ToolRun RunTool(const QStringList &arguments, const QString &appendTo = {}) {
     QProcess process;
+    if (!appendTo.isEmpty()) process.setStandardOutputFile(appendTo, QIODevice::Append);
     // Without one, Qt's warning about it would add a line to the tool's messages.
     static const QTemporaryDir runtimeDir;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -200,24 +202,40 @@ void TestZtrtool::truthTables() {
 
 void TestZtrtool::headlessRun_data() {
     QTest::addColumn<QString>("option");
-    QTest::newRow("VCD, read back") << QStringLiteral("--vcd");
-    QTest::newRow("WaveJSON") << QStringLiteral("--wavedrom");
-    QTest::newRow("CSV") << QStringLiteral("--csv");
+    QTest::addColumn<QString>("target"); // "file", or a name for the standard output
+    QTest::newRow("VCD, read back") << QStringLiteral("--vcd") << "file";
+    QTest::newRow("WaveJSON") << QStringLiteral("--wavedrom") << "file";
+    QTest::newRow("CSV") << QStringLiteral("--csv") << "file";
+    // The standard output appended to a log: the log keeps its lines and is never replaced.
+    QTest::newRow("CSV to /dev/stdout, appended") << QStringLiteral("--csv") << "/dev/stdout";
+    QTest::newRow("WaveJSON to -, appended") << QStringLiteral("--wavedrom") << "-";
 }
 
 void TestZtrtool::headlessRun() {
     // The switch, on at 100, lets the 500 ms clock run from 500. J and K both follow the clock,
     // so the flip-flop only turns its memory over and its output holds.
     QFETCH(QString, option);
-    const QString out = File("waves" + option);
+    QFETCH(QString, target);
+    const bool file = target == "file";
+    const QString out = File("waves" + option, file ? QByteArray() : "earlier\n");
+    struct stat before {};
+    QVERIFY(file || ::stat(qPrintable(out), &before) == 0);
     const ToolRun run =
         RunTool({"run", JkToggle, "--for", "3000", "--toggle", "LogPort1@100", "--signals",
-                 "LogPort2,LogPort3", "--inputs", "--sample", "100", option, out});
+                 "LogPort2,LogPort3", "--inputs", "--sample", "100", option, file ? out : target},
+                file ? QString() : out);
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.standardOutput.startsWith("evaluations: 910\nvirtual time: 3000 ms\nwall time: "),
-             run.standardOutput);
-    QVERIFY(run.standardOutput.endsWith(" ms\nLogPort4=0\n"));
-    const QByteArray text = Contents(out);
+    QByteArray text = Contents(out);
+    if (!file) {
+        struct stat after {};
+        QVERIFY(::stat(qPrintable(out), &after) == 0 && after.st_ino == before.st_ino);
+        QVERIFY(text.startsWith("earlier\n"));
+        text.remove(0, 8);
+    }
+    // The summary stays out of a waveform on the standard output.
+    const QByteArray summary = file ? run.standardOutput : run.standardError;
+    QVERIFY2(summary.contains("evaluations: 910\nvirtual time: 3000 ms\nwall time: "), summary);
+    QVERIFY(summary.endsWith(" ms\nLogPort4=0\n"));
     const QByteArray clock = (QByteArray(500, '0') + QByteArray(500, '1')).repeated(3);
     if (option == "--vcd") {
         QProcess reader;
@@ -297,6 +315,9 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::newRow("picture in a missing folder")
         << QStringList{"render", "half_adder.ZTR", "missing/out.png"} << QByteArray()
         << QByteArray("Cannot write") << false;
+    QTest::newRow("resave in a missing folder names the reason")
+        << QStringList{"resave", "half_adder.ZTR", "missing/out.ZTR"} << QByteArray()
+        << QByteArray("out.ZTR\": No such file or directory") << false;
     QTest::newRow("unknown picture type")
         << QStringList{"render", "half_adder.ZTR", "out.gif"} << QByteArray()
         << QByteArray("unknown picture type") << false;
@@ -347,9 +368,16 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::newRow("missing value")
         << run({}) << QByteArray() << QByteArray("--for needs a value") << false;
     QTest::newRow("unwritable output") << run({"10", "--csv", File("missing/out")}) << QByteArray()
-                                       << QByteArray("cannot write") << false;
+                                       << QByteArray("Cannot write") << false;
     QTest::newRow("two outputs, one file") << run({"10", "--csv", File("out")}) << QByteArray()
                                            << QByteArray("the same file") << false;
+    const QStringList shortRun{"run", JkToggle, "--for", "10"};
+    QTest::newRow("two outputs, one file by another name")
+        << shortRun + QStringList{"--csv", File("out"), "--wavedrom", FDir.path() + "/./out"}
+        << QByteArray() << QByteArray("--wavedrom and --csv name the same file") << false;
+    QTest::newRow("two outputs, both the standard output")
+        << shortRun + QStringList{"--csv", "-", "--vcd", "/dev/stdout"} << QByteArray()
+        << QByteArray("--vcd and --csv name the same file") << false;
     QTest::newRow("samples past the bound")
         << run({"2147483647", "--wavedrom", File("out.json"), "--sample", "1"}) << QByteArray()
         << QByteArray("too many") << false;
@@ -364,7 +392,7 @@ void TestZtrtool::failuresExitWithOneLine() {
         const QString path = File(QTest::currentDataTag());
         QVERIFY(input == "fifo" ? ::mkfifo(qPrintable(path), 0644) == 0 : QDir().mkdir(path));
         arguments << path;
-    } else if (arguments.first() == "render") {
+    } else if (arguments.first() == "render" || arguments.first() == "resave") {
         arguments[1] = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + arguments[1];
         arguments[2] = File(arguments[2]);
     } else if (arguments.contains("TABLE")) {
@@ -378,7 +406,8 @@ void TestZtrtool::failuresExitWithOneLine() {
     QVERIFY2(run.standardError.contains(message), run.standardError.constData());
     QCOMPARE(run.standardError.count('\n'), 1);
     QVERIFY(!QFile::exists(File("out")));
-    if (arguments.first() == "render") QVERIFY(!QFile::exists(arguments[2]));
+    if (arguments.first() == "render" || arguments.first() == "resave")
+        QVERIFY(!QFile::exists(arguments[2]));
 }
 
 QTEST_GUILESS_MAIN(TestZtrtool)

@@ -3,6 +3,8 @@
 
 #include "ZtrTool.h"
 
+#include "ToolOutputs.h"
+
 #include "Util.h"
 #include "app/ExcepLog.h"
 #include "app/Main.h"
@@ -26,6 +28,11 @@
 
 namespace {
 
+// A stream's bytes, to write them out.
+std::string_view Text(const TMemoryStream &stream) {
+    return {reinterpret_cast<const char *>(stream.Memory()), std::size_t(stream.Size())};
+}
+
 struct Command {
     std::string_view name;
     std::string_view parameters;
@@ -42,7 +49,7 @@ void Compress(Arguments arguments) {
     TMemoryStream destination;
     if (std::make_unique<TFastCompress>()->CompressStream(source, destination) < 0)
         throw ToolError("cannot compress " + std::string(arguments[0]));
-    destination.SaveToFile(arguments[1]);
+    WriteOutput(arguments[1], Text(destination));
 }
 
 void Decompress(Arguments arguments) {
@@ -58,7 +65,7 @@ void Decompress(Arguments arguments) {
     if (result == 0 && source.Size() > 0)
         throw ToolError(std::string(arguments[0]) + ": frame length exceeds the stream near byte " +
                         std::to_string(std::max<std::int64_t>(source.Position() - 2, 0)));
-    destination.SaveToFile(arguments[1]);
+    WriteOutput(arguments[1], Text(destination));
 }
 
 // A network file (by its magic) gives the component stream inside it; anything else is taken
@@ -122,8 +129,7 @@ void Check(Arguments arguments) {
 void Resave(Arguments arguments) {
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
         TFormZentaroChild *window = mainWindow.OpenNetworkWindow(arguments[0]);
-        if (!SaveNetworkFile(arguments[1], *window))
-            throw ToolError("cannot write " + std::string(arguments[1]));
+        WriteOutput(arguments[1], Text(NetworkFileImage(*window)));
     });
 }
 
@@ -155,7 +161,7 @@ void Pack(Arguments arguments) {
     if (IsNetworkFileName(arguments[1]))
         NetworkFileImage(destination).SaveToFile(arguments[1]);
     else
-        destination.SaveToFile(arguments[1]);
+        WriteOutput(arguments[1], Text(destination));
 }
 
 const Command Commands[] = {

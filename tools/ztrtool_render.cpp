@@ -3,6 +3,8 @@
 
 #include "ZtrTool.h"
 
+#include "ToolOutputs.h"
+
 #include "app/Main.h"
 #include "app/Pictures.h"
 #include "classlib/Buttons.h"
@@ -214,5 +216,5 @@ void Render(Arguments arguments) {
             format == TPictureFormat::Svg ? Svg(*window, ports, area) : Png(*window, ports, area);
         if (running) SetRunning(*window, false);
     });
-    TMemoryStream(picture.constData(), picture.size()).SaveToFile(pictureName);
+    WriteOutput(pictureName, std::string_view(picture.constData(), std::size_t(picture.size())));
 }

@@ -2,6 +2,8 @@
 
 #include "ZtrTool.h"
 
+#include "ToolOutputs.h"
+
 #include "app/Main.h"
 #include "document/FChild.h"
 #include "document/SimSnapshot.h"
@@ -55,7 +57,10 @@ constexpr const char *Help =
     "  --csv OUT           write them as CSV, a row for each millisecond with a change\n"
     "  --signals NAME,...  record these ports' outputs (default: every port's)\n"
     "  --inputs            record the inputs A and B of each recorded port too\n"
-    "Times are whole milliseconds from 0 to 2147483647.\n";
+    "Times are whole milliseconds from 0 to 2147483647.\n"
+    "OUT - is the standard output (the summary then goes to standard error). A terminal, pipe\n"
+    "or device is written as a stream; files are replaced only once every output is ready, and\n"
+    "no two options may name the same file.\n";
 
 struct RunOptions {
     std::optional<std::int64_t> duration, clock, sample;
@@ -142,18 +147,6 @@ RunOptions ParseOptions(Arguments options) {
     return run;
 }
 
-// Refuses an output that cannot be written before the run rather than after it.
-void CheckWritable(const std::string &path) {
-    struct stat status {};
-    const bool exists = ::stat(path.c_str(), &status) == 0;
-    if (exists && !S_ISREG(status.st_mode))
-        throw ToolError("cannot write \"" + path + "\": not a regular file");
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    const std::string target = exists ? path : parent.empty() ? std::string(".") : parent.string();
-    if (::access(target.c_str(), W_OK) != 0)
-        throw ToolError("cannot write \"" + path + "\": " + std::strerror(errno));
-}
-
 // Names are 8-bit text in the file; waveforms and the command line use UTF-8.
 std::string Utf8(std::string_view text) {
     std::string utf8;
@@ -191,8 +184,12 @@ void Run(Arguments arguments) {
     if (fileName.starts_with("--"))
         throw ToolError("run: the network file comes first (try ztrtool run --help)");
     const RunOptions options = ParseOptions(arguments.subspan(1));
-    for (const std::string *path : {&options.vcd, &options.wavedrom, &options.csv})
-        if (!path->empty()) CheckWritable(*path);
+    // Outputs that cannot be written are refused before the run rather than after it.
+    TToolOutputs destinations;
+    for (const auto &[option, path] :
+         {std::pair("--vcd", &options.vcd), std::pair("--wavedrom", &options.wavedrom),
+          std::pair("--csv", &options.csv)})
+        if (!path->empty()) destinations.Add(option, *path);
 
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
         TFormZentaroChild *window = OpenNetworkFile(mainWindow, fileName, true);
@@ -277,16 +274,20 @@ void Run(Arguments arguments) {
             throw ToolError(std::string(error.what()) +
                             "; record fewer signals or run for less time");
         }
-        for (const auto &[path, text] : outputs)
-            ReplaceWholeFile(
-                *path, std::span(reinterpret_cast<const std::uint8_t *>(text.data()), text.size()));
+        // In the order they were added, which is the order they were made in.
+        std::vector<std::string_view> texts;
+        for (const auto &output : outputs)
+            texts.push_back(output.second);
+        destinations.Write(texts);
 
-        std::printf("evaluations: %llu\nvirtual time: %lld ms\nwall time: %.3f ms\n",
-                    static_cast<unsigned long long>(simulator.Evaluations()),
-                    static_cast<long long>(simulator.ServedThrough()), wall.count());
+        // Standard output, when it carries a waveform, carries nothing else.
+        std::FILE *summary = destinations.WritesStandardOutput() ? stderr : stdout;
+        std::fprintf(summary, "evaluations: %llu\nvirtual time: %lld ms\nwall time: %.3f ms\n",
+                     static_cast<unsigned long long>(simulator.Evaluations()),
+                     static_cast<long long>(simulator.ServedThrough()), wall.count());
         for (std::size_t port = 0; port < network.Ports.size(); ++port)
             if (network.Ports[port].Kind == TLogicalPortType::logLED)
-                std::printf("%s=%d\n", network.Names[port].c_str(),
-                            int(network.Ports[port].Levels.Output));
+                std::fprintf(summary, "%s=%d\n", network.Names[port].c_str(),
+                             int(network.Ports[port].Levels.Output));
     });
 }
