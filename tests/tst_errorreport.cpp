@@ -21,6 +21,9 @@
 #include <memory>
 #include <stdexcept>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 // How the user leaves the dialog.
@@ -76,6 +79,7 @@ private slots:
     void report_data();
     void report();
     void errorInAnEventHandlerIsReported();
+    void logOfAnInstalledProgram();
 };
 
 void TestErrorReport::report_data() {
@@ -205,6 +209,29 @@ void TestErrorReport::errorInAnEventHandlerIsReported() {
     QVERIFY(seen.Report.contains("Classe Oggetto: TSpeedButton\n  Nome Oggetto: BtnNewLog\nOwner "
                                  "Oggetto: FormZentaroChild\n"));
     QVERIFY(seen.Report.contains("   Modulo Attivo: FormZentaroChild  [NoName.ZTR]\n"));
+}
+
+// Run by a user who may not write the program's folder, the log goes to the user's data folder,
+// made for it.
+void TestErrorReport::logOfAnInstalledProgram() {
+    if (::geteuid() != 0) QSKIP("needs root, to run as another user");
+    QTemporaryDir home;
+    QVERIFY(::chown(qPrintable(home.path()), 65534, 65534) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("HOME", qPrintable(home.path()), 1);
+        ::unsetenv("XDG_DATA_HOME");
+        QCoreApplication::setApplicationName(QStringLiteral("Zentaro"));
+        TExceptionLogger logger(nullptr);
+        logger.SetLogName("ExcQRLog.TXT");
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) logger.WriteLog("riga\r\n");
+        ::_exit(0);
+    }
+    int status = 1;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QFile log(home.filePath(".local/share/Zentaro/ExcQRLog.TXT"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(log.readAll(), QByteArray("riga\r\n"));
 }
 
 QTEST_MAIN(TestErrorReport)
