@@ -170,16 +170,21 @@ void TestZtrtool::truthTables_data() {
 
     QTest::newRow("half adder") << "half_adder" << QByteArray() << QStringList() << 0
                                 << QByteArray("4 passed, 0 failed\n");
-    QTest::newRow("sequential") << "jk_toggle" << QByteArray() << QStringList{"--settle", "400"}
-                                << 0 << QByteArray("9 passed, 0 failed\n");
+    // The clock beside the table's outputs keeps running; the rows settle all the same.
+    QTest::newRow("clock beside") << "jk_toggle" << QByteArray() << QStringList() << 0
+                                  << QByteArray("9 passed, 0 failed\n");
     QTest::newRow("wrong carry")
         << "half_adder"
         << QByteArray("LogPort1 LogPort2 | LogPort5 LogPort6\n0 0 | 0 0\n1 1 | 0 0\n")
         << QStringList() << 1
         << QByteArray(": line 3: expected 0 0, got 0 1\n1 passed, 1 failed\n");
-    // A running clock never falls quiet for twice its delay; the row ends all the same.
+    QTest::newRow("BOM, CR LF, lone CR")
+        << "half_adder"
+        << QByteArray("\xEF\xBB\xBFLogPort1 LogPort2 | LogPort5\r\n0 1 | 1\r1 1 | 0\r\n")
+        << QStringList() << 0 << QByteArray("2 passed, 0 failed\n");
+    // A running clock the table names never falls quiet for twice its delay; the row ends.
     QTest::newRow("never settles")
-        << "jk_toggle" << QByteArray("LogPort1 | LogPort4\n1 | 0\n0 | 0\n") << QStringList() << 1
+        << "jk_toggle" << QByteArray("LogPort1 | LogPort2\n1 | X\n0 | 0\n") << QStringList() << 1
         << QByteArray(": line 2: did not settle within 104000 ms\n1 passed, 1 failed\n");
 }
 
@@ -322,11 +327,12 @@ void TestZtrtool::failuresExitWithOneLine_data() {
         << test << header + "# comment\n0 1 |\n"
         << QByteArray("line 3: 2 levels where the header names 3 ports") << false;
     QTest::newRow("X on an input") << test << header + "X 0 | 0\n"
-                                   << QByteArray("line 2: X is no input level") << false;
-    QTest::newRow("C on an output") << test << header + "0 0 | C\n"
-                                    << QByteArray("line 2: C is no output level") << false;
+                                   << QByteArray("line 2, column 1: X is no input level") << false;
+    QTest::newRow("C on an output")
+        << test << header + "0 0 | C\n"
+        << QByteArray("line 2, column 7: C is no output level") << false;
     QTest::newRow("no level") << test << header + "0 0 | 2\n"
-                              << QByteArray("line 2: \"2\" is not a level") << false;
+                              << QByteArray("line 2, column 7: \"2\" is not a level") << false;
     QTest::newRow("malformed settle")
         << test + QStringList{"--settle", "5ms"} << header + "0 0 | 0\n"
         << QByteArray("--settle needs a whole number of milliseconds") << false;
