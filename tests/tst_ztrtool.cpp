@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -46,6 +48,8 @@ private slots:
     void truthTables();
     void headlessRun_data();
     void headlessRun();
+    void optionsAsDocumented_data();
+    void optionsAsDocumented();
     void failuresExitWithOneLine_data();
     void failuresExitWithOneLine();
 
@@ -127,6 +131,12 @@ void TestZtrtool::networkFiles() {
     QCOMPARE(failed.exitCode, 1);
     QVERIFY2(failed.standardError.contains("Method Nope not found"),
              failed.standardError.constData());
+    // A fault found without a stream position prints none.
+    const QByteArray glyph = QByteArray(text).replace("36030000424D", "FF030000424D");
+    QCOMPARE(RunTool({"pack", File("glyph.txt", glyph), broken}).exitCode, 0);
+    const ToolRun noPosition = RunTool({"check", broken});
+    QVERIFY2(noPosition.standardError.endsWith("ZTR: Bitmap data length does not match\n"),
+             noPosition.standardError.constData());
 }
 
 void TestZtrtool::renderPictures() {
@@ -172,16 +182,21 @@ void TestZtrtool::truthTables_data() {
 
     QTest::newRow("half adder") << "half_adder" << QByteArray() << QStringList() << 0
                                 << QByteArray("4 passed, 0 failed\n");
-    QTest::newRow("sequential") << "jk_toggle" << QByteArray() << QStringList{"--settle", "400"}
-                                << 0 << QByteArray("9 passed, 0 failed\n");
+    // The clock beside the table's outputs keeps running; the rows settle all the same.
+    QTest::newRow("clock beside") << "jk_toggle" << QByteArray() << QStringList() << 0
+                                  << QByteArray("9 passed, 0 failed\n");
     QTest::newRow("wrong carry")
         << "half_adder"
         << QByteArray("LogPort1 LogPort2 | LogPort5 LogPort6\n0 0 | 0 0\n1 1 | 0 0\n")
         << QStringList() << 1
         << QByteArray(": line 3: expected 0 0, got 0 1\n1 passed, 1 failed\n");
-    // A running clock never falls quiet for twice its delay; the row ends all the same.
+    QTest::newRow("BOM, CR LF, lone CR")
+        << "half_adder"
+        << QByteArray("\xEF\xBB\xBFLogPort1 LogPort2 | LogPort5\r\n0 1 | 1\r1 1 | 0\r\n")
+        << QStringList() << 0 << QByteArray("2 passed, 0 failed\n");
+    // A running clock the table names never falls quiet for twice its delay; the row ends.
     QTest::newRow("never settles")
-        << "jk_toggle" << QByteArray("LogPort1 | LogPort4\n1 | 0\n0 | 0\n") << QStringList() << 1
+        << "jk_toggle" << QByteArray("LogPort1 | LogPort2\n1 | X\n0 | 0\n") << QStringList() << 1
         << QByteArray(": line 2: did not settle within 104000 ms\n1 passed, 1 failed\n");
 }
 
@@ -277,6 +292,53 @@ void TestZtrtool::headlessRun() {
     }
 }
 
+void TestZtrtool::optionsAsDocumented_data() {
+    // OUT stands for a scratch file; the output is looked for in the tool's and that file's.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("output");
+
+    QTest::newRow("run for 0") << QStringList{"run", JkToggle, "--for", "0"}
+                               << QByteArray("virtual time: 0 ms\n");
+    QTest::newRow("toggle at the end, name=value")
+        << QStringList{"run", JkToggle, "--for=100", "--toggle=LogPort1@100"}
+        << QByteArray("virtual time: 100 ms\n");
+    QTest::newRow("a signal named twice")
+        << QStringList{"run",   JkToggle, "--for", "0", "--signals", "LogPort2,LogPort2",
+                       "--csv", "OUT"}
+        << QByteArray("time_ms,LogPort2\n0,0\n");
+    QTest::newRow("run --help") << QStringList{"run", "-h"}
+                                << QByteArray("\n  --inputs            record the inputs");
+    QTest::newRow("test --help") << QStringList{"test", "--help"}
+                                 << QByteArray("\n  --settle MS         a row is settled");
+    QTest::newRow("render --help")
+        << QStringList{"render", "--help"} << QByteArray("\n  --active            draw it running");
+    QTest::newRow("compress --help")
+        << QStringList{"compress", "--help"} << QByteArray("usage: ztrtool compress IN OUT\n");
+}
+
+void TestZtrtool::optionsAsDocumented() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, output);
+    const QString out = File("out");
+    QFile::remove(out);
+    arguments.replaceInStrings(QRegularExpression("^OUT$"), out);
+    const ToolRun run = RunTool(arguments);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2((run.standardOutput + Contents(out)).contains(output), run.standardOutput);
+    // Option descriptions, and the lines that go on with them, start in one column.
+    QSet<qsizetype> columns;
+    for (const QByteArray &line : run.standardOutput.split('\n'))
+        if (line.startsWith("  ")) {
+            const qsizetype gap = line.startsWith("  -") ? line.indexOf("  ", 2) : 0;
+            qsizetype column = gap;
+            while (gap >= 0 && column < line.size() && line[column] == ' ')
+                ++column;
+            columns.insert(gap < 0 ? -1 : column);
+        }
+    QVERIFY2(columns.size() <= 1 && !columns.contains(-1), run.standardOutput);
+    QFile::remove(out);
+}
+
 void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("input");
@@ -301,7 +363,7 @@ void TestZtrtool::failuresExitWithOneLine_data() {
                                 << QByteArray("TPF0\x01T\x00\x01P\x06\x09"
                                               "abc",
                                               11)
-                                << QByteArray("cut stream: byte 11: ") << false;
+                                << QByteArray("cut stream: stream byte 11: ") << false;
     QTest::newRow("bad text") << QStringList{"pack"} << QByteArray("object T\n  Left 227\nend\n")
                               << QByteArray("bad text: line 2, column 8: ") << true;
     QTest::newRow("bad string") << QStringList{"pack"} << QByteArray("object T\n  S = 'a\n  end\n")
@@ -343,14 +405,19 @@ void TestZtrtool::failuresExitWithOneLine_data() {
         << test << header + "# comment\n0 1 |\n"
         << QByteArray("line 3: 2 levels where the header names 3 ports") << false;
     QTest::newRow("X on an input") << test << header + "X 0 | 0\n"
-                                   << QByteArray("line 2: X is no input level") << false;
-    QTest::newRow("C on an output") << test << header + "0 0 | C\n"
-                                    << QByteArray("line 2: C is no output level") << false;
+                                   << QByteArray("line 2, column 1: X is no input level") << false;
+    QTest::newRow("C on an output")
+        << test << header + "0 0 | C\n"
+        << QByteArray("line 2, column 7: C is no output level") << false;
     QTest::newRow("no level") << test << header + "0 0 | 2\n"
-                              << QByteArray("line 2: \"2\" is not a level") << false;
+                              << QByteArray("line 2, column 7: \"2\" is not a level") << false;
     QTest::newRow("malformed settle")
         << test + QStringList{"--settle", "5ms"} << header + "0 0 | 0\n"
-        << QByteArray("--settle needs a whole number of milliseconds") << false;
+        << QByteArray("--settle: \"5ms\" is not a whole number of milliseconds") << false;
+    QTest::newRow("settle without a value") << test + QStringList{"--settle"} << header
+                                            << QByteArray("--settle needs a value") << false;
+    QTest::newRow("clock 0 in test") << test + QStringList{"--clock=0"} << header + "0 0 | 0\n"
+                                     << QByteArray("--clock: \"0\" is not") << false;
     // A headless run that cannot be done as asked leaves no output file.
     const auto run = [this](const QStringList &options) {
         return QStringList{"run", JkToggle, "--vcd", File("out"), "--for"} + options;
@@ -365,6 +432,12 @@ void TestZtrtool::failuresExitWithOneLine_data() {
                                        << QByteArray("not a pulse switch") << false;
     QTest::newRow("unknown option") << run({"10", "--speed", "3"}) << QByteArray()
                                     << QByteArray("unknown option \"--speed\"") << false;
+    QTest::newRow("clock 0 in run") << run({"10", "--clock", "0"}) << QByteArray()
+                                    << QByteArray("--clock: \"0\" is not") << false;
+    QTest::newRow("value for a flag") << run({"10", "--inputs=no"}) << QByteArray()
+                                      << QByteArray("--inputs takes no value") << false;
+    QTest::newRow("option twice") << run({"10", "--for", "20"}) << QByteArray()
+                                  << QByteArray("--for is given twice") << false;
     QTest::newRow("missing value")
         << run({}) << QByteArray() << QByteArray("--for needs a value") << false;
     QTest::newRow("unwritable output") << run({"10", "--csv", File("missing/out")}) << QByteArray()

@@ -19,10 +19,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,17 +35,9 @@ std::string_view Text(const TMemoryStream &stream) {
     return {reinterpret_cast<const char *>(stream.Memory()), std::size_t(stream.Size())};
 }
 
-struct Command {
-    std::string_view name;
-    std::string_view parameters;
-    std::string_view summary;
-    // How many arguments it takes; options after them are the command's own to check.
-    std::size_t argumentCount;
-    bool takesOptions;
-    std::function<void(Arguments)> run;
-};
+using Files = std::vector<std::string>;
 
-void Compress(Arguments arguments) {
+void Compress(const Files &arguments) {
     TMemoryStream source;
     source.LoadFromFile(arguments[0]);
     TMemoryStream destination;
@@ -52,7 +46,7 @@ void Compress(Arguments arguments) {
     WriteOutput(arguments[1], Text(destination));
 }
 
-void Decompress(Arguments arguments) {
+void Decompress(const Files &arguments) {
     TMemoryStream source;
     source.LoadFromFile(arguments[0]);
     TMemoryStream destination;
@@ -77,6 +71,13 @@ TMemoryStream LoadStream(const std::string &fileName) {
     if (source.Read(&magic, 1) == 1 && magic == 0x11) return NetworkFileStream(source);
     source.Seek(0);
     return source;
+}
+
+// A stream that does not read: its file, the stream byte where it fails if known, the fault.
+std::string ReadErrorText(const std::string &fileName, const EReadError &error) {
+    return fileName + ": " +
+           (error.Offset >= 0 ? "stream byte " + std::to_string(error.Offset) + ": " : "") +
+           error.what();
 }
 
 bool IsNetworkFileName(std::string_view name) {
@@ -112,41 +113,44 @@ TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::stri
         return storedDelays ? mainWindow.LoadNetworkWindow(fileName)
                             : mainWindow.OpenNetworkWindow(fileName);
     } catch (const EReadError &error) {
-        throw ToolError(fileName + ": stream byte " + std::to_string(error.Offset) + ": " +
-                        error.what());
+        throw ToolError(ReadErrorText(fileName, error));
+    } catch (const EStreamError &error) {
+        // Faults of the file as a whole; the ones found inside it do not name it.
+        const std::string message = error.what();
+        if (message.find('"' + fileName + '"') != std::string::npos) throw;
+        throw ToolError(fileName + ": " + message);
     }
 }
 
 namespace {
 
-void Check(Arguments arguments) {
+void Check(const Files &arguments) {
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
         OpenNetworkFile(mainWindow, arguments[0]);
         std::printf("ok\n");
     });
 }
 
-void Resave(Arguments arguments) {
+void Resave(const Files &arguments) {
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
         TFormZentaroChild *window = mainWindow.OpenNetworkWindow(arguments[0]);
         WriteOutput(arguments[1], Text(NetworkFileImage(*window)));
     });
 }
 
-void Dump(Arguments arguments) {
+void Dump(const Files &arguments) {
     TMemoryStream source = LoadStream(arguments[0]);
     std::string text;
     try {
         text = ObjectBinaryToText(source);
     } catch (const EReadError &error) {
-        throw ToolError(std::string(arguments[0]) + ": byte " + std::to_string(error.Offset) +
-                        ": " + error.what());
+        throw ToolError(ReadErrorText(arguments[0], error));
     }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         throw ToolError("cannot write the text to standard output");
 }
 
-void Pack(Arguments arguments) {
+void Pack(const Files &arguments) {
     TMemoryStream source;
     source.LoadFromFile(arguments[0]);
     TMemoryStream destination;
@@ -164,38 +168,147 @@ void Pack(Arguments arguments) {
         WriteOutput(arguments[1], Text(destination));
 }
 
+const TCommandSpec CompressCommand{"compress", "IN OUT", "compress raw bytes into framed blocks",
+                                   2};
+const TCommandSpec DecompressCommand{"decompress", "IN OUT",
+                                     "decompress framed blocks into raw bytes", 2};
+const TCommandSpec DumpCommand{"dump", "STREAM",
+                               "print a component stream or a network file (.ZTR) as text", 1};
+const TCommandSpec PackCommand{"pack", "TEXT STREAM",
+                               "write a text's stream, as a network file when named .ZTR", 2};
+const TCommandSpec CheckCommand{"check", "FILE.ZTR",
+                                "load a network file as the program does: ok, or why not", 1};
+const TCommandSpec ResaveCommand{"resave", "IN OUT",
+                                 "load a network file and save it again as the program does", 2};
+
+struct Command {
+    const TCommandSpec *spec;
+    std::function<void(const TCommandLine &)> run;
+};
+
 const Command Commands[] = {
-    {"compress", "IN OUT", "compress raw bytes into framed blocks", 2, false, Compress},
-    {"decompress", "IN OUT", "decompress framed blocks into raw bytes", 2, false, Decompress},
-    {"dump", "STREAM", "print a component stream or a network file (.ZTR) as text", 1, false, Dump},
-    {"pack", "TEXT STREAM", "write the stream of a text, as a network file when named .ZTR", 2,
-     false, Pack},
-    {"check", "FILE.ZTR", "load a network file as the program does: ok, or why not", 1, false,
-     Check},
-    {"resave", "IN OUT", "load a network file and save it again as the program does", 2, false,
-     Resave},
-    {"render", "FILE.ZTR OUT.svg|OUT.png [--active]",
-     "draw the network as its window shows it, or running", 2, true, Render},
-    {"test", "FILE.ZTR TABLE [--settle MS] [--clock MS]",
-     "check a network against a truth table\n"
-     "      settled: no output changed for MS (default 2 x the longest delay, at most 60000); a "
-     "row\n"
-     "      fails unsettled after (ports + 100) x MS (at most 10^7); --clock MS: every clock's "
-     "delay",
-     2, true, TestTable},
-    {"run", "FILE.ZTR --for MS [OPTIONS]",
-     "run a network in virtual time, writing waveforms (run --help)", 1, true, Run},
+    {&CompressCommand, [](const TCommandLine &line) { Compress(line.Arguments); }},
+    {&DecompressCommand, [](const TCommandLine &line) { Decompress(line.Arguments); }},
+    {&DumpCommand, [](const TCommandLine &line) { Dump(line.Arguments); }},
+    {&PackCommand, [](const TCommandLine &line) { Pack(line.Arguments); }},
+    {&CheckCommand, [](const TCommandLine &line) { Check(line.Arguments); }},
+    {&ResaveCommand, [](const TCommandLine &line) { Resave(line.Arguments); }},
+    {&RenderCommand, Render},
+    {&TestCommand, TestTable},
+    {&RunCommand, Run},
 };
 
 void PrintUsage(std::FILE *to) {
-    std::fprintf(to, "usage: ztrtool COMMAND ARGUMENTS\n");
-    for (const Command &command : Commands)
-        std::fprintf(to, "  ztrtool %-10.*s %-10.*s %.*s\n", int(command.name.size()),
-                     command.name.data(), int(command.parameters.size()), command.parameters.data(),
-                     int(command.summary.size()), command.summary.data());
+    int nameWidth = 0, parametersWidth = 0;
+    for (const Command &command : Commands) {
+        nameWidth = std::max(nameWidth, int(command.spec->Name.size()));
+        parametersWidth = std::max(parametersWidth, int(command.spec->Parameters.size()));
+    }
+    std::fprintf(to, "usage: ztrtool COMMAND ARGUMENTS (ztrtool COMMAND --help: its options)\n");
+    for (const Command &command : Commands) {
+        const TCommandSpec &spec = *command.spec;
+        std::fprintf(to, "  %-*.*s %-*.*s %.*s\n", nameWidth, int(spec.Name.size()),
+                     spec.Name.data(), parametersWidth, int(spec.Parameters.size()),
+                     spec.Parameters.data(), int(spec.Summary.size()), spec.Summary.data());
+    }
+}
+
+// Where the command's own text points a user who got it wrong.
+std::string TryHelp(const TCommandSpec &command) {
+    return " (try ztrtool " + std::string(command.Name) + " --help)";
 }
 
 } // namespace
+
+std::string CommandHelp(const TCommandSpec &command) {
+    std::string help = "usage: ztrtool " + std::string(command.Name) + " " +
+                       std::string(command.Parameters) + "\n";
+    if (command.About.empty()) {
+        std::string summary(command.Summary);
+        summary[0] = char(std::toupper(static_cast<unsigned char>(summary[0])));
+        help += summary + ".\n";
+    } else {
+        help += std::string(command.About) + "\n";
+    }
+    // The descriptions start in one column, two spaces after the longest option.
+    std::size_t width = 18;
+    for (const TOptionSpec &option : command.Options)
+        width = std::max(width, option.Name.size() + 1 + option.Value.size());
+    for (const TOptionSpec &option : command.Options) {
+        std::string first(option.Name);
+        if (!option.Value.empty()) first += " " + std::string(option.Value);
+        std::string_view text = option.Help;
+        for (bool firstLine = true; firstLine || !text.empty(); firstLine = false) {
+            const std::size_t end = std::min(text.find('\n'), text.size());
+            help += "  " + (firstLine ? first : std::string()) +
+                    std::string(width + 2 - (firstLine ? first.size() : 0), ' ') +
+                    std::string(text.substr(0, end)) + "\n";
+            text.remove_prefix(std::min(end + 1, text.size()));
+        }
+    }
+    if (!command.Notes.empty()) help += std::string(command.Notes) + "\n";
+    return help;
+}
+
+TCommandLine ParseCommandLine(const TCommandSpec &command, Arguments words) {
+    const std::string name(command.Name);
+    TCommandLine line;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        std::string_view word = words[i];
+        if (!word.starts_with("--")) {
+            if (line.Arguments.size() == command.ArgumentCount || !line.Options.empty())
+                throw ToolError(name + ": unexpected argument \"" + std::string(word) + "\"" +
+                                TryHelp(command));
+            line.Arguments.emplace_back(word);
+            continue;
+        }
+        if (line.Arguments.size() < command.ArgumentCount) break;
+        std::optional<std::string_view> value;
+        if (const std::size_t equals = word.find('='); equals != std::string_view::npos) {
+            value = word.substr(equals + 1);
+            word = word.substr(0, equals);
+        }
+        const auto spec =
+            std::find_if(command.Options.begin(), command.Options.end(),
+                         [&](const TOptionSpec &option) { return option.Name == word; });
+        if (spec == command.Options.end())
+            throw ToolError(name + ": unknown option \"" + std::string(word) + "\"" +
+                            TryHelp(command));
+        if (!spec->Repeatable)
+            for (const auto &given : line.Options)
+                if (given.first == spec->Name)
+                    throw ToolError(name + ": " + std::string(word) + " is given twice" +
+                                    TryHelp(command));
+        if (spec->Value.empty()) {
+            if (value)
+                throw ToolError(name + ": " + std::string(word) + " takes no value" +
+                                TryHelp(command));
+        } else {
+            if (!value && i + 1 < words.size() && !std::string_view(words[i + 1]).starts_with("--"))
+                value = words[++i];
+            if (!value || value->empty())
+                throw ToolError(name + ": " + std::string(word) + " needs a value (" +
+                                std::string(word) + " " + std::string(spec->Value) + ")");
+        }
+        line.Options.emplace_back(spec->Name, value.value_or(""));
+    }
+    if (line.Arguments.size() < command.ArgumentCount)
+        throw ToolError("usage: ztrtool " + name + " " + std::string(command.Parameters) +
+                        TryHelp(command));
+    return line;
+}
+
+std::int64_t Milliseconds(std::string_view option, std::string_view text, std::int64_t least,
+                          std::int64_t most) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text[0] == '+' || error != std::errc() ||
+        end != text.data() + text.size() || value < least || value > most)
+        throw ToolError(std::string(option) + ": \"" + std::string(text) +
+                        "\" is not a whole number of milliseconds from " + std::to_string(least) +
+                        " to " + std::to_string(most));
+    return value;
+}
 
 int main(int argc, char *argv[]) {
     const Arguments all(argv, static_cast<std::size_t>(argc));
@@ -209,17 +322,17 @@ int main(int argc, char *argv[]) {
         return 0;
     }
     for (const Command &command : Commands) {
-        if (command.name != name) continue;
-        const Arguments arguments = all.subspan(2);
-        if (command.takesOptions ? arguments.size() < command.argumentCount
-                                 : arguments.size() != command.argumentCount) {
-            std::fprintf(stderr, "ztrtool: usage: ztrtool %.*s %.*s\n", int(command.name.size()),
-                         command.name.data(), int(command.parameters.size()),
-                         command.parameters.data());
-            return 1;
+        if (command.spec->Name != name) continue;
+        const Arguments words = all.subspan(2);
+        if (std::find_if(words.begin(), words.end(), [](const char *word) {
+                return std::string_view(word) == "--help" || std::string_view(word) == "-h";
+            }) != words.end()) {
+            const std::string help = CommandHelp(*command.spec);
+            std::fputs(help.c_str(), stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
         }
         try {
-            command.run(arguments);
+            command.run(ParseCommandLine(*command.spec, words));
             return 0;
         } catch (const std::exception &error) {
             std::fprintf(stderr, "ztrtool: %s\n", error.what());

@@ -193,16 +193,25 @@ void SetRunning(TFormZentaroChild &window, bool running) {
     window.BtnActiveClick(&window);
 }
 
+constexpr TOptionSpec Options[] = {
+    {"--active", "", "draw it running at t = 0, as the activated window shows it"},
+};
+
 } // namespace
 
-void Render(Arguments arguments) {
-    const std::string fileName = arguments[0], pictureName = arguments[1];
-    bool running = false;
-    for (const char *option : arguments.subspan(2)) {
-        if (std::string_view(option) != "--active")
-            throw ToolError("render: unknown option \"" + std::string(option) + "\"");
-        running = true;
-    }
+const TCommandSpec RenderCommand{
+    "render",
+    "FILE.ZTR OUT [OPTIONS]",
+    "draw the network as its window shows it, or running",
+    2,
+    "Draws the network's drawing area with the program's own painting, as its window shows it\n"
+    "while editing, cropped to the gates. OUT's name gives the picture's type: .svg or .png.",
+    Options,
+    "A picture's side is at most 8192 pixels."};
+
+void Render(const TCommandLine &line) {
+    const std::string fileName = line.Arguments[0], pictureName = line.Arguments[1];
+    const bool running = !line.Options.empty();
     const TPictureFormat format = PictureFormat(pictureName);
     QByteArray picture;
     WithMainWindow([&](TFormZentaroMain &mainWindow) {

@@ -32,7 +32,7 @@
 namespace {
 
 // Times fit the delays' range, so that a run of an empty network is still over in seconds.
-constexpr std::int64_t MaxTime = 2147483647;
+constexpr std::int64_t MaxTime = MaxMilliseconds;
 // Bounds that keep a mistyped run from filling the memory or the disk.
 constexpr std::size_t MaxText = std::size_t(256) << 20;
 constexpr std::size_t MaxChanges = std::size_t(1) << 24;
@@ -40,27 +40,20 @@ constexpr std::int64_t MaxSamples = std::int64_t(1) << 22;
 // The run is served in pieces of this many milliseconds, the recording checked after each.
 constexpr std::int64_t Piece = 1024;
 
-constexpr const char *Help =
-    "usage: ztrtool run FILE.ZTR --for MS [OPTIONS]\n"
-    "Runs a network without windows in virtual time: whole milliseconds from activation at 0,\n"
-    "each gate evaluated again after its delay (a delay below 1 counts as 1 ms in a headless "
-    "run).\n"
-    "Prints the evaluations, the virtual time, the wall time of the run and each lamp's last "
-    "level.\n"
-    "  --for MS            run until MS, serving every evaluation due by then\n"
-    "  --toggle NAME@MS    double-click the pulse switch NAME at MS (again for more)\n"
-    "  --clock MS          give every clock this delay, as the speed slider does\n"
-    "                      (without it the clocks keep the delays stored in the file)\n"
-    "  --vcd OUT           write the levels as VCD (GTKWave, PulseView)\n"
-    "  --wavedrom OUT      write them as WaveDrom WaveJSON, one character a sample\n"
-    "  --sample MS         the WaveJSON's sample time (default: the network's shortest delay)\n"
-    "  --csv OUT           write them as CSV, a row for each millisecond with a change\n"
-    "  --signals NAME,...  record these ports' outputs (default: every port's)\n"
-    "  --inputs            record the inputs A and B of each recorded port too\n"
-    "Times are whole milliseconds from 0 to 2147483647.\n"
-    "OUT - is the standard output (the summary then goes to standard error). A terminal, pipe\n"
-    "or device is written as a stream; files are replaced only once every output is ready, and\n"
-    "no two options may name the same file.\n";
+constexpr TOptionSpec Options[] = {
+    {"--for", "MS", "run until MS, serving every evaluation due by then"},
+    {"--toggle", "NAME@MS",
+     "double-click the pulse switch NAME at MS, at most --for (again for more)", true},
+    {"--clock", "MS",
+     "give every clock this delay, as the speed slider does\n"
+     "(without it the clocks keep the delays stored in the file)"},
+    {"--vcd", "OUT", "write the levels as VCD (GTKWave, PulseView)"},
+    {"--wavedrom", "OUT", "write them as WaveDrom WaveJSON, one character a sample"},
+    {"--sample", "MS", "the WaveJSON's sample time (default: the network's shortest delay)"},
+    {"--csv", "OUT", "write them as CSV, a row for each millisecond with a change"},
+    {"--signals", "NAME,...", "record these ports' outputs, each once (default: every port's)"},
+    {"--inputs", "", "record the inputs A and B of each recorded port too"},
+};
 
 struct RunOptions {
     std::optional<std::int64_t> duration, clock, sample;
@@ -71,14 +64,7 @@ struct RunOptions {
 };
 
 std::int64_t ParseTime(std::string_view option, std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-        value > std::uint64_t(MaxTime))
-        throw ToolError(std::string(option) + ": \"" + std::string(text) +
-                        "\" is not a whole number of milliseconds from 0 to " +
-                        std::to_string(MaxTime));
-    return std::int64_t(value);
+    return Milliseconds(option, text, 0, MaxTime);
 }
 
 std::vector<std::string> SplitNames(std::string_view list) {
@@ -91,54 +77,33 @@ std::vector<std::string> SplitNames(std::string_view list) {
     }
 }
 
-RunOptions ParseOptions(Arguments options) {
+RunOptions ParseOptions(const TCommandLine &line) {
     RunOptions run;
-    for (std::size_t i = 0; i < options.size(); ++i) {
-        std::string_view option = options[i];
-        std::optional<std::string_view> value;
-        if (const std::size_t equals = option.find('=');
-            option.starts_with("--") && equals != std::string_view::npos) {
-            value = option.substr(equals + 1);
-            option = option.substr(0, equals);
-        }
-        const auto next = [&]() -> std::string_view {
-            if (!value && i + 1 < options.size()) value = options[++i];
-            if (!value || value->empty()) throw ToolError(std::string(option) + " needs a value");
-            return *value;
-        };
+    for (const auto &[option, value] : line.Options) {
         if (option == "--for") {
-            run.duration = ParseTime(option, next());
+            run.duration = ParseTime(option, value);
         } else if (option == "--clock") {
-            run.clock = ParseTime(option, next());
+            run.clock = Milliseconds(option, value, 1, MaxTime);
         } else if (option == "--sample") {
-            run.sample = ParseTime(option, next());
-            if (*run.sample < 1) throw ToolError("--sample: a sample is at least 1 ms");
+            run.sample = Milliseconds(option, value, 1, MaxTime);
         } else if (option == "--toggle") {
-            const std::string_view toggle = next();
-            const std::size_t at = toggle.rfind('@');
-            if (at == std::string_view::npos || at == 0)
-                throw ToolError("--toggle: \"" + std::string(toggle) + "\" is not NAME@MS");
-            run.toggles.emplace_back(toggle.substr(0, at),
-                                     ParseTime(option, toggle.substr(at + 1)));
+            const std::size_t at = value.rfind('@');
+            if (at == std::string::npos || at == 0)
+                throw ToolError("--toggle: \"" + value + "\" is not NAME@MS");
+            run.toggles.emplace_back(value.substr(0, at), ParseTime(option, value.substr(at + 1)));
         } else if (option == "--vcd") {
-            run.vcd = next();
+            run.vcd = value;
         } else if (option == "--wavedrom") {
-            run.wavedrom = next();
+            run.wavedrom = value;
         } else if (option == "--csv") {
-            run.csv = next();
+            run.csv = value;
         } else if (option == "--signals") {
-            run.chosen = SplitNames(next());
-        } else if (option == "--inputs" && !value) {
+            run.chosen = SplitNames(value);
+        } else if (option == "--inputs") {
             run.inputs = true;
-        } else {
-            throw ToolError("run: unknown option \"" + std::string(options[i]) +
-                            "\" (try ztrtool run --help)");
         }
     }
     if (!run.duration) throw ToolError("run: --for MS is missing (try ztrtool run --help)");
-    if ((!run.vcd.empty() && (run.vcd == run.wavedrom || run.vcd == run.csv)) ||
-        (!run.csv.empty() && run.csv == run.wavedrom))
-        throw ToolError("run: two outputs name the same file");
     for (const auto &[name, at] : run.toggles)
         if (at > *run.duration)
             throw ToolError("--toggle " + name + "@" + std::to_string(at) +
@@ -173,17 +138,24 @@ int FindPort(const TSimNetwork &network, const std::string &name, const char *wh
 
 } // namespace
 
-void Run(Arguments arguments) {
-    if (std::find_if(arguments.begin(), arguments.end(), [](const char *argument) {
-            return std::string_view(argument) == "--help" || std::string_view(argument) == "-h";
-        }) != arguments.end()) {
-        std::fputs(Help, stdout);
-        return;
-    }
-    const std::string fileName = arguments[0];
-    if (fileName.starts_with("--"))
-        throw ToolError("run: the network file comes first (try ztrtool run --help)");
-    const RunOptions options = ParseOptions(arguments.subspan(1));
+const TCommandSpec RunCommand{
+    "run",
+    "FILE.ZTR --for MS [OPTIONS]",
+    "run a network in virtual time, writing waveforms",
+    1,
+    "Runs a network without windows in virtual time: whole milliseconds from activation at 0,\n"
+    "each gate evaluated again after its delay (a delay below 1 counts as 1 ms in a headless\n"
+    "run). Prints the evaluations, the virtual time, the wall time of the run and each lamp's\n"
+    "last level.",
+    Options,
+    "Times are whole milliseconds from 0 to 2147483647; --clock and --sample start at 1.\n"
+    "OUT - is the standard output (the summary then goes to standard error). A terminal, pipe\n"
+    "or device is written as a stream; files are replaced only once every output is ready, and\n"
+    "no two options may name the same file."};
+
+void Run(const TCommandLine &line) {
+    const std::string fileName = line.Arguments[0];
+    const RunOptions options = ParseOptions(line);
     // Outputs that cannot be written are refused before the run rather than after it.
     TToolOutputs destinations;
     for (const auto &[option, path] :

@@ -9,8 +9,6 @@
 #include "stream/Errors.h"
 #include "stream/WholeFile.h"
 
-#include <charconv>
-#include <climits>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -21,16 +19,6 @@ namespace {
 // Far more than any hand-written table, and still quickly read.
 constexpr std::int64_t MaxTableSize = 16 << 20;
 
-std::int64_t Milliseconds(std::string_view option, std::string_view text, std::int64_t most) {
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || text[0] == '-' || text[0] == '+' || error != std::errc() ||
-        end != text.data() + text.size() || value < 1 || value > most)
-        throw ToolError(std::string(option) + " needs a whole number of milliseconds from 1 to " +
-                        std::to_string(most));
-    return value;
-}
-
 std::string Levels(const std::vector<TTableValue> &values) {
     std::string text;
     for (const TTableValue value : values) {
@@ -40,20 +28,42 @@ std::string Levels(const std::vector<TTableValue> &values) {
     return text;
 }
 
+constexpr TOptionSpec Options[] = {
+    {"--settle", "MS",
+     "a row is settled once no output it names changed for MS\n"
+     "(default: twice the longest delay, at most 60000)"},
+    {"--clock", "MS",
+     "give every clock this delay, as the speed slider does\n"
+     "(without it the clocks keep the delays stored in the file)"},
+};
+
 } // namespace
 
-void TestTable(Arguments arguments) {
-    const std::string networkFile = arguments[0], tableFile = arguments[1];
+const TCommandSpec TestCommand{
+    "test",
+    "FILE.ZTR TABLE [OPTIONS]",
+    "check a network against a truth table",
+    2,
+    "Runs a network in virtual time against a truth table; prints each failing row and\n"
+    "\"N passed, M failed\" (exit 1 unless all pass). The table's first line names the input\n"
+    "pulse switches, a |, then the output ports; each further line gives their levels: 0, 1,\n"
+    "X (an output not looked at) or C (a pulse: always one rising and one falling edge, so a\n"
+    "switch at 1 first goes to 0 and the outputs settle; then up, settle, down, settle).\n"
+    "# starts a comment. Rows run in order without a reset; each is read once none of its\n"
+    "outputs changed for the settle time, while ports the table does not name (a running\n"
+    "clock) may go on changing. A row fails unsettled when one wait passes (ports + 100)\n"
+    "settle times, at most 10000000 ms.",
+    Options,
+    "Times are whole milliseconds: --settle from 1 to 3600000, --clock from 1 to 2147483647."};
+
+void TestTable(const TCommandLine &line) {
+    const std::string networkFile = line.Arguments[0], tableFile = line.Arguments[1];
     std::optional<std::int64_t> settle, clock;
-    for (std::size_t i = 2; i < arguments.size(); i += 2) {
-        const std::string_view option = arguments[i];
-        if (option != "--settle" && option != "--clock")
-            throw ToolError("unknown option \"" + std::string(option) + "\"");
-        if (i + 1 == arguments.size()) throw ToolError(std::string(option) + " needs a value");
+    for (const auto &[option, value] : line.Options) {
         if (option == "--settle")
-            settle = Milliseconds(option, arguments[i + 1], MaxSettleTime);
+            settle = Milliseconds(option, value, 1, MaxSettleTime);
         else
-            clock = Milliseconds(option, arguments[i + 1], INT32_MAX);
+            clock = Milliseconds(option, value, 1, MaxMilliseconds);
     }
 
     const std::vector<std::uint8_t> bytes = ReadWholeFile(tableFile, MaxTableSize);

@@ -35,6 +35,7 @@ void TSimulator::Activate() {
     FToggles.clear();
     FServedThrough = -1;
     FLastOutputChange = -1;
+    FLastChange.assign(FNetwork.Ports.size(), -1);
     FEvaluations = 0;
     if (FRecorder) FRecorder->Clear();
     for (std::size_t port = 0; port < FNetwork.Ports.size(); ++port)
@@ -60,7 +61,7 @@ void TSimulator::Toggle(int port, std::int64_t at) {
 
 void TSimulator::Changed(std::uint32_t port, std::int64_t time, const TPortLevels &before) {
     const TPortLevels &after = FNetwork.Ports[port].Levels;
-    if (after.Output != before.Output) FLastOutputChange = time;
+    if (after.Output != before.Output) FLastOutputChange = FLastChange[port] = time;
     if (FRecorder) FRecorder->Record(time, port, before, after);
 }
 
@@ -72,6 +73,7 @@ void TSimulator::ServeSlot(std::vector<std::uint32_t> &slot, std::int64_t time) 
     std::vector<std::uint32_t> *const wheel = FWheel.data();
     const std::int64_t mask = FWheelMask;
     TLevelRecorder *const recorder = FRecorder;
+    std::int64_t *const lastChange = FLastChange.data();
     std::uint64_t number = FNextNumber;
     // Every delay is shorter than a turn, so serving never adds to the slot being served.
     for (const std::uint32_t index : slot) {
@@ -87,7 +89,7 @@ void TSimulator::ServeSlot(std::vector<std::uint32_t> &slot, std::int64_t time) 
         levels = ComputeLevels(port.Kind, levels);
         port.Levels = levels;
         if (!(levels == before)) {
-            if (levels.Output != before.Output) FLastOutputChange = time;
+            if (levels.Output != before.Output) FLastOutputChange = lastChange[index] = time;
             if constexpr (Recording)
                 if (recorder) recorder->Record(time, index, before, levels);
         }

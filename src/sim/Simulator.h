@@ -33,6 +33,8 @@ public:
     std::int64_t ServedThrough() const { return FServedThrough; }
     // When an output last changed (-1: never).
     std::int64_t LastOutputChange() const { return FLastOutputChange; }
+    // When the output of `port` last changed (-1: never); std::out_of_range for no such port.
+    std::int64_t LastOutputChange(int port) const { return FLastChange.at(std::size_t(port)); }
     std::uint64_t Evaluations() const { return FEvaluations; }
 
     // Told of every evaluation, port by port, before it runs (to replay a run elsewhere).
@@ -67,5 +69,7 @@ private:
     std::vector<std::pair<std::int64_t, int>> FToggles;
     std::int64_t FServedThrough = -1;
     std::int64_t FLastOutputChange = -1;
+    // Each port's FLastOutputChange, for waiting on some outputs while others keep changing.
+    std::vector<std::int64_t> FLastChange;
     std::uint64_t FEvaluations = 0;
 };

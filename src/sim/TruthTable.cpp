@@ -68,21 +68,33 @@ void ParseHeader(const std::vector<std::string_view> &words, int line, TTruthTab
     }
 }
 
-TTableValue Value(std::string_view word, bool input, int line) {
+// The column of the byte at `at`, counting UTF-8 characters.
+int Column(std::string_view line, std::size_t at) {
+    const auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    return int(std::count_if(line.begin(), line.begin() + std::ptrdiff_t(at),
+                             [&](char c) { return !continuation(c); })) +
+           1;
+}
+
+TTableValue Value(std::string_view word, bool input, int line, int column) {
     if (word == "0") return TTableValue::Low;
     if (word == "1") return TTableValue::High;
     if (word == "X" || word == "x") {
-        if (input) throw ETruthTableError(line, "X is no input level (0, 1 or C)");
+        if (input) throw ETruthTableError(line, "X is no input level (0, 1 or C)", column);
         return TTableValue::DontCare;
     }
     if (word == "C" || word == "c") {
-        if (!input) throw ETruthTableError(line, "C is no output level (0, 1 or X)");
+        if (!input) throw ETruthTableError(line, "C is no output level (0, 1 or X)", column);
         return TTableValue::Pulse;
     }
-    throw ETruthTableError(line, Quoted(word) + " is not a level (0, 1, X or C)");
+    // The column of the first character that cannot belong to a level.
+    const bool levelFirst = std::string_view("01XxCc").find(word[0]) != std::string_view::npos;
+    throw ETruthTableError(line, Quoted(word) + " is not a level (0, 1, X or C)",
+                           column + (levelFirst ? 1 : 0));
 }
 
-TTableRow ParseRow(const std::vector<std::string_view> &words, int line, const TTruthTable &table) {
+TTableRow ParseRow(const std::vector<std::string_view> &words, std::string_view content, int line,
+                   const TTruthTable &table) {
     const std::size_t inputs = table.Inputs.size(), count = inputs + table.Outputs.size();
     TTableRow row;
     row.Line = line;
@@ -97,7 +109,9 @@ TTableRow ParseRow(const std::vector<std::string_view> &words, int line, const T
     for (const std::string_view word : words) {
         if (word == "|") continue;
         const bool input = row.Inputs.size() < inputs;
-        (input ? row.Inputs : row.Outputs).push_back(Value(word, input, line));
+        (input ? row.Inputs : row.Outputs)
+            .push_back(Value(word, input, line,
+                             Column(content, std::size_t(word.data() - content.data()))));
     }
     return row;
 }
@@ -130,12 +144,17 @@ TBinding Bind(const TSimNetwork &network, const TTruthTable &table) {
     return binding;
 }
 
-// Runs from the next time not yet served until no output has changed for settle ms; false when
-// that would take more than maxRun ms.
-bool Settle(TSimulator &run, std::int64_t settle, std::int64_t maxRun) {
+// Runs from the next time not yet served until none of the outputs has changed for settle ms;
+// false when that would take more than maxRun ms. Ports the table does not name (a running
+// clock, an unrelated ring) may go on changing.
+bool Settle(TSimulator &run, const std::vector<int> &outputs, std::int64_t settle,
+            std::int64_t maxRun) {
     const std::int64_t start = run.ServedThrough() + 1;
     for (;;) {
-        const std::int64_t quietUntil = std::max(run.LastOutputChange(), start - 1) + settle;
+        std::int64_t lastChange = start - 1;
+        for (const int port : outputs)
+            lastChange = std::max(lastChange, run.LastOutputChange(port));
+        const std::int64_t quietUntil = lastChange + settle;
         if (run.ServedThrough() >= quietUntil) return true;
         if (quietUntil > start - 1 + maxRun) return false;
         run.RunUntil(quietUntil);
@@ -144,24 +163,33 @@ bool Settle(TSimulator &run, std::int64_t settle, std::int64_t maxRun) {
 
 } // namespace
 
-ETruthTableError::ETruthTableError(int line, const std::string &reason)
-    : std::runtime_error("line " + std::to_string(line) + ": " + reason), Line(line) {}
+ETruthTableError::ETruthTableError(int line, const std::string &reason, int column)
+    : std::runtime_error("line " + std::to_string(line) +
+                         (column > 0 ? ", column " + std::to_string(column) : "") + ": " + reason),
+      Line(line), Column(column) {}
 
 TTruthTable ParseTruthTable(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     TTruthTable table;
     int line = 0;
     for (std::size_t at = 0; at < text.size();) {
         if (line == INT_MAX) throw ETruthTableError(line, "too many lines");
         ++line;
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        const std::vector<std::string_view> words = Words(text.substr(at, end - at));
-        at = end + 1;
+        const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+        const std::string_view content = text.substr(at, end - at);
+        at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+        // Pasted from a word processor, it looks like a space and would join two words.
+        if (const std::size_t space = content.substr(0, content.find('#')).find("\xC2\xA0");
+            space != std::string_view::npos)
+            throw ETruthTableError(line, "a no-break space (U+00A0) where a space or tab is meant",
+                                   Column(content, space));
+        const std::vector<std::string_view> words = Words(content);
         if (words.empty()) continue;
         if (table.HeaderLine == 0) {
             table.HeaderLine = line;
             ParseHeader(words, line, table);
         } else {
-            table.Rows.push_back(ParseRow(words, line, table));
+            table.Rows.push_back(ParseRow(words, content, line, table));
         }
     }
     if (table.HeaderLine == 0)
@@ -194,20 +222,29 @@ std::vector<TRowResult> RunTruthTable(TSimNetwork &network, const TTruthTable &t
         if (network.Ports[std::size_t(port)].Levels.Output != level)
             run.Toggle(port, run.ServedThrough() + 1);
     };
+    const auto settled = [&] { return Settle(run, binding.Outputs, settle, maxRun); };
     std::vector<TRowResult> results;
     for (const TTableRow &row : table.Rows) {
         TRowResult result;
         result.Line = row.Line;
-        bool pulsed = false;
+        // A pulse is always one rising and one falling edge: a switch at 1 first goes down.
+        bool pulsed = false, lowered = false;
         for (std::size_t i = 0; i < row.Inputs.size(); ++i) {
-            set(binding.Inputs[i], row.Inputs[i] != TTableValue::Low);
-            pulsed = pulsed || row.Inputs[i] == TTableValue::Pulse;
+            if (row.Inputs[i] != TTableValue::Pulse) continue;
+            pulsed = true;
+            lowered = lowered || network.Ports[std::size_t(binding.Inputs[i])].Levels.Output;
+            set(binding.Inputs[i], 0);
         }
-        result.Settled = Settle(run, settle, maxRun);
+        result.Settled = !lowered || settled();
+        if (result.Settled) {
+            for (std::size_t i = 0; i < row.Inputs.size(); ++i)
+                set(binding.Inputs[i], row.Inputs[i] != TTableValue::Low);
+            result.Settled = settled();
+        }
         if (result.Settled && pulsed) {
             for (std::size_t i = 0; i < row.Inputs.size(); ++i)
                 if (row.Inputs[i] == TTableValue::Pulse) set(binding.Inputs[i], 0);
-            result.Settled = Settle(run, settle, maxRun);
+            result.Settled = settled();
         }
         if (result.Settled) {
             result.Passed = true;

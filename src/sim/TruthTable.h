@@ -5,7 +5,9 @@
 // The text: the first line that is not blank (after removing `#` comments) names the inputs,
 // pulse switches, then after a `|` the outputs, any ports; every following line gives their
 // levels in that order, with or without the `|`: 0, 1, X (an output not looked at) or C (an
-// input pulsed: up, settle, down). Names are port names; values may be written in either case.
+// input pulsed: always one rising and one falling edge, so a switch at 1 first goes to 0 and
+// settles; then up, settle, down, settle). Names are port names; values may be written in either
+// case. A UTF-8 byte-order mark is skipped; lines end in LF, CR LF or a lone CR.
 
 #include "Network.h"
 
@@ -30,18 +32,21 @@ struct TTruthTable {
     std::vector<TTableRow> Rows;
 };
 
-// A table that cannot be used; the message starts "line N: ".
+// A table that cannot be used; the message starts "line N: ", or "line N, column M: " when the
+// fault is one character or word (columns count characters from 1).
 class ETruthTableError : public std::runtime_error {
 public:
-    ETruthTableError(int line, const std::string &reason);
+    ETruthTableError(int line, const std::string &reason, int column = 0);
     int Line;
+    int Column;
 };
 
 TTruthTable ParseTruthTable(std::string_view text);
 
-// Settled: no output of any port changed for the settle time. Every port evaluates at least once
-// per delay, so a quiet longest delay means nothing is still on its way; twice that is the
-// default, at most a minute. A running clock never settles.
+// Settled: none of the table's outputs changed for the settle time; other ports (a running clock,
+// a ring the table does not name) may go on changing. Every port evaluates at least once per
+// delay, so a quiet longest delay means nothing is still on its way; twice that is the default,
+// at most a minute. An output that follows a running clock never settles.
 std::int64_t DefaultSettleTime(const TSimNetwork &network);
 constexpr std::int64_t MaxSettleTime = 3'600'000;
 // How long one setting of the inputs may run before it counts as not settling: (ports + 100)
@@ -57,9 +62,9 @@ struct TRowResult {
 };
 
 // Activates the network and runs the rows in order, without a reset between them: each row sets
-// its inputs by double-clicking the switches that differ, waits for the network to settle (once
-// more after the pulses' fall) and reads the outputs. Names unknown to the network or inputs
-// that are no pulse switches raise ETruthTableError at the header's line. The settle time is
-// taken between 1 and MaxSettleTime; a row not settled has no levels in Got.
+// its inputs by double-clicking the switches that differ, waits for the outputs to settle (also
+// before a pulse's rise when its switch was at 1, and after its fall) and reads them. Names unknown
+// to the network or inputs that are no pulse switches raise ETruthTableError at the header's line.
+// The settle time is taken between 1 and MaxSettleTime; a row not settled has no levels in Got.
 std::vector<TRowResult> RunTruthTable(TSimNetwork &network, const TTruthTable &table,
                                       std::int64_t settle);
