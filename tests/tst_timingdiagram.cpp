@@ -166,6 +166,26 @@ private slots:
         ToggleRun();
     }
 
+    // A gate offered but not recorded is forgotten as it goes, however it goes.
+    void forgetsAGateThatGoes_data() {
+        QTest::addColumn<bool>("undone");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("its addition undone") << true;
+    }
+
+    void forgetsAGateThatGoes() {
+        QFETCH(bool, undone);
+        Click(Network->BtnNewLog, {20, 17});
+        Click(Main->BtnTiming, {15, 15});
+        const int count = Diagram->SignalList().count();
+        TLogicalPort *port = Signal(count - 1).Port();
+        QVERIFY(port && !Signal(count - 1).Shown());
+        undone ? Network->Undo() : TComponent::Free(port);
+        QVERIFY(!Signal(count - 1).Port());
+        Click(Main->BtnTiming, {15, 15});
+        QCOMPARE(Diagram->SignalList().count(), count - 1);
+    }
+
     void goesWithItsNetwork() {
         QPointer<QWidget> diagram = Diagram;
         Network->Modified = false;

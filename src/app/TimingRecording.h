@@ -19,6 +19,8 @@
 class TFormZentaroChild;
 class TTimingRecording;
 
+// A gate of the list. It watches its gate from the start, shown or not, and forgets it when told
+// the gate goes; it never touches a gate after that.
 class TTimingSignal final : public TOutputWatch {
 public:
     TTimingSignal(TTimingRecording &recording, TLogicalPort &port);
