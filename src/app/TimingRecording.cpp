@@ -30,7 +30,9 @@ TTimingSignal::TTimingSignal(TTimingRecording &recording, TLogicalPort &port)
 }
 
 std::string TTimingSignal::Label() const {
-    const std::string_view label = FKind == TLogicalPortType::logPLS   ? "PLS"
+    // The kind menu's words; the other kinds are named there as on the gate.
+    const std::string_view label = FKind == TLogicalPortType::logCLK   ? "CLOCK"
+                                   : FKind == TLogicalPortType::logPLS ? "PULSE"
                                    : FKind == TLogicalPortType::logLED ? "LED"
                                                                        : KindLabel(FKind);
     return FName + " (" + std::string(label) + ")";

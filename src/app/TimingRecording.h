@@ -31,7 +31,7 @@ public:
     // Null once the gate is gone; its trace stays until the list is refreshed.
     TLogicalPort *Port() const { return FPort; }
     const std::string &Name() const { return FName; }
-    // The name with the gate's kind, as the diagram shows it: "LogPort2 (CLK)".
+    // The name with the gate's kind, as the diagram shows it: "LogPort2 (CLOCK)".
     std::string Label() const;
     const TLevelTrace &Trace() const { return FTrace; }
     bool Shown() const { return FShown; }
