@@ -2,6 +2,7 @@
 #include "document/FChild.h"
 
 #include "classlib/Buttons.h"
+#include "classlib/ComCtrls.h"
 #include "classlib/Dialogs.h"
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
@@ -49,7 +50,8 @@ struct Session {
         QTest::keyClick(Main->Widget()->windowHandle(), key, modifiers);
     }
     // "add", "move|size GATE DX DY", "kind GATE ITEM", "delete GATE", "wire FROM TO A|B",
-    // "unwire GATE A|B", or "run" (activating and stopping the network).
+    // "unwire GATE A|B", "run" (activating and stopping the network), "link" (linking mode),
+    // "speed POSITION" (the clock slider) or "undo".
     void Do(const QString &action) {
         const QStringList w = action.split(' ');
         TControl *port = w.size() > 1 ? Control(w[1]) : nullptr;
@@ -83,6 +85,14 @@ struct Session {
         } else if (w[0] == "run") {
             UserInput::Click(Window->BtnActive, {50, 16});
             UserInput::Click(Window->BtnActive, {50, 16});
+        } else if (w[0] == "link") {
+            UserInput::Click(Window->RBLnkPort, {5, 8});
+        } else if (w[0] == "speed") {
+            Main->TrackBarDelay->SetPosition(w[1].toInt());
+        } else if (w[0] == "undo") {
+            Keys(Qt::Key_Z);
+        } else {
+            QFAIL(qPrintable("unknown action " + action));
         }
     }
 };
@@ -96,6 +106,8 @@ private slots:
     void initTestCase() { QVERIFY(QFile::exists(ZENTARO_CORPUS_DIR "/good/half_adder.ZTR")); }
     void editsUndoAndRedoToTheSameStream_data();
     void editsUndoAndRedoToTheSameStream();
+    void gatesBroughtBackTakeTheWindowsWays_data();
+    void gatesBroughtBackTakeTheWindowsWays();
     void unmodifiedWhereTheFileWasSaved();
     void oldestEditsGoFirstBeyondTheBound();
 };
@@ -164,6 +176,34 @@ void TestUndo::editsUndoAndRedoToTheSameStream() {
     }
     QVERIFY(s.Window->Modified);
     QVERIFY(!s.Main->BtnRedo->Enabled());
+}
+
+// A gate an undo brings back runs at the slider's speed and can be wired in linking mode.
+void TestUndo::gatesBroughtBackTakeTheWindowsWays_data() {
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("gate");
+    QTest::addColumn<int>("delay");
+    QTest::addColumn<QString>("inputB");
+    QTest::newRow("clock deleted, slider moved")
+        << QStringList{"kind LogPort3 CLOCK", "delete LogPort3", "speed 500", "undo"} << "LogPort3"
+        << 1500 << "LogPort2";
+    QTest::newRow("deleted while positioning, back while linking")
+        << QStringList{"delete LogPort1", "link", "undo", "wire LogPort1 LogPort4 B"} << "LogPort4"
+        << 10 << "LogPort1";
+}
+
+void TestUndo::gatesBroughtBackTakeTheWindowsWays() {
+    QFETCH(QStringList, actions);
+    QFETCH(QString, gate);
+    QFETCH(int, delay);
+    QFETCH(QString, inputB);
+    Session s;
+    for (const QString &action : actions)
+        s.Do(action);
+    const auto *port = dynamic_cast<TLogicalPort *>(s.Control(gate));
+    QVERIFY(port);
+    QCOMPARE(port->UpdateDelay(), delay);
+    QCOMPARE(static_cast<TControl *>(port->InBComp()), s.Control(inputB));
 }
 
 void TestUndo::unmodifiedWhereTheFileWasSaved() {

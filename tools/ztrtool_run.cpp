@@ -5,6 +5,7 @@
 #include "ToolOutputs.h"
 
 #include "app/Main.h"
+#include "app/TimingDiagram.h"
 #include "document/FChild.h"
 #include "document/SimSnapshot.h"
 #include "sim/Recorder.h"
@@ -234,8 +235,8 @@ void Run(const TCommandLine &line) {
         std::vector<std::pair<const std::string *, std::string>> outputs;
         try {
             if (!options.vcd.empty())
-                outputs.emplace_back(
-                    &options.vcd, VcdText(recorder.Names(), changes, end, network.Name, MaxText));
+                outputs.emplace_back(&options.vcd, VcdText(recorder.Names(), changes, end,
+                                                           VcdScope(window->FileName), MaxText));
             if (!options.wavedrom.empty())
                 outputs.emplace_back(&options.wavedrom,
                                      WaveDromText(recorder.Names(), changes, end, sample, MaxText));

@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -27,6 +28,7 @@
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -50,7 +52,33 @@ QString NetworkName(const TFormZentaroChild &network) {
     return QFileInfo(QFile::decodeName(QByteArray::fromStdString(network.FileName))).fileName();
 }
 
+const char *const NoSignals = "nessun segnale spuntato nell'elenco";
+
 } // namespace
+
+QRect PlaceBeside(const QRect &main, QSize size, const QRect &screen) {
+    size = size.boundedTo(screen.size());
+    QRect placed(QPoint(), size);
+    if (screen.right() - main.right() >= size.width())
+        placed.moveTopLeft({main.right() + 1, main.top()});
+    else if (main.left() - screen.left() >= size.width())
+        placed.moveTopLeft({main.left() - size.width(), main.top()});
+    else
+        // Over the right part, low enough to leave the main window's tool bar in view.
+        placed.moveBottomRight(main.bottomRight());
+    placed.moveLeft(std::clamp(placed.left(), screen.left(), screen.right() - size.width() + 1));
+    placed.moveTop(std::clamp(placed.top(), screen.top(), screen.bottom() - size.height() + 1));
+    return placed;
+}
+
+std::string VcdScope(const std::string &fileName) {
+    const std::size_t slash = fileName.rfind('/');
+    std::string name = fileName.substr(slash == std::string::npos ? 0 : slash + 1);
+    // A leading dot starts a hidden name, not an extension.
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    return name;
+}
 
 TTimingDiagram &TTimingDiagram::Of(TFormZentaroChild &network) {
     if (auto *diagram = dynamic_cast<TTimingDiagram *>(network.Companion())) return *diagram;
@@ -60,8 +88,8 @@ TTimingDiagram &TTimingDiagram::Of(TFormZentaroChild &network) {
 }
 
 TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
-    // A window of its own, kept above the program's window.
-    : QWidget(network.Widget()->window(), Qt::Window), FNetwork(network),
+    // A tool window of the program's window: kept above it, and minimised with it.
+    : QWidget(network.Widget()->window(), Qt::Tool), FNetwork(network),
       FRecording(std::make_unique<TTimingRecording>(network)),
       FSaveDialog(std::make_unique<TSaveDialog>(nullptr)) {
     setWindowIcon(QApplication::windowIcon());
@@ -122,6 +150,9 @@ TTimingDiagram::TTimingDiagram(TFormZentaroChild &network)
                             1 << ofEnableSizing);
 
     FNetwork.OnRunChange = TNotifyEvent([this](TComponent *) { NetworkRunChanged(); });
+    // Saving under a new name retitles the network window.
+    connect(FNetwork.Widget(), &QWidget::windowTitleChanged, this, [this] { UpdateTitle(); });
+    FPause->setEnabled(FRecording->Running());
     RefreshList();
 }
 
@@ -131,14 +162,30 @@ TTimingDiagram::~TTimingDiagram() {
 
 void TTimingDiagram::ShowInFront() {
     RefreshList();
+    if (!std::exchange(FPlaced, true)) Place();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
 }
 
-void TTimingDiagram::RefreshList() {
+void TTimingDiagram::Place() {
+    const QWidget *main = parentWidget();
+    if (!main) return;
+    // The frame is not there before the first show: it is taken as wide as the main window's.
+    const QRect frame = main->frameGeometry(), inner = main->geometry();
+    const QSize margins(frame.width() - inner.width(), frame.height() - inner.height());
+    const QRect placed = PlaceBeside(frame, size() + margins, main->screen()->availableGeometry());
+    resize(placed.size() - margins);
+    move(placed.topLeft());
+}
+
+void TTimingDiagram::UpdateTitle() {
     setWindowTitle("Diagramma Temporale - " + NetworkName(FNetwork));
+}
+
+void TTimingDiagram::RefreshList() {
+    UpdateTitle();
     UpdateListHint();
     if (!FRecording->Refresh() && FList->count() == int(FRecording->Signals().size())) return;
     const QSignalBlocker quiet(FList);
@@ -159,6 +206,8 @@ void TTimingDiagram::UpdateListHint() {
 
 void TTimingDiagram::NetworkRunChanged() {
     FRecording->NetworkRunChanged();
+    // Pausing follows a running network only.
+    FPause->setEnabled(FRecording->Running());
     if (FRecording->Running()) {
         RefreshList();
         // A new recording is watched from its start.
@@ -195,13 +244,14 @@ void TTimingDiagram::changeEvent(QEvent *event) {
 void TTimingDiagram::Export(const std::string &path) const {
     const std::string extension = LowerExtension(path);
     const std::vector<std::string> names = FRecording->ShownNames();
+    if (names.empty()) throw std::invalid_argument(NoSignals);
     const std::int64_t end = FRecording->End() / 1000;
     QByteArray bytes;
     if (extension == "vcd" || extension == "json" || extension == "csv") {
         const std::vector<TLevelChange> changes = FRecording->ShownChanges();
         std::string text;
         if (extension == "vcd") {
-            text = VcdText(names, changes, end, NetworkName(FNetwork).toStdString(), TextLimit);
+            text = VcdText(names, changes, end, VcdScope(FNetwork.FileName), TextLimit);
         } else if (extension == "json") {
             std::int64_t sample = FRecording->ShortestDelay();
             while ((end / sample + 1) * std::int64_t(std::max<std::size_t>(names.size(), 1)) >
@@ -236,6 +286,12 @@ void TTimingDiagram::Export(const std::string &path) const {
 }
 
 void TTimingDiagram::ExportClicked() {
+    // Said before a file name is asked for.
+    if (FRecording->ShownNames().empty()) {
+        MessageDlg(QStringLiteral("Niente da esportare: ") + QString::fromUtf8(NoSignals),
+                   TMsgDlgType::mtInformation, {TMsgDlgBtn::mbOK});
+        return;
+    }
     // Proposed beside the network's file and named after it, by the file name's bytes; a new
     // network has no folder yet.
     const std::string &file = FNetwork.FileName;

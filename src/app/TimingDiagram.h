@@ -1,9 +1,10 @@
 #pragma once
 
-// A network window's timing diagram: a window of its own beside the frame, listing the gates
-// with a check box each (the traces recorded), drawing the traces, and exporting what was
-// recorded. It belongs to its network window and goes with it.
+// A network window's timing diagram: a tool window of the program's main window, placed beside
+// it, listing the gates with a check box each (the traces recorded), drawing the traces, and
+// exporting what was recorded. It belongs to its network window and goes with it.
 
+#include <QRect>
 #include <QTimer>
 #include <QWidget>
 
@@ -18,6 +19,15 @@ class TFormZentaroChild;
 class TSaveDialog;
 class TTimingRecording;
 class TTimingView;
+
+// Where a window of frame size `size` goes beside the main window's frame `main`: to its right,
+// else to its left where `screen` has room, else over its right part; always inside `screen`,
+// shrunk to it if larger. Returns the new window's frame.
+QRect PlaceBeside(const QRect &main, QSize size, const QRect &screen);
+
+// The module name of a network's recording in a VCD file: its file's name without folder and
+// extension ("NoName" for a network never saved).
+std::string VcdScope(const std::string &fileName);
 
 class TTimingDiagram : public QWidget {
 public:
@@ -40,7 +50,7 @@ public:
 
     // Writes the signals shown to path, as the extension says: VCD (.vcd), WaveDrom (.json) or
     // CSV (.csv) from the recording, or the diagram as a picture (.png, .svg). Throws with the
-    // reason; a failed export leaves no file behind.
+    // reason (also when no signal is shown); a failed export leaves no file behind.
     void Export(const std::string &path) const;
 
 protected:
@@ -51,6 +61,9 @@ protected:
 private:
     // Brings the list in line with the network's gates and the caption with its name.
     void RefreshList();
+    void UpdateTitle();
+    // The first time it shows: beside the main window.
+    void Place();
     // Says in the list's tooltip how many changes each trace keeps.
     void UpdateListHint();
     void NetworkRunChanged();
@@ -66,4 +79,5 @@ private:
     QPushButton *FExport;
     QLabel *FTime;
     QTimer FRedraw;
+    bool FPlaced = false;
 };

@@ -24,10 +24,15 @@ bool RecordedAtFirst(TLogicalPortType kind) {
 } // namespace
 
 TTimingSignal::TTimingSignal(TTimingRecording &recording, TLogicalPort &port)
-    : FRecording(recording), FPort(&port), FName(port.Name()), FKind(port.PortType()) {}
+    : FRecording(recording), FPort(&port), FName(port.Name()), FKind(port.PortType()) {
+    // Watched even while not shown: the watch is how the signal hears that its gate goes.
+    port.SetOutputWatch(this);
+}
 
 std::string TTimingSignal::Label() const {
-    const std::string_view label = FKind == TLogicalPortType::logPLS   ? "PLS"
+    // The kind menu's words; the other kinds are named there as on the gate.
+    const std::string_view label = FKind == TLogicalPortType::logCLK   ? "CLOCK"
+                                   : FKind == TLogicalPortType::logPLS ? "PULSE"
                                    : FKind == TLogicalPortType::logLED ? "LED"
                                                                        : KindLabel(FKind);
     return FName + " (" + std::string(label) + ")";
@@ -38,7 +43,7 @@ TTimingSignal::~TTimingSignal() {
 }
 
 void TTimingSignal::OutputChanged(TLogicalPort &port) {
-    if (FRecording.FRunning) FTrace.Add(FRecording.Now(), port.Output());
+    if (FShown && FRecording.FRunning) FTrace.Add(FRecording.Now(), port.Output());
 }
 
 void TTimingSignal::PortGone(TLogicalPort &) {
@@ -89,13 +94,7 @@ void TTimingRecording::SetShown(std::size_t index, bool shown) {
     TTimingSignal &signal = *FSignals[index];
     if (signal.FShown == shown) return;
     signal.FShown = shown;
-    if (!signal.FPort) return;
-    if (shown) {
-        StartTrace(signal, false);
-        signal.FPort->SetOutputWatch(&signal);
-    } else if (signal.FPort->OutputWatch() == &signal) {
-        signal.FPort->SetOutputWatch(nullptr);
-    }
+    if (shown && signal.FPort) StartTrace(signal, false);
 }
 
 std::size_t TTimingRecording::TraceCapacity() const {

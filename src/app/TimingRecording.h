@@ -19,6 +19,8 @@
 class TFormZentaroChild;
 class TTimingRecording;
 
+// A gate of the list. It watches its gate from the start, shown or not, and forgets it when told
+// the gate goes; it never touches a gate after that.
 class TTimingSignal final : public TOutputWatch {
 public:
     TTimingSignal(TTimingRecording &recording, TLogicalPort &port);
@@ -29,7 +31,7 @@ public:
     // Null once the gate is gone; its trace stays until the list is refreshed.
     TLogicalPort *Port() const { return FPort; }
     const std::string &Name() const { return FName; }
-    // The name with the gate's kind, as the diagram shows it: "LogPort2 (CLK)".
+    // The name with the gate's kind, as the diagram shows it: "LogPort2 (CLOCK)".
     std::string Label() const;
     const TLevelTrace &Trace() const { return FTrace; }
     bool Shown() const { return FShown; }

@@ -227,10 +227,13 @@ void TTimingView::Draw(QPainter &painter, QSize size, int top, std::optional<int
     painter.drawLine(NameWidth - 1, 0, NameWidth - 1, height);
     for (std::int64_t tick = firstTick; tick <= right; tick += step) {
         painter.drawLine(QPointF(x(tick), RulerHeight - 5), QPointF(x(tick), RulerHeight - 1));
-        // A label that would reach into the names is left out rather than cut.
-        const QRectF label(x(tick) - LabelSpacing / 2, 2, LabelSpacing, RulerHeight - 8);
-        if (label.left() >= NameWidth)
-            painter.drawText(label, Qt::AlignCenter, MillisecondsText(tick, DecimalsFor(step)));
+        // A label that would reach into the names or past the right edge is left out rather
+        // than cut.
+        const QString text = MillisecondsText(tick, DecimalsFor(step));
+        const double half = painter.fontMetrics().horizontalAdvance(text) / 2.0 + 1;
+        if (x(tick) - half >= NameWidth && x(tick) + half <= width)
+            painter.drawText(QRectF(x(tick) - LabelSpacing / 2, 2, LabelSpacing, RulerHeight - 8),
+                             Qt::AlignCenter, text);
     }
 
     if (cursor && *cursor >= NameWidth && *cursor < width) {
