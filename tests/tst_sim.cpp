@@ -39,6 +39,8 @@ class TestSim : public QObject {
 
 private slots:
     void virtualTime();
+    void bookingsServedInOrder_data();
+    void bookingsServedInOrder();
     void recorderSeesEveryChange();
     void truthTableText_data();
     void truthTableText();
@@ -108,6 +110,49 @@ void TestSim::virtualTime() {
     waiting.RunUntil(140000);
     QCOMPARE(at70000, std::vector<int>({0, 1}));
     QCOMPARE(waiting.Evaluations(), std::uint64_t(3 + 140001));
+}
+
+void TestSim::bookingsServedInOrder_data() {
+    QTest::addColumn<QList<int>>("delays");
+    QTest::addColumn<qint64>("until");
+    // The ports evaluated at one time, in order.
+    QTest::addColumn<qint64>("watched");
+    QTest::addColumn<QList<int>>("order");
+    QTest::addColumn<quint64>("evaluations");
+    QTest::newRow("delays 0 and -3 count as 1")
+        << QList<int>{0, -3} << 10LL << 5LL << QList<int>{0, 1} << quint64(22);
+    // The slow port's booking, made at 0, waits aside; the other's, made at 65,535, goes
+    // straight into the slot.
+    QTest::newRow("65,535 beside twice that")
+        << QList<int>{131070, 65535} << 131070LL << 131070LL << QList<int>{0, 1} << quint64(5);
+    // Both are due at 2e9; the 500 ms port booked first, at 1.5e9. Without jumping over the
+    // empty times these runs would take minutes to hours.
+    QTest::newRow("two slow gates to 2e9") << QList<int>{400000000, 500000000} << 2000000000LL
+                                           << 2000000000LL << QList<int>{1, 0} << quint64(11);
+    QTest::newRow("a thousand turns of the longest delay")
+        << QList<int>{2147483647, 2147483646} << (1LL << 41) << 0LL << QList<int>{0, 1}
+        << quint64(2050);
+}
+
+void TestSim::bookingsServedInOrder() {
+    QFETCH(QList<int>, delays);
+    QFETCH(qint64, until);
+    QFETCH(qint64, watched);
+    QFETCH(QList<int>, order);
+    QFETCH(quint64, evaluations);
+    TSimNetwork network;
+    for (const int delay : delays)
+        network.Ports.push_back({logNOT, {}, delay});
+    TSimulator run(network);
+    QList<int> seen;
+    run.OnEvaluate = [&](int port) {
+        if (run.ServedThrough() == watched - 1) seen.push_back(port);
+    };
+    run.Activate();
+    run.RunUntil(until);
+    QCOMPARE(seen, order);
+    QCOMPARE(run.Evaluations(), evaluations);
+    QCOMPARE(run.ServedThrough(), until);
 }
 
 void TestSim::recorderSeesEveryChange() {
