@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -259,20 +260,23 @@ void Run(Arguments arguments) {
         const std::chrono::duration<double, std::milli> wall =
             std::chrono::steady_clock::now() - start;
 
-        // The writers read the changes as a plain list, unpacked once here.
-        const std::vector<TLevelChange> changes(recorder.Changes().begin(),
-                                                recorder.Changes().end());
-        std::vector<std::pair<const std::string *, std::string>> outputs;
+        // The writers read the packed changes in place. The texts are all made before any file
+        // is written, so that a run whose text is too long leaves no file.
+        std::deque<std::pair<const std::string *, std::string>> outputs;
+        const auto textOf = [&outputs](const std::string &path) {
+            std::string &text = outputs.emplace_back(&path, std::string()).second;
+            return TTextSink([&text](std::string_view piece) { text += piece; });
+        };
+        const TLevelChanges &changes = recorder.Changes();
         try {
             if (!options.vcd.empty())
-                outputs.emplace_back(
-                    &options.vcd, VcdText(recorder.Names(), changes, end, network.Name, MaxText));
+                WriteVcd(textOf(options.vcd), recorder.Names(), changes, end, network.Name,
+                         MaxText);
             if (!options.wavedrom.empty())
-                outputs.emplace_back(&options.wavedrom,
-                                     WaveDromText(recorder.Names(), changes, end, sample, MaxText));
+                WriteWaveDrom(textOf(options.wavedrom), recorder.Names(), changes, end, sample,
+                              MaxText);
             if (!options.csv.empty())
-                outputs.emplace_back(&options.csv,
-                                     CsvText(recorder.Names(), changes, end, MaxText));
+                WriteCsv(textOf(options.csv), recorder.Names(), changes, end, MaxText);
         } catch (const std::length_error &error) {
             throw ToolError(std::string(error.what()) +
                             "; record fewer signals or run for less time");
