@@ -179,6 +179,39 @@ int FindPort(const TSimNetwork &network, const std::string &name, const char *wh
     return port;
 }
 
+// The virtual time reached, on one line of standard error rewritten in place, once a run has
+// taken 2 s; only on a terminal, so that scripts and logs get nothing.
+class TProgress {
+public:
+    using TClock = std::chrono::steady_clock;
+    TProgress(TClock::time_point start, std::int64_t end)
+        : FNext(start + std::chrono::seconds(2)), FEnd(end), FShown(::isatty(STDERR_FILENO) == 1) {}
+    ~TProgress() { Clear(); }
+
+    void Show(std::int64_t reached) {
+        if (!FShown) return;
+        const TClock::time_point now = TClock::now();
+        if (now < FNext) return;
+        FNext = now + std::chrono::milliseconds(250);
+        std::fprintf(stderr, "\rrun: %lld of %lld ms (%d%%)", static_cast<long long>(reached),
+                     static_cast<long long>(FEnd),
+                     int(FEnd > 0 ? double(reached) * 100 / double(FEnd) : 100));
+        std::fflush(stderr);
+        FOnScreen = true;
+    }
+    // Takes the line away again.
+    void Clear() {
+        if (FOnScreen) std::fputs("\r\033[K", stderr);
+        FOnScreen = false;
+    }
+
+private:
+    TClock::time_point FNext;
+    std::int64_t FEnd;
+    bool FShown;
+    bool FOnScreen = false;
+};
+
 } // namespace
 
 void Run(Arguments arguments) {
@@ -249,6 +282,7 @@ void Run(Arguments arguments) {
         simulator.Activate();
         for (const auto &[port, at] : toggles)
             simulator.Toggle(port, at);
+        TProgress progress(start, end);
         for (std::int64_t until = -1; until < end;) {
             until = std::min(until + Piece, end);
             simulator.RunUntil(until);
@@ -256,7 +290,9 @@ void Run(Arguments arguments) {
                 throw ToolError("the run changes the recorded levels more than " +
                                 std::to_string(MaxChanges) +
                                 " times; record fewer signals or run for less time");
+            progress.Show(until);
         }
+        progress.Clear();
         const std::chrono::duration<double, std::milli> wall =
             std::chrono::steady_clock::now() - start;
 
