@@ -123,6 +123,13 @@ std::string CsvField(std::string_view text) {
     return quoted + '"';
 }
 
+// A VCD time line.
+void Stamp(std::string &text, std::int64_t time) {
+    text += '#';
+    text += std::to_string(time);
+    text += '\n';
+}
+
 template <class TChanges>
 void Vcd(TTextOut &out, std::span<const std::string> names, const TChanges &changes,
          std::int64_t end, std::string_view scope) {
@@ -155,7 +162,7 @@ void Vcd(TTextOut &out, std::span<const std::string> names, const TChanges &chan
         bool stamped = false;
         for (const std::uint32_t signal : touched) {
             if (replay.Levels[signal] == written[signal]) continue;
-            if (!stamped) text += "#" + std::to_string(time) + "\n";
+            if (!stamped) Stamp(text, time);
             stamped = true;
             written[signal] = replay.Levels[signal];
             text += char('0' + written[signal]);
@@ -165,7 +172,7 @@ void Vcd(TTextOut &out, std::span<const std::string> names, const TChanges &chan
         if (stamped) last = time;
         out.Check();
     }
-    if (end > last) text += "#" + std::to_string(end) + "\n";
+    if (end > last) Stamp(text, end);
 }
 
 template <class TChanges>
@@ -212,7 +219,8 @@ void Csv(TTextOut &out, std::span<const std::string> names, const TChanges &chan
     replay.Advance(0);
     std::vector<TLevel> row = replay.Levels;
     const auto writeRow = [&](std::int64_t time) {
-        text += "\n" + std::to_string(time);
+        text += '\n';
+        text += std::to_string(time);
         for (const TLevel level : row)
             text += {',', char('0' + level)};
         out.Check();
