@@ -30,7 +30,7 @@
 
 namespace {
 
-// Times fit the delays' range, so that a run of an empty network is still over in seconds.
+// Times fit the delays' range.
 constexpr std::int64_t MaxTime = 2147483647;
 // Bounds that keep a mistyped run from filling the memory or the disk.
 constexpr std::size_t MaxText = std::size_t(256) << 20;
