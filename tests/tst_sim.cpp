@@ -41,6 +41,8 @@ class TestSim : public QObject {
 
 private slots:
     void virtualTime();
+    void bookingsServedInOrder_data();
+    void bookingsServedInOrder();
     void recorderSeesEveryChange();
     void truthTableText_data();
     void truthTableText();
@@ -113,23 +115,69 @@ void TestSim::virtualTime() {
     QCOMPARE(waiting.Evaluations(), std::uint64_t(3 + 140001));
 }
 
+void TestSim::bookingsServedInOrder_data() {
+    QTest::addColumn<QList<int>>("delays");
+    QTest::addColumn<qint64>("until");
+    // The ports evaluated at one time, in order.
+    QTest::addColumn<qint64>("watched");
+    QTest::addColumn<QList<int>>("order");
+    QTest::addColumn<quint64>("evaluations");
+    QTest::newRow("delays 0 and -3 count as 1")
+        << QList<int>{0, -3} << 10LL << 5LL << QList<int>{0, 1} << quint64(22);
+    // The slow port's booking, made at 0, waits aside; the other's, made at 65,535, goes
+    // straight into the slot.
+    QTest::newRow("65,535 beside twice that")
+        << QList<int>{131070, 65535} << 131070LL << 131070LL << QList<int>{0, 1} << quint64(5);
+    // Both are due at 2e9; the 500 ms port booked first, at 1.5e9. Without jumping over the
+    // empty times these runs would take minutes to hours.
+    QTest::newRow("two slow gates to 2e9") << QList<int>{400000000, 500000000} << 2000000000LL
+                                           << 2000000000LL << QList<int>{1, 0} << quint64(11);
+    QTest::newRow("a thousand turns of the longest delay")
+        << QList<int>{2147483647, 2147483646} << (1LL << 41) << 0LL << QList<int>{0, 1}
+        << quint64(2050);
+}
+
+void TestSim::bookingsServedInOrder() {
+    QFETCH(QList<int>, delays);
+    QFETCH(qint64, until);
+    QFETCH(qint64, watched);
+    QFETCH(QList<int>, order);
+    QFETCH(quint64, evaluations);
+    TSimNetwork network;
+    for (const int delay : delays)
+        network.Ports.push_back({logNOT, {}, delay});
+    TSimulator run(network);
+    QList<int> seen;
+    run.OnEvaluate = [&](int port) {
+        if (run.ServedThrough() == watched - 1) seen.push_back(port);
+    };
+    run.Activate();
+    run.RunUntil(until);
+    QCOMPARE(seen, order);
+    QCOMPARE(run.Evaluations(), evaluations);
+    QCOMPARE(run.ServedThrough(), until);
+}
+
 void TestSim::recorderSeesEveryChange() {
-    // A switch into a lamp: the switch's output and the lamp's input and output.
-    TSimNetwork network = Net({{logPLS, 5}, {logLED, 5, 0}});
+    // Switches into a lamp's inputs: the first switch's output and the lamp's inputs; B changes
+    // alone.
+    TSimNetwork network = Net({{logPLS, 5}, {logLED, 5, 0, 2}, {logPLS, 5}});
     TLevelRecorder recorder;
     recorder.AddSignal(network, 0, TSignalLevel::Output);
     recorder.AddSignal(network, 1, TSignalLevel::InA);
+    recorder.AddSignal(network, 1, TSignalLevel::InB);
     TSimulator run(network, &recorder);
     run.Activate();
     run.Toggle(0, 3);
     run.Toggle(0, 7);
+    run.Toggle(2, 12);
     run.RunUntil(20);
-    QCOMPARE(recorder.Names(), std::vector<std::string>({"P0", "P1.A"}));
+    QCOMPARE(recorder.Names(), std::vector<std::string>({"P0", "P1.A", "P1.B"}));
     std::vector<std::pair<std::int64_t, int>> changes;
     for (const TLevelChange &change : recorder.Changes())
         changes.emplace_back(change.Time, int(change.Signal) * 10 + change.Level);
-    QCOMPARE(changes,
-             (std::vector<std::pair<std::int64_t, int>>{{3, 1}, {5, 11}, {7, 0}, {10, 10}}));
+    QCOMPARE(changes, (std::vector<std::pair<std::int64_t, int>>{
+                          {3, 1}, {5, 11}, {7, 0}, {10, 10}, {15, 21}}));
 }
 
 void TestSim::truthTableText_data() {
@@ -231,35 +279,72 @@ void TestSim::truthTableRuns() {
 
 void TestSim::waveformTexts_data() {
     QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QByteArrayList>("names");
+    QTest::addColumn<int>("end");
     QTest::addColumn<QByteArray>("expected");
+    const QByteArrayList names = {"a b", "q\"x,"};
     // The first signal rises at 0, changes and changes back at 3 (seen by none), falls at 5.
     QTest::newRow("VCD")
-        << QByteArray("vcd")
+        << QByteArray("vcd") << names << 6
         << QByteArray("$timescale 1 ms $end\n$scope module top_net $end\n$var wire 1 ! a_b $end\n"
                       "$var wire 1 \" q\"x, $end\n$upscope $end\n$enddefinitions $end\n"
                       "#0\n$dumpvars\n1!\n0\"\n$end\n#2\n1\"\n#5\n0!\n#6\n");
+    QTest::newRow("VCD ending on a change")
+        << QByteArray("vcd") << QByteArrayList{"a", "b"} << 5
+        << QByteArray("$timescale 1 ms $end\n$scope module top_net $end\n$var wire 1 ! a $end\n"
+                      "$var wire 1 \" b $end\n$upscope $end\n$enddefinitions $end\n"
+                      "#0\n$dumpvars\n1!\n0\"\n$end\n#2\n1\"\n#5\n0!\n");
     QTest::newRow("WaveJSON every 2 ms")
-        << QByteArray("wavedrom")
+        << QByteArray("wavedrom") << names << 6
         << QByteArray("{\"signal\":[\n  {\"name\":\"a b\",\"wave\":\"1..0\"},\n"
                       "  {\"name\":\"q\\\"x,\",\"wave\":\"01..\"}\n]}\n");
-    QTest::newRow("CSV") << QByteArray("csv")
+    QTest::newRow("WaveJSON, a name beyond ASCII")
+        << QByteArray("wavedrom") << QByteArrayList{"caff\xc3\xa8", "\x01"} << 2
+        << QByteArray("{\"signal\":[\n  {\"name\":\"caff\xc3\xa8\",\"wave\":\"1.\"},\n"
+                      "  {\"name\":\"\\u0001\",\"wave\":\"01\"}\n]}\n");
+    QTest::newRow("CSV") << QByteArray("csv") << names << 6
                          << QByteArray("time_ms,a b,\"q\"\"x,\"\n0,1,0\n2,1,1\n5,0,1\n");
+    QTest::newRow("CSV, a line break in a name")
+        << QByteArray("csv") << QByteArrayList{"a\r\nb", "c\nd"} << 6
+        << QByteArray("time_ms,\"a\r\nb\",\"c\nd\"\n0,1,0\n2,1,1\n5,0,1\n");
 }
 
 void TestSim::waveformTexts() {
     QFETCH(QByteArray, format);
+    QFETCH(QByteArrayList, names);
+    QFETCH(int, end);
     QFETCH(QByteArray, expected);
-    const std::vector<std::string> names = {"a b", "q\"x,"};
+    std::vector<std::string> nameList;
+    for (const QByteArray &name : names)
+        nameList.push_back(name.toStdString());
     const std::vector<TLevelChange> changes = {{0, 0, 1}, {2, 1, 1}, {3, 0, 0},
                                                {3, 0, 1}, {5, 0, 0}, {7, 1, 0}};
-    const auto write = [&](std::size_t limit) {
-        return format == "vcd"   ? VcdText(names, changes, 6, "top net", limit)
-               : format == "csv" ? CsvText(names, changes, 6, limit)
-                                 : WaveDromText(names, changes, 6, 2, limit);
+    TLevelChanges packed;
+    for (const TLevelChange &change : changes)
+        packed.Add(change.Time, change.Signal, change.Level);
+    // The plain list's text, and the packed changes' text as the sink gets it.
+    const auto write = [&](std::size_t limit, bool fromPacked) {
+        if (!fromPacked)
+            return format == "vcd"   ? VcdText(nameList, changes, end, "top net", limit)
+                   : format == "csv" ? CsvText(nameList, changes, end, limit)
+                                     : WaveDromText(nameList, changes, end, 2, limit);
+        std::string text;
+        const TTextSink sink = [&text](std::string_view piece) { text += piece; };
+        if (format == "vcd")
+            WriteVcd(sink, nameList, packed, end, "top net", limit);
+        else if (format == "csv")
+            WriteCsv(sink, nameList, packed, end, limit);
+        else
+            WriteWaveDrom(sink, nameList, packed, end, 2, limit);
+        return text;
     };
-    QCOMPARE(QByteArray::fromStdString(write(NoTextLimit)), expected);
-    QCOMPARE(write(std::size_t(expected.size())).size(), std::size_t(expected.size()));
-    QVERIFY_THROWS_EXCEPTION(std::length_error, write(std::size_t(expected.size()) - 1));
+    for (const bool fromPacked : {false, true}) {
+        QCOMPARE(QByteArray::fromStdString(write(NoTextLimit, fromPacked)), expected);
+        QCOMPARE(write(std::size_t(expected.size()), fromPacked).size(),
+                 std::size_t(expected.size()));
+        QVERIFY_THROWS_EXCEPTION(std::length_error,
+                                 write(std::size_t(expected.size()) - 1, fromPacked));
+    }
 }
 
 void TestSim::changesReadBackAsAdded_data() {
@@ -295,10 +380,13 @@ void TestSim::changesReadBackAsAdded() {
         for (int at : {0, count / 2, count - 1})
             if (at >= 0 && at < count) QCOMPARE((*list)[std::size_t(at)].Signal, made(at).Signal);
     }
+    // After clearing, a change at the time last added starts a run of its own.
     changes.Clear();
     QVERIFY(changes.empty());
-    changes.Add(7, 3, 1);
-    QCOMPARE((*changes.begin()).Time, std::int64_t(7));
+    const std::int64_t last = count ? made(count - 1).Time : 7;
+    changes.Add(last, 3, 1);
+    QCOMPARE(changes.size(), std::size_t(1));
+    QCOMPARE((*changes.begin()).Time, last);
 }
 
 // A full ring drops its oldest change for each new one, and remembers the level it set.
@@ -318,6 +406,12 @@ void TestSim::levelTraceKeepsTheNewest() {
     QCOMPARE(trace.LevelAt(70), TLevel(0));
     QCOMPARE(trace.FirstAfter(40), std::size_t(1));
     QCOMPARE(trace.FirstAfter(70), std::size_t(4));
+    // Going round the ring more than once.
+    for (std::int64_t time = 80; time <= 150; time += 10)
+        trace.Add(time, TLevel(time / 10 % 2 == 0));
+    QCOMPARE(trace.StartTime(), 110);
+    for (std::size_t i = 0; i < trace.size(); ++i)
+        QCOMPARE(trace[i].Time, std::int64_t(120 + 10 * i));
     trace.Start(0, 0);
     QCOMPARE(trace.size(), std::size_t(0));
 }

@@ -454,6 +454,10 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::newRow("samples past the bound")
         << run({"2147483647", "--wavedrom", File("out.json"), "--sample", "1"}) << QByteArray()
         << QByteArray("too many") << false;
+    // The default sample is the shortest delay, a delay of 0 counting as 1.
+    QTest::newRow("samples at a delay of 0")
+        << run({"2147483647", "--wavedrom", File("out.json"), "--clock", "0"}) << QByteArray()
+        << QByteArray("too many") << false;
 }
 
 void TestZtrtool::failuresExitWithOneLine() {

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,7 +33,7 @@
 
 namespace {
 
-// Times fit the delays' range, so that a run of an empty network is still over in seconds.
+// Times fit the delays' range.
 constexpr std::int64_t MaxTime = MaxMilliseconds;
 // Bounds that keep a mistyped run from filling the memory or the disk.
 constexpr std::size_t MaxText = std::size_t(256) << 20;
@@ -137,6 +138,39 @@ int FindPort(const TSimNetwork &network, const std::string &name, const char *wh
     return port;
 }
 
+// The virtual time reached, on one line of standard error rewritten in place, once a run has
+// taken 2 s; only on a terminal, so that scripts and logs get nothing.
+class TProgress {
+public:
+    using TClock = std::chrono::steady_clock;
+    TProgress(TClock::time_point start, std::int64_t end)
+        : FNext(start + std::chrono::seconds(2)), FEnd(end), FShown(::isatty(STDERR_FILENO) == 1) {}
+    ~TProgress() { Clear(); }
+
+    void Show(std::int64_t reached) {
+        if (!FShown) return;
+        const TClock::time_point now = TClock::now();
+        if (now < FNext) return;
+        FNext = now + std::chrono::milliseconds(250);
+        std::fprintf(stderr, "\rrun: %lld of %lld ms (%d%%)", static_cast<long long>(reached),
+                     static_cast<long long>(FEnd),
+                     int(FEnd > 0 ? double(reached) * 100 / double(FEnd) : 100));
+        std::fflush(stderr);
+        FOnScreen = true;
+    }
+    // Takes the line away again.
+    void Clear() {
+        if (FOnScreen) std::fputs("\r\033[K", stderr);
+        FOnScreen = false;
+    }
+
+private:
+    TClock::time_point FNext;
+    std::int64_t FEnd;
+    bool FShown;
+    bool FOnScreen = false;
+};
+
 } // namespace
 
 const TCommandSpec RunCommand{
@@ -218,6 +252,7 @@ void Run(const TCommandLine &line) {
         simulator.Activate();
         for (const auto &[port, at] : toggles)
             simulator.Toggle(port, at);
+        TProgress progress(start, end);
         for (std::int64_t until = -1; until < end;) {
             until = std::min(until + Piece, end);
             simulator.RunUntil(until);
@@ -225,24 +260,29 @@ void Run(const TCommandLine &line) {
                 throw ToolError("the run changes the recorded levels more than " +
                                 std::to_string(MaxChanges) +
                                 " times; record fewer signals or run for less time");
+            progress.Show(until);
         }
+        progress.Clear();
         const std::chrono::duration<double, std::milli> wall =
             std::chrono::steady_clock::now() - start;
 
-        // The writers read the changes as a plain list, unpacked once here.
-        const std::vector<TLevelChange> changes(recorder.Changes().begin(),
-                                                recorder.Changes().end());
-        std::vector<std::pair<const std::string *, std::string>> outputs;
+        // The writers read the packed changes in place. The texts are all made before any file
+        // is written, so that a run whose text is too long leaves no file.
+        std::deque<std::pair<const std::string *, std::string>> outputs;
+        const auto textOf = [&outputs](const std::string &path) {
+            std::string &text = outputs.emplace_back(&path, std::string()).second;
+            return TTextSink([&text](std::string_view piece) { text += piece; });
+        };
+        const TLevelChanges &changes = recorder.Changes();
         try {
             if (!options.vcd.empty())
-                outputs.emplace_back(&options.vcd, VcdText(recorder.Names(), changes, end,
-                                                           VcdScope(window->FileName), MaxText));
+                WriteVcd(textOf(options.vcd), recorder.Names(), changes, end,
+                         VcdScope(window->FileName), MaxText);
             if (!options.wavedrom.empty())
-                outputs.emplace_back(&options.wavedrom,
-                                     WaveDromText(recorder.Names(), changes, end, sample, MaxText));
+                WriteWaveDrom(textOf(options.wavedrom), recorder.Names(), changes, end, sample,
+                              MaxText);
             if (!options.csv.empty())
-                outputs.emplace_back(&options.csv,
-                                     CsvText(recorder.Names(), changes, end, MaxText));
+                WriteCsv(textOf(options.csv), recorder.Names(), changes, end, MaxText);
         } catch (const std::length_error &error) {
             throw ToolError(std::string(error.what()) +
                             "; record fewer signals or run for less time");

@@ -6,7 +6,8 @@
 // every port for an evaluation at 0, numbered in the ports' order. Bookings are served by time,
 // then by booking number; serving one evaluates the port (the program's own rules) and books it
 // again at time + delay (a delay below 1 counts as 1), under the next number. A stimulus at time
-// T comes before the bookings of T.
+// T comes before the bookings of T. Stretches of time with nothing to serve are jumped over, so a
+// run costs its evaluations, not its length.
 
 #include "Network.h"
 
@@ -51,6 +52,12 @@ private:
     };
 
     void Book(std::uint32_t port, std::int64_t time);
+    // The next time after `time` with a booking or a stimulus due; past `until` if none is.
+    std::int64_t NextBusyTime(std::int64_t time, std::int64_t until, std::size_t toggle) const;
+    // The first slot at or after `from` holding bookings, going once round the wheel; -1 if none.
+    std::int64_t FirstBookedSlot(std::size_t from) const;
+    // The first booked slot in [from, to); -1 if none.
+    std::int64_t FirstBookedSlot(std::size_t from, std::size_t to) const;
     // Evaluates the ports booked at time, in booking order, and books each again.
     template <bool Observed, bool Recording>
     void ServeSlot(std::vector<std::uint32_t> &slot, std::int64_t time);
@@ -63,6 +70,10 @@ private:
     // slot as soon as the wheel reaches their time, before any booking can be made there.
     std::vector<std::vector<std::uint32_t>> FWheel;
     std::int64_t FWheelMask = 0;
+    // A bit per slot that holds bookings, and a bit per word of those that is not 0: finding the
+    // next booked slot reads a few words however empty the wheel is.
+    std::vector<std::uint64_t> FBooked;
+    std::vector<std::uint64_t> FBookedWords;
     std::priority_queue<TBooking, std::vector<TBooking>, std::greater<>> FLater;
     std::uint64_t FNextNumber = 0;
     // Stimuli not yet applied, by time then order of arrival.

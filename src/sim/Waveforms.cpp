@@ -5,37 +5,84 @@
 
 namespace {
 
-// The levels at the end of a time, moved forward through the changes.
-class TReplay {
+// The levels at the end of a time, moved forward through the changes, each read once.
+template <class TIterator> class TReplay {
 public:
-    TReplay(std::size_t signals, std::span<const TLevelChange> changes, std::int64_t end)
-        : Levels(signals, 0), FChanges(changes), FEnd(end) {}
+    TReplay(std::size_t signals, TIterator first, TIterator last, std::int64_t end)
+        : Levels(signals, 0), FNext(first), FLast(last), FEnd(end) {
+        Load();
+    }
 
     std::vector<TLevel> Levels;
 
-    bool More() const { return FNext < FChanges.size() && FChanges[FNext].Time <= FEnd; }
-    std::int64_t NextTime() const { return FChanges[FNext].Time; }
+    bool More() const { return FMore; }
+    std::int64_t NextTime() const { return FChange.Time; }
     // Applies the changes up to time; touched, if given, gets the signals they were of.
     void Advance(std::int64_t time, std::vector<std::uint32_t> *touched = nullptr) {
-        for (; More() && FChanges[FNext].Time <= time; ++FNext) {
-            const TLevelChange &change = FChanges[FNext];
-            if (change.Signal >= Levels.size()) continue;
-            Levels[change.Signal] = change.Level ? 1 : 0;
-            if (touched) touched->push_back(change.Signal);
+        for (; FMore && FChange.Time <= time; ++FNext, Load()) {
+            if (FChange.Signal >= Levels.size()) continue;
+            Levels[FChange.Signal] = FChange.Level ? 1 : 0;
+            if (touched) touched->push_back(FChange.Signal);
         }
     }
 
 private:
-    std::span<const TLevelChange> FChanges;
+    void Load() {
+        FMore = FNext != FLast;
+        if (FMore) FChange = *FNext;
+        FMore = FMore && FChange.Time <= FEnd;
+    }
+
+    TIterator FNext, FLast;
     std::int64_t FEnd;
-    std::size_t FNext = 0;
+    TLevelChange FChange{};
+    bool FMore = false;
 };
+
+template <class TChanges>
+auto Replay(std::size_t signals, const TChanges &changes, std::int64_t end) {
+    return TReplay<decltype(changes.begin())>(signals, changes.begin(), changes.end(), end);
+}
 
 void CheckLimit(std::uint64_t size, std::size_t limit, const char *what) {
     if (size > limit)
         throw std::length_error(std::string(what) + " text would be longer than " +
                                 std::to_string(limit) + " bytes");
 }
+
+// The text as it grows: kept whole without a sink, else handed on whenever a piece is full.
+class TTextOut {
+public:
+    TTextOut(const TTextSink *sink, std::size_t limit, const char *what)
+        : FSink(sink), FLimit(limit), FWhat(what) {}
+
+    std::string Text;
+
+    // Checks the limit; call after each line or so.
+    void Check() {
+        CheckLimit(FHanded + Text.size(), FLimit, FWhat);
+        if (FSink && Text.size() >= PieceBytes) HandOn();
+    }
+    std::size_t Limit() const { return FLimit; }
+    std::string Finish() {
+        CheckLimit(FHanded + Text.size(), FLimit, FWhat);
+        if (FSink) HandOn();
+        return std::move(Text);
+    }
+
+private:
+    static constexpr std::size_t PieceBytes = std::size_t(64) << 10;
+    void HandOn() {
+        if (Text.empty()) return;
+        (*FSink)(Text);
+        FHanded += Text.size();
+        Text.clear();
+    }
+    const TTextSink *FSink;
+    std::size_t FLimit;
+    const char *FWhat;
+    std::uint64_t FHanded = 0;
+};
 
 // Names and identifiers in VCD are split at white space: anything but visible ASCII becomes '_'.
 std::string VcdName(std::string_view name) {
@@ -76,24 +123,36 @@ std::string CsvField(std::string_view text) {
     return quoted + '"';
 }
 
-} // namespace
+// A VCD time line.
+void Stamp(std::string &text, std::int64_t time) {
+    text += '#';
+    text += std::to_string(time);
+    text += '\n';
+}
 
-std::string VcdText(std::span<const std::string> names, std::span<const TLevelChange> changes,
-                    std::int64_t end, std::string_view scope, std::size_t limit) {
+template <class TChanges>
+void Vcd(TTextOut &out, std::span<const std::string> names, const TChanges &changes,
+         std::int64_t end, std::string_view scope) {
+    std::string &text = out.Text;
     std::vector<std::string> ids;
-    std::string text = "$timescale 1 ms $end\n$scope module " + VcdName(scope) + " $end\n";
+    text += "$timescale 1 ms $end\n$scope module " + VcdName(scope) + " $end\n";
     for (std::size_t signal = 0; signal < names.size(); ++signal) {
         ids.push_back(VcdId(signal));
         text += "$var wire 1 " + ids.back() + " " + VcdName(names[signal]) + " $end\n";
+        out.Check();
     }
     text += "$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n";
-    TReplay replay(names.size(), changes, end);
+    auto replay = Replay(names.size(), changes, end);
     replay.Advance(0);
     std::vector<TLevel> written = replay.Levels;
-    for (std::size_t signal = 0; signal < names.size(); ++signal)
-        text += char('0' + written[signal]) + ids[signal] + "\n";
+    for (std::size_t signal = 0; signal < names.size(); ++signal) {
+        text += char('0' + written[signal]);
+        text += ids[signal];
+        text += '\n';
+        out.Check();
+    }
     text += "$end\n";
-    CheckLimit(text.size(), limit, "VCD");
+    out.Check();
     std::int64_t last = 0;
     std::vector<std::uint32_t> touched;
     while (replay.More()) {
@@ -103,28 +162,29 @@ std::string VcdText(std::span<const std::string> names, std::span<const TLevelCh
         bool stamped = false;
         for (const std::uint32_t signal : touched) {
             if (replay.Levels[signal] == written[signal]) continue;
-            if (!stamped) text += "#" + std::to_string(time) + "\n";
+            if (!stamped) Stamp(text, time);
             stamped = true;
             written[signal] = replay.Levels[signal];
-            text += char('0' + written[signal]) + ids[signal] + "\n";
+            text += char('0' + written[signal]);
+            text += ids[signal];
+            text += '\n';
         }
         if (stamped) last = time;
-        CheckLimit(text.size(), limit, "VCD");
+        out.Check();
     }
-    if (end > last) text += "#" + std::to_string(end) + "\n";
-    CheckLimit(text.size(), limit, "VCD");
-    return text;
+    if (end > last) Stamp(text, end);
 }
 
-std::string WaveDromText(std::span<const std::string> names, std::span<const TLevelChange> changes,
-                         std::int64_t end, std::int64_t sample, std::size_t limit) {
+template <class TChanges>
+void WaveDrom(TTextOut &out, std::span<const std::string> names, const TChanges &changes,
+              std::int64_t end, std::int64_t sample) {
     if (sample < 1) throw std::invalid_argument("a sample must be at least 1 ms");
     const std::int64_t samples = end < 0 ? 0 : end / sample + 1;
-    CheckLimit(std::uint64_t(samples) * names.size(), limit, "WaveJSON");
+    CheckLimit(std::uint64_t(samples) * names.size(), out.Limit(), "WaveJSON");
     std::vector<std::string> waves(names.size());
     for (std::string &wave : waves)
         wave.reserve(std::size_t(samples));
-    TReplay replay(names.size(), changes, end);
+    auto replay = Replay(names.size(), changes, end);
     std::vector<TLevel> before;
     for (std::int64_t index = 0; index < samples; ++index) {
         replay.Advance(index * sample);
@@ -134,31 +194,36 @@ std::string WaveDromText(std::span<const std::string> names, std::span<const TLe
         }
         before = replay.Levels;
     }
-    std::string text = "{\"signal\":[";
+    std::string &text = out.Text;
+    text += "{\"signal\":[";
     for (std::size_t signal = 0; signal < names.size(); ++signal) {
         text += (signal ? ",\n  " : "\n  ") + std::string("{\"name\":") +
                 JsonString(names[signal]) + ",\"wave\":\"" + waves[signal] + "\"}";
         std::string().swap(waves[signal]);
-        CheckLimit(text.size(), limit, "WaveJSON");
+        out.Check();
     }
     text += "\n]}\n";
-    CheckLimit(text.size(), limit, "WaveJSON");
-    return text;
 }
 
-std::string CsvText(std::span<const std::string> names, std::span<const TLevelChange> changes,
-                    std::int64_t end, std::size_t limit) {
-    std::string text = "time_ms";
-    for (const std::string &name : names)
-        text += "," + CsvField(name);
-    TReplay replay(names.size(), changes, end);
+template <class TChanges>
+void Csv(TTextOut &out, std::span<const std::string> names, const TChanges &changes,
+         std::int64_t end) {
+    std::string &text = out.Text;
+    text += "time_ms";
+    for (const std::string &name : names) {
+        text += ",";
+        text += CsvField(name);
+        out.Check();
+    }
+    auto replay = Replay(names.size(), changes, end);
     replay.Advance(0);
     std::vector<TLevel> row = replay.Levels;
     const auto writeRow = [&](std::int64_t time) {
-        text += "\n" + std::to_string(time);
+        text += '\n';
+        text += std::to_string(time);
         for (const TLevel level : row)
             text += {',', char('0' + level)};
-        CheckLimit(text.size(), limit, "CSV");
+        out.Check();
     };
     writeRow(0);
     while (replay.More()) {
@@ -169,6 +234,50 @@ std::string CsvText(std::span<const std::string> names, std::span<const TLevelCh
         writeRow(time);
     }
     text += "\n";
-    CheckLimit(text.size(), limit, "CSV");
-    return text;
+}
+
+} // namespace
+
+std::string VcdText(std::span<const std::string> names, std::span<const TLevelChange> changes,
+                    std::int64_t end, std::string_view scope, std::size_t limit) {
+    TTextOut out(nullptr, limit, "VCD");
+    Vcd(out, names, changes, end, scope);
+    return out.Finish();
+}
+
+void WriteVcd(const TTextSink &sink, std::span<const std::string> names,
+              const TLevelChanges &changes, std::int64_t end, std::string_view scope,
+              std::size_t limit) {
+    TTextOut out(&sink, limit, "VCD");
+    Vcd(out, names, changes, end, scope);
+    out.Finish();
+}
+
+std::string WaveDromText(std::span<const std::string> names, std::span<const TLevelChange> changes,
+                         std::int64_t end, std::int64_t sample, std::size_t limit) {
+    TTextOut out(nullptr, limit, "WaveJSON");
+    WaveDrom(out, names, changes, end, sample);
+    return out.Finish();
+}
+
+void WriteWaveDrom(const TTextSink &sink, std::span<const std::string> names,
+                   const TLevelChanges &changes, std::int64_t end, std::int64_t sample,
+                   std::size_t limit) {
+    TTextOut out(&sink, limit, "WaveJSON");
+    WaveDrom(out, names, changes, end, sample);
+    out.Finish();
+}
+
+std::string CsvText(std::span<const std::string> names, std::span<const TLevelChange> changes,
+                    std::int64_t end, std::size_t limit) {
+    TTextOut out(nullptr, limit, "CSV");
+    Csv(out, names, changes, end);
+    return out.Finish();
+}
+
+void WriteCsv(const TTextSink &sink, std::span<const std::string> names,
+              const TLevelChanges &changes, std::int64_t end, std::size_t limit) {
+    TTextOut out(&sink, limit, "CSV");
+    Csv(out, names, changes, end);
+    out.Finish();
 }
