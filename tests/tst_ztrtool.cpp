@@ -455,9 +455,16 @@ void TestZtrtool::failuresExitWithOneLine_data() {
         << run({"2147483647", "--wavedrom", File("out.json"), "--sample", "1"}) << QByteArray()
         << QByteArray("too many") << false;
     // The default sample is the shortest delay, a delay of 0 counting as 1.
+    const QString zeroDelays = File("zero-delays.ZTR");
+    RunTool({"pack",
+             File("zero-delays.txt",
+                  QString::fromUtf8(RunTool({"dump", JkToggle}).standardOutput)
+                      .replace(QRegularExpression("UpdateDelay = \\d+"), "UpdateDelay = 0")
+                      .toUtf8()),
+             zeroDelays});
     QTest::newRow("samples at a delay of 0")
-        << run({"2147483647", "--wavedrom", File("out.json"), "--clock", "0"}) << QByteArray()
-        << QByteArray("too many") << false;
+        << QStringList{"run", zeroDelays, "--for", "2147483647", "--wavedrom", File("out.json")}
+        << QByteArray() << QByteArray("too many") << false;
 }
 
 void TestZtrtool::failuresExitWithOneLine() {
