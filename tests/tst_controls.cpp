@@ -1,4 +1,5 @@
 #include "support/FormFixture.h"
+#include "support/UserInput.h"
 
 #include "classlib/AppEvnts.h"
 #include "classlib/Application.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleHints>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
@@ -174,6 +176,8 @@ private slots:
     void glyphTransparencyAndGreying();
     void checkBoxClicks_data();
     void checkBoxClicks();
+    void quickClicksAllCount_data();
+    void quickClicksAllCount();
     void scrollBoxScrolling_data();
     void scrollBoxScrolling();
     void scrollBoxExtentFollowsChildren();
@@ -438,6 +442,42 @@ void TestControls::checkBoxClicks() {
     QCOMPARE(box->Checked(), checked);
     QCOMPARE(IsChecked(box), checked);
     QCOMPARE(form.Calls.size(), clicks);
+}
+
+void TestControls::quickClicksAllCount_data() {
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<int>("clicks");
+    // What each OnClick saw: + down or checked, - up or clear, * a push button.
+    QTest::addColumn<QString>("seen");
+    const QString speed = "TSpeedButton Width = 60 Height = 30 ";
+    QTest::newRow("speed button") << speed << 10 << QString(10, '-');
+    QTest::newRow("toggling speed button, double click")
+        << speed + "AllowAllUp = True GroupIndex = 1" << 2 << "+-";
+    QTest::newRow("toggling speed button, three clicks")
+        << speed + "AllowAllUp = True GroupIndex = 1" << 3 << "+-+";
+    QTest::newRow("push button") << "TButton Width = 60 Height = 30" << 10 << QString(10, '*');
+    QTest::newRow("check box") << "TCheckBox Width = 80 Height = 17" << 4 << "+-+-";
+}
+
+void TestControls::quickClicksAllCount() {
+    QFETCH(QString, record);
+    QFETCH(int, clicks);
+    QFETCH(QString, seen);
+    TTestForm form(nullptr);
+    ReadInto(form, FormText("object X: " + record + " Left = 8 Top = 8 end\n"));
+    form.Show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.Widget()));
+    auto *control = form.Part<TControl>("X");
+    QString actual;
+    control->OnClick = TNotifyEvent::Handler([&actual, control](TComponent *) {
+        const auto *speed = dynamic_cast<TSpeedButton *>(control);
+        const auto *box = dynamic_cast<TCheckBox *>(control);
+        actual += speed ? (speed->Down() ? '+' : '-') : box ? (box->Checked() ? '+' : '-') : '*';
+    });
+    // Well inside the platform's double-click interval, as a quick hand clicks.
+    const int interval = QGuiApplication::styleHints()->mouseDoubleClickInterval() / 4;
+    QVERIFY(UserInput::QuickClicks(control, {10, 8}, clicks, interval) > 0);
+    QCOMPARE(actual, seen);
 }
 
 void TestControls::scrollBoxScrolling_data() {

@@ -171,22 +171,25 @@ void TestNetworkWindow::wireRoute() {
 
 void TestNetworkWindow::modes_data() {
     QTest::addColumn<bool>("linking");
-    QTest::addColumn<bool>("active");
-    QTest::newRow("positioning") << false << false;
-    QTest::newRow("linking") << true << false;
-    QTest::newRow("active from positioning") << false << true;
-    QTest::newRow("active from linking") << true << true;
+    // Quick clicks on "Attiva la Rete", inside the double-click interval.
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("positioning") << false << 0;
+    QTest::newRow("linking") << true << 0;
+    QTest::newRow("active from positioning") << false << 1;
+    QTest::newRow("active from linking") << true << 1;
+    QTest::newRow("double click runs and stops") << false << 2;
 }
 
 void TestNetworkWindow::modes() {
     QFETCH(bool, linking);
-    QFETCH(bool, active);
+    QFETCH(int, clicks);
+    const bool active = clicks % 2;
     Harness h;
     TLogicalPort *port = h.AddPort({100, 100});
     h.Window->CBShowPortType->SetChecked(false);
     h.Window->Modified = false;
     if (linking) h.Linking();
-    if (active) h.Activate();
+    UserInput::QuickClicks(h.Window->BtnActive, {50, 16}, clicks, 100);
     TFormZentaroChild &w = *h.Window;
     QCOMPARE(w.NetworkActive(), active);
     QCOMPARE(w.DesignRT->Attached(), !active);
@@ -217,6 +220,7 @@ void TestNetworkWindow::namesReuseTheLowestFreeNumber() {
     for (int i = 0; i < 3; ++i)
         names << QString::fromStdString(h.AddPort({60 * i, 0})->Name());
     QCOMPARE(names, QStringList({"LogPort1", "LogPort2", "LogPort3"}));
+
     auto *second = dynamic_cast<TLogicalPort *>(h.Window->FindComponent("LogPort2"));
     h.Window->Modified = false;
     h.ChooseFromMenu(second, "Elimina");
@@ -229,6 +233,11 @@ void TestNetworkWindow::namesReuseTheLowestFreeNumber() {
     QCOMPARE(fresh->PopupMenu(), h.Window->PopupMenuPort);
     QCOMPARE(fresh->OnDragDrop.Name(), std::string("LogicalPortDragDrop"));
     QCOMPARE(h.Window->UniquePortName("PanelTop"), std::string("PanelTop1"));
+    // A name taken in other case is taken: the file reader would refuse the second.
+    QCOMPARE(h.Window->UniquePortName("logport"), std::string("logport4"));
+    // Every quick click on "Nuova" adds one.
+    QVERIFY(UserInput::QuickClicks(h.Window->BtnNewLog, {20, 17}, 4, 100) > 0);
+    QVERIFY(h.Window->FindComponent("LogPort7"));
 }
 
 void TestNetworkWindow::kindMenu_data() {

@@ -516,7 +516,7 @@ bool TControl::WidgetEvent(QEvent *event) {
             return true;
         }
         TShiftState shift = ShiftOf(mouse->modifiers(), mouse->buttons());
-        if (event->type() == QEvent::MouseButtonDblClick) {
+        if (event->type() == QEvent::MouseButtonDblClick && !DoubleClickIsPress()) {
             shift |= ssDouble;
             if (button == TMouseButton::mbLeft) DblClick();
         } else {

@@ -248,13 +248,10 @@ std::string TFormZentaroChild::AddPort() {
 }
 
 std::string TFormZentaroChild::UniquePortName(const std::string &prefix) const {
-    for (int n = 1;; ++n) {
-        std::string candidate = prefix + std::to_string(n);
-        bool taken = false;
-        for (const TComponent *component : Components())
-            if (component->Name() == candidate) taken = true;
-        if (!taken) return candidate;
-    }
+    // Taken as the file reader takes it: names differ in more than case.
+    for (int n = 1;; ++n)
+        if (std::string candidate = prefix + std::to_string(n); !FindComponent(candidate))
+            return candidate;
 }
 
 TLogicalPort *TFormZentaroChild::MenuPort() const {

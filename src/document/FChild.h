@@ -105,7 +105,7 @@ public:
 
     // Older files carry a kind menu that predates the flip-flops; this adds their two items.
     void AddFlipFlopItems();
-    // prefix + the smallest free number, e.g. "LogPort3" when 1 and 2 are taken.
+    // prefix + the smallest free number, e.g. "LogPort3" when 1 and 2 are taken (in any case).
     std::string UniquePortName(const std::string &prefix) const;
     // Whether the network runs (the activation button is down).
     bool NetworkActive() const;
