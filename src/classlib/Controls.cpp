@@ -557,6 +557,9 @@ bool TControl::WidgetEvent(QEvent *event) {
     case QEvent::Enter:
         TApplication::Instance().ControlEntered(*this);
         return false;
+    case QEvent::Leave:
+        TApplication::Instance().ControlLeft(*this);
+        return false;
     case QEvent::ContextMenu: {
         auto *menu = dynamic_cast<TPopupMenu *>(FPopupMenu);
         if (!menu || !menu->AutoPopup()) return false;
