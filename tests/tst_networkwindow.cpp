@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHelpEvent>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 #include <functional>
@@ -74,6 +76,12 @@ struct Harness {
     }
     static void Drag(const TControl *from, QPoint start, const TControl *to, QPoint end) {
         UserInput::Drag(from, start, to, end);
+    }
+    // Rests the pointer on the control: asks for its tooltip as Qt does, and returns what shows.
+    static QString ToolTipOf(const TControl *control, QPoint at) {
+        QHelpEvent help(QEvent::ToolTip, at, control->Widget()->mapToGlobal(at));
+        QApplication::sendEvent(control->Widget(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
     }
     // Right-clicks the port and chooses the menu item with that caption, by mouse.
     static void ChooseFromMenu(const TControl *port, const QString &caption) {
@@ -271,6 +279,9 @@ void TestNetworkWindow::kindMenu() {
     QCOMPARE(port->UpdateDelay(), delay);
     QCOMPARE(QSize(port->Width(), port->Height()), size);
     QVERIFY(h.Window->Modified);
+    // The pointer resting on the gate names it, the kind worded as the menu words it.
+    QCOMPARE(h.ToolTipOf(port, {25, 20}), QStringLiteral("LogPort1 \u2014 ") + item);
+    QCOMPARE(port->Hint(), "");
     // The lamp stays square under another kind.
     if (kind == TLogicalPortType::logLED) {
         h.ChooseFromMenu(port, "AND");
