@@ -168,11 +168,6 @@ void TestMainWindow::statusBarShowsTheLongHint_data() {
     QTest::newRow("clock slider") << "TrackBarDelay" << QPoint(10, 10)
                                   << "Velocità dei clock: a destra più veloce"
                                   << "Velocità dei clock: a destra più veloce";
-    QTest::newRow("timing diagram")
-        << "BtnTiming" << QPoint(10, 10) << "Mostra l'andamento dei livelli della rete attiva"
-        << "Diagramma temporale";
-    QTest::newRow("undo") << "BtnUndo" << QPoint(10, 10) << "Annulla l'ultima modifica della rete"
-                          << "Annulla (Ctrl+Z)";
 }
 
 void TestMainWindow::statusBarShowsTheLongHint() {
