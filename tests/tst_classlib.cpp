@@ -1,6 +1,7 @@
 #include "classlib/Application.h"
 #include "classlib/Forms.h"
 #include "classlib/Menus.h"
+#include "classlib/MessageDlg.h"
 #include "stream/ClassRegistry.h"
 #include "stream/MemoryStream.h"
 #include "stream/TextForm.h"
@@ -10,6 +11,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -118,6 +121,7 @@ private slots:
     void hintParts_data();
     void hintParts();
     void applicationHintFollowsThePointer();
+    void messageBoxHasRoomForItsTitle();
     void dragToAnotherControl();
     void clickIsADropOnItself();
     void releaseOutsideEndsTheDrag();
@@ -216,6 +220,27 @@ void TestClassLib::applicationHintFollowsThePointer() {
     application.RemoveHintListener(key);
     QApplication::sendEvent(first->Widget(), &enter);
     QCOMPARE(shown, QStringList({"Crea una nuova rete logica", "Chiudi Tutte"}));
+}
+
+void TestClassLib::messageBoxHasRoomForItsTitle() {
+    TApplication &application = TApplication::Instance();
+    const std::string title = application.Title();
+    application.SetTitle("Zentaro - Simulatore di Reti Logiche");
+    int width = 0;
+    QTimer::singleShot(50, [&width] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        width = box->width();
+        box->button(QMessageBox::Ok)->click();
+    });
+    QCOMPARE(MessageDlg("Saving Error!", TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}), mrOk);
+    application.SetTitle(title);
+    // The title bar holds the frame's icon and three buttons too, each as wide as it is high.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    QCOMPARE_GE(width, metrics.horizontalAdvance("Zentaro - Simulatore di Reti Logiche") +
+                           4 * (metrics.height() + 4));
 }
 
 // A shown form with two boxes in automatic drag mode, A left of B.

@@ -1,4 +1,5 @@
 #include "support/FormFixture.h"
+#include "support/UserInput.h"
 
 #include "classlib/AppEvnts.h"
 #include "classlib/Application.h"
@@ -336,6 +337,12 @@ void TestControls::speedButtonGroups_data() {
     QTest::newRow("released outside") << QStringList{"slip A1"} << "" << QStringList();
     QTest::newRow("down by code") << QStringList{"down A1", "down A2"} << "A2" << QStringList();
     QTest::newRow("disabled") << QStringList{"disable A1", "click A1"} << "" << QStringList();
+    // Clicks 100 ms apart, in window-level input: Qt makes every second one a double click.
+    QTest::newRow("double click toggles twice")
+        << QStringList{"quick2 B"} << "" << QStringList{"B+", "B-"};
+    QTest::newRow("three quick clicks")
+        << QStringList{"quick3 B"} << "B" << QStringList{"B+", "B-", "B+"};
+    QTest::newRow("ten quick clicks") << QStringList{"quick10 P"} << "" << QStringList(10, "P-");
 }
 
 void TestControls::speedButtonGroups() {
@@ -366,6 +373,9 @@ void TestControls::speedButtonGroups() {
         auto *target = form.Part<TSpeedButton>(action.section(' ', 1));
         if (action.startsWith("click"))
             Click(target);
+        else if (action.startsWith("quick"))
+            QVERIFY(UserInput::QuickClicks(target, {10, 8},
+                                           action.section(' ', 0, 0).mid(5).toInt(), 100) > 0);
         else if (action.startsWith("slip"))
             Slip(target);
         else if (action.startsWith("down"))

@@ -150,20 +150,31 @@ void TestMainWindow::newNetworkEnablesTheTools() {
 
 void TestMainWindow::statusBarShowsTheLongHint_data() {
     QTest::addColumn<QString>("control");
+    QTest::addColumn<QPoint>("at");
     QTest::addColumn<QString>("status");
-    QTest::newRow("new") << "BtnNew"
-                         << "Crea una nuova rete logica";
-    QTest::newRow("hint without a bar") << "BtnCascade"
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("new") << "BtnNew" << QPoint(10, 10) << "Crea una nuova rete logica"
+                         << "Nuovo (Ctrl+N)";
+    QTest::newRow("hint without a bar") << "BtnCascade" << QPoint(10, 10) << "Disponi in cascata"
                                         << "Disponi in cascata";
-    QTest::newRow("a network window's button") << "BtnNewLog"
-                                               << "Aggiungi Componente";
-    QTest::newRow("the frame's empty area") << "none"
+    QTest::newRow("a network window's button")
+        << "BtnNewLog" << QPoint(10, 10) << "Aggiungi Componente"
+        << "Aggiungi";
+    QTest::newRow("the frame's empty area") << "none" << QPoint() << ""
                                             << "";
+    // Left for its parent, which takes no Enter: the status bar clears all the same.
+    QTest::newRow("the tool bar between its tools") << "PanelTop" << QPoint(485, 19) << ""
+                                                    << "";
+    QTest::newRow("clock slider") << "TrackBarDelay" << QPoint(10, 10)
+                                  << "Velocità dei clock: a destra più veloce"
+                                  << "Velocità dei clock: a destra più veloce";
 }
 
 void TestMainWindow::statusBarShowsTheLongHint() {
     QFETCH(QString, control);
+    QFETCH(QPoint, at);
     QFETCH(QString, status);
+    QFETCH(QString, tip);
     Program p;
     TFormZentaroChild *window = p.NewNetwork();
     const TComponent *owner =
@@ -173,9 +184,10 @@ void TestMainWindow::statusBarShowsTheLongHint() {
     const QWidget *area = p.Main->MDIArea()->viewport();
     QWindow *main = p.Main->Widget()->windowHandle();
     QTest::mouseMove(main, UserInput::InWindow(p.Main->BtnOpen, {10, 10}));
-    QTest::mouseMove(main, target ? UserInput::InWindow(target, {10, 10})
+    QTest::mouseMove(main, target ? UserInput::InWindow(target, at)
                                   : area->mapTo(area->window(), area->rect().bottomRight()));
-    QTRY_COMPARE(QString::fromStdString(p.Main->StatusBar->SimpleText()), status);
+    QTRY_COMPARE(FromAnsi(p.Main->StatusBar->SimpleText()), status);
+    if (target) QCOMPARE(target->Widget()->toolTip(), tip);
 }
 
 void TestMainWindow::saveCloseAndOpenAgain() {

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHelpEvent>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 #include <functional>
@@ -74,6 +76,12 @@ struct Harness {
     }
     static void Drag(const TControl *from, QPoint start, const TControl *to, QPoint end) {
         UserInput::Drag(from, start, to, end);
+    }
+    // Rests the pointer on the control: asks for its tooltip as Qt does, and returns what shows.
+    static QString ToolTipOf(const TControl *control, QPoint at) {
+        QHelpEvent help(QEvent::ToolTip, at, control->Widget()->mapToGlobal(at));
+        QApplication::sendEvent(control->Widget(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
     }
     // Right-clicks the port and chooses the menu item with that caption, by mouse.
     static void ChooseFromMenu(const TControl *port, const QString &caption) {
@@ -171,22 +179,25 @@ void TestNetworkWindow::wireRoute() {
 
 void TestNetworkWindow::modes_data() {
     QTest::addColumn<bool>("linking");
-    QTest::addColumn<bool>("active");
-    QTest::newRow("positioning") << false << false;
-    QTest::newRow("linking") << true << false;
-    QTest::newRow("active from positioning") << false << true;
-    QTest::newRow("active from linking") << true << true;
+    // Quick clicks on "Attiva la Rete", inside the double-click interval.
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("positioning") << false << 0;
+    QTest::newRow("linking") << true << 0;
+    QTest::newRow("active from positioning") << false << 1;
+    QTest::newRow("active from linking") << true << 1;
+    QTest::newRow("double click runs and stops") << false << 2;
 }
 
 void TestNetworkWindow::modes() {
     QFETCH(bool, linking);
-    QFETCH(bool, active);
+    QFETCH(int, clicks);
+    const bool active = clicks % 2;
     Harness h;
     TLogicalPort *port = h.AddPort({100, 100});
     h.Window->CBShowPortType->SetChecked(false);
     h.Window->Modified = false;
     if (linking) h.Linking();
-    if (active) h.Activate();
+    UserInput::QuickClicks(h.Window->BtnActive, {50, 16}, clicks, 100);
     TFormZentaroChild &w = *h.Window;
     QCOMPARE(w.NetworkActive(), active);
     QCOMPARE(w.DesignRT->Attached(), !active);
@@ -217,6 +228,7 @@ void TestNetworkWindow::namesReuseTheLowestFreeNumber() {
     for (int i = 0; i < 3; ++i)
         names << QString::fromStdString(h.AddPort({60 * i, 0})->Name());
     QCOMPARE(names, QStringList({"LogPort1", "LogPort2", "LogPort3"}));
+
     auto *second = dynamic_cast<TLogicalPort *>(h.Window->FindComponent("LogPort2"));
     h.Window->Modified = false;
     h.ChooseFromMenu(second, "Elimina");
@@ -229,6 +241,11 @@ void TestNetworkWindow::namesReuseTheLowestFreeNumber() {
     QCOMPARE(fresh->PopupMenu(), h.Window->PopupMenuPort);
     QCOMPARE(fresh->OnDragDrop.Name(), std::string("LogicalPortDragDrop"));
     QCOMPARE(h.Window->UniquePortName("PanelTop"), std::string("PanelTop1"));
+    // A name taken in other case is taken: the file reader would refuse the second.
+    QCOMPARE(h.Window->UniquePortName("logport"), std::string("logport4"));
+    // Every quick click on "Nuova" adds one.
+    QVERIFY(UserInput::QuickClicks(h.Window->BtnNewLog, {20, 17}, 4, 100) > 0);
+    QVERIFY(h.Window->FindComponent("LogPort7"));
 }
 
 void TestNetworkWindow::kindMenu_data() {
@@ -262,6 +279,9 @@ void TestNetworkWindow::kindMenu() {
     QCOMPARE(port->UpdateDelay(), delay);
     QCOMPARE(QSize(port->Width(), port->Height()), size);
     QVERIFY(h.Window->Modified);
+    // The pointer resting on the gate names it, the kind worded as the menu words it.
+    QCOMPARE(h.ToolTipOf(port, {25, 20}), QStringLiteral("LogPort1 \u2014 ") + item);
+    QCOMPARE(port->Hint(), "");
     // The lamp stays square under another kind.
     if (kind == TLogicalPortType::logLED) {
         h.ChooseFromMenu(port, "AND");

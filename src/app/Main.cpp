@@ -187,6 +187,9 @@ void TFormZentaroMain::AddToolButtons() {
     BtnTiming = add("BtnTiming", 708, SquareWaveGlyph(), &TFormZentaroMain::BtnTimingClick);
     BtnTiming->SetHint("Diagramma temporale|Mostra l'andamento dei livelli della rete attiva");
     BtnTiming->SetEnabled(false);
+    // The slider has no words on it: its tooltip and the status bar say what it does.
+    TrackBarDelay->SetHint(ToAnsi(QStringLiteral("Velocità dei clock: a destra più veloce")));
+    TrackBarDelay->SetShowHint(true);
     UpdateUndoButtons();
 }
 

@@ -21,7 +21,15 @@ void TApplication::SetHint(const std::string &hint) {
 }
 
 void TApplication::ControlEntered(const TControl &control) {
+    FHintSource = control.Widget();
     SetHint(GetLongHint(control.Hint()));
+}
+
+void TApplication::ControlLeft(const TControl &control) {
+    // Going from one control to another, the one left is told first.
+    if (!FHintSource || FHintSource != control.Widget()) return;
+    FHintSource = nullptr;
+    SetHint({});
 }
 
 int TApplication::AddHintListener(Listener listener) {

@@ -4,6 +4,8 @@
 // such as the main window's status bar, and the catch-all for exceptions thrown by handlers.
 
 #include <QApplication>
+#include <QPointer>
+#include <QWidget>
 
 #include <exception>
 #include <functional>
@@ -20,10 +22,11 @@ public:
     const std::string &Title() const { return FTitle; }
     void SetTitle(const std::string &title) { FTitle = title; }
 
-    // The long hint of the control the pointer last entered.
+    // The long hint of the control the pointer last entered, empty once it has left that one.
     const std::string &Hint() const { return FHint; }
     void SetHint(const std::string &hint);
     void ControlEntered(const TControl &control);
+    void ControlLeft(const TControl &control);
 
     // Listeners are kept by key, so that the component that added one can take it away.
     using Listener = std::function<void()>;
@@ -37,6 +40,8 @@ public:
 private:
     std::string FTitle;
     std::string FHint;
+    // The widget of the control whose hint FHint is.
+    QPointer<QWidget> FHintSource;
     std::map<int, Listener> FHintListeners;
     int FNextKey = 1;
 };

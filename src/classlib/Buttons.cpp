@@ -205,6 +205,11 @@ bool TSpeedButton::WidgetEvent(QEvent *event) {
     return TGraphicControl::WidgetEvent(event);
 }
 
+void TSpeedButton::Click() {
+    if (FGroupIndex != 0) SetDown(!FDown);
+    TGraphicControl::Click();
+}
+
 void TSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     if (button == TMouseButton::mbLeft && Enabled()) {
         FTracking = true;
@@ -228,7 +233,6 @@ void TSpeedButton::MouseMove(TShiftState shift, int x, int y) {
 void TSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
     if (button == TMouseButton::mbLeft && FTracking) {
         FTracking = false;
-        if (Widget()->rect().contains(x, y) && FGroupIndex != 0) SetDown(!FDown);
         Invalidate();
     }
     TGraphicControl::MouseUp(button, shift, x, y);

@@ -9,9 +9,10 @@
 // A windowless button. With GroupIndex 0 it only clicks. Buttons of the same parent that share
 // a non-zero GroupIndex form a group in which at most one is down: clicking an up button puts
 // it down and the others up; clicking the down one puts it up only when AllowAllUp is set. A
-// click changes Down before OnClick runs. The glyph's bottom-left pixel gives its transparent
-// colour; a disabled button shows the glyph and the caption greyed. A flat button shows its
-// frame only while the mouse is over it or while it is down.
+// click changes Down right before OnClick runs, so the handler always sees the state its click
+// left; every click counts, the second of a double click too. The glyph's bottom-left pixel gives
+// its transparent colour; a disabled button shows the glyph and the caption greyed. A flat button
+// shows its frame only while the mouse is over it or while it is down.
 class TSpeedButton : public TGraphicControl {
 public:
     explicit TSpeedButton(TComponent *owner);
@@ -33,6 +34,8 @@ public:
     bool WidgetEvent(QEvent *event) override;
 
 protected:
+    void Click() override;
+    bool DoubleClickIsPress() const override { return true; }
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
     void MouseMove(TShiftState shift, int x, int y) override;
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;

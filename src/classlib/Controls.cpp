@@ -516,7 +516,7 @@ bool TControl::WidgetEvent(QEvent *event) {
             return true;
         }
         TShiftState shift = ShiftOf(mouse->modifiers(), mouse->buttons());
-        if (event->type() == QEvent::MouseButtonDblClick) {
+        if (event->type() == QEvent::MouseButtonDblClick && !DoubleClickIsPress()) {
             shift |= ssDouble;
             if (button == TMouseButton::mbLeft) DblClick();
         } else {
@@ -556,6 +556,9 @@ bool TControl::WidgetEvent(QEvent *event) {
     }
     case QEvent::Enter:
         TApplication::Instance().ControlEntered(*this);
+        return false;
+    case QEvent::Leave:
+        TApplication::Instance().ControlLeft(*this);
         return false;
     case QEvent::ContextMenu: {
         auto *menu = dynamic_cast<TPopupMenu *>(FPopupMenu);

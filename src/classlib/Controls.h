@@ -172,6 +172,9 @@ public:
 protected:
     virtual void Click();
     virtual void DblClick();
+    // True for buttons: the second press of a double click is one more press, so that every
+    // click counts, and DblClick is not called.
+    virtual bool DoubleClickIsPress() const { return false; }
     virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
     virtual void MouseMove(TShiftState shift, int x, int y);
     virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);

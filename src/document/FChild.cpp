@@ -8,8 +8,10 @@
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
 
+#include <QHelpEvent>
 #include <QPainter>
 #include <QScopeGuard>
+#include <QToolTip>
 
 #include <memory>
 #include <tuple>
@@ -44,6 +46,27 @@ public:
 private:
     TControl *FArea;
     TLogicalPort::TRedrawHold FHold;
+};
+
+// Shows a gate's name and kind when the pointer rests on it. A gate without a tooltip of its own
+// passes the request up to the drawing area, where this filter sits.
+class TPortToolTips : public QObject {
+public:
+    TPortToolTips(TFormZentaroChild *window) : QObject(window->Widget()), FWindow(window) {}
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() != QEvent::ToolTip) return false;
+        const auto *help = static_cast<QHelpEvent *>(event);
+        for (QWidget *widget = static_cast<QWidget *>(watched)->childAt(help->pos());
+             widget && widget != watched; widget = widget->parentWidget())
+            if (auto *port = dynamic_cast<TLogicalPort *>(TControl::FromWidget(widget))) {
+                QToolTip::showText(help->globalPos(), FWindow->PortToolTip(*port), widget);
+                return true;
+            }
+        return false;
+    }
+
+private:
+    TFormZentaroChild *FWindow;
 };
 
 } // namespace
@@ -131,7 +154,28 @@ TFormZentaroChild::TFormZentaroChild(TComponent *owner) : TForm(owner) {
     QObject::connect(&UndoStack, &QUndoStack::indexChanged, &UndoStack, changed);
     QObject::connect(&UndoStack, &QUndoStack::cleanChanged, &UndoStack, changed);
     ReadDescriptionResource(":/forms/FChild.txt");
+    FPortToolTips = new TPortToolTips(this);
+    WatchPortToolTips();
     TakeBaseline();
+}
+
+void TFormZentaroChild::WatchPortToolTips() {
+    // Installing again only moves the filter to the front.
+    if (Whole() && FPortToolTips) ScrollBoxCli->ClientWidget()->installEventFilter(FPortToolTips);
+}
+
+QString TFormZentaroChild::PortToolTip(const TLogicalPort &port) const {
+    const int type = int(port.PortType());
+    // The kind items are those that set a kind by their tags; without one, the type's own name
+    // less its prefix.
+    QString kind = QString::fromLatin1(LogicalPortTypeNames[type].substr(3));
+    if (PopupMenuPort)
+        for (const TMenuItem *item : PopupMenuPort->Items().Items())
+            if (item->OnClick.Name() == "PopItemANDClick" && item->Tag() == type) {
+                kind = FromAnsi(item->Caption());
+                break;
+            }
+    return QString::fromStdString(port.Name()) + QStringLiteral(" \u2014 ") + kind;
 }
 
 TFormZentaroChild::~TFormZentaroChild() {
@@ -248,13 +292,10 @@ std::string TFormZentaroChild::AddPort() {
 }
 
 std::string TFormZentaroChild::UniquePortName(const std::string &prefix) const {
-    for (int n = 1;; ++n) {
-        std::string candidate = prefix + std::to_string(n);
-        bool taken = false;
-        for (const TComponent *component : Components())
-            if (component->Name() == candidate) taken = true;
-        if (!taken) return candidate;
-    }
+    // Taken as the file reader takes it: names differ in more than case.
+    for (int n = 1;; ++n)
+        if (std::string candidate = prefix + std::to_string(n); !FindComponent(candidate))
+            return candidate;
 }
 
 TLogicalPort *TFormZentaroChild::MenuPort() const {
@@ -396,6 +437,7 @@ void TFormZentaroChild::RepaintWires() {
 
 void TFormZentaroChild::Loaded() {
     TForm::Loaded();
+    WatchPortToolTips();
     // Gates repaint while they are read, before their wires are resolved: what the wire layer
     // kept then is wrong.
     RepaintWires();

@@ -105,10 +105,13 @@ public:
 
     // Older files carry a kind menu that predates the flip-flops; this adds their two items.
     void AddFlipFlopItems();
-    // prefix + the smallest free number, e.g. "LogPort3" when 1 and 2 are taken.
+    // prefix + the smallest free number, e.g. "LogPort3" when 1 and 2 are taken (in any case).
     std::string UniquePortName(const std::string &prefix) const;
     // Whether the network runs (the activation button is down).
     bool NetworkActive() const;
+    // What resting the pointer on a gate shows: its name and its kind as the kind menu words it,
+    // "LogPort3 — NOT". The gate's own hint is left as it is.
+    QString PortToolTip(const TLogicalPort &port) const;
     // Draws the wire from source's output to target's pin.
     void DrawWire(TCanvas &canvas, TLogicalPort *source, TLogicalPort *target, TPin pin) const;
     // Draws every wire onto the canvas, in drawing-area coordinates.
@@ -179,6 +182,9 @@ private:
     bool FChangingSize = false;
     std::chrono::steady_clock::time_point FRunStart;
     QPointer<QWidget> FCompanion;
+    // Shows the gates' names on the drawing area (see PortToolTip), the window's widget its owner.
+    QObject *FPortToolTips = nullptr;
+    void WatchPortToolTips();
 
     // Cached wires of the area in view, so a repainting gate only blits what lies under it
     // rather than re-routing every wire.

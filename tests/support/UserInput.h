@@ -21,6 +21,10 @@ QPoint InWindow(const QWidget *widget, QPoint at);
 QPoint InWindow(const TControl *control, QPoint at);
 void Click(const QWidget *widget, QPoint at, Qt::MouseButton button = Qt::LeftButton);
 void Click(const TControl *control, QPoint at, Qt::MouseButton button = Qt::LeftButton);
+// Clicks count times, interval milliseconds apart by the events' clock, so that clicks closer
+// than the platform's double-click interval arrive as Qt makes them: press, release, double
+// click, release. Returns how many double clicks the control's widget got.
+int QuickClicks(const TControl *control, QPoint at, int count, int interval);
 // Turns the mouse wheel over a point of the control by angle (120 a notch; negative is down).
 void Wheel(const QWidget *widget, QPoint at, QPoint angle);
 void Wheel(const TControl *control, QPoint at, QPoint angle);
