@@ -5,10 +5,19 @@
 
 #include <QRect>
 
+#include <functional>
+#include <span>
 #include <string>
+
+class TLogicalPort;
 
 // Where gate i (from 0) lies on the drawing area; the plain floor puts its widgets there too.
 QRect ChainPlace(int i);
 
 // Saves n gates in chains as a network file; false when it cannot be written.
 bool WriteChainNetwork(int n, const std::string &path);
+
+// Saves n inverters at 10 ms, each where ChainPlace puts it, after `shape` set their kinds and
+// wires; false when the file cannot be written.
+bool WritePlacedNetwork(int n, const std::string &path,
+                        const std::function<void(std::span<TLogicalPort *const>)> &shape);

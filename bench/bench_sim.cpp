@@ -226,24 +226,11 @@ void PrintRow(const TBenchNetwork &bench, const char *recording, std::int64_t un
 
 // Rings of three inverters at 10 ms (the ports left over unwired), saved as the program saves.
 bool WriteRingsNetwork(int n, const std::string &path) {
-    TFormZentaroChild window(nullptr);
-    TComponent::Free(window.PanelDefComp);
-    std::vector<TLogicalPort *> ports;
-    for (int i = 0; i < n; ++i) {
-        auto *port = new TLogicalPort(&window);
-        port->SetParent(window.ScrollBoxCli);
-        port->SetName("LogPort" + std::to_string(i + 1));
-        const QRect at = ChainPlace(i);
-        port->SetBounds(at.x(), at.y(), at.width(), at.height());
-        port->SetPortType(TLogicalPortType::logNOT);
-        port->SetUpdateDelay(10);
-        port->SetPopupMenu(window.PopupMenuPort);
-        ports.push_back(port);
-    }
-    for (int i = 0; i + 2 < n; i += 3)
-        for (int j = 0; j < 3; ++j)
-            ports[std::size_t(i + j)]->SetInAComp(ports[std::size_t(i + (j + 2) % 3)]);
-    return SaveNetworkFile(path, window);
+    return WritePlacedNetwork(n, path, [](std::span<TLogicalPort *const> ports) {
+        for (std::size_t i = 0; i + 2 < ports.size(); i += 3)
+            for (std::size_t j = 0; j < 3; ++j)
+                ports[i + j]->SetInAComp(ports[i + (j + 2) % 3]);
+    });
 }
 
 // The peak resident memory in KiB of a child process that runs body and ends.
