@@ -114,9 +114,9 @@ private slots:
         QTest::newRow("left, kept below the top")
             << QRect(700, -50, 500, 600) << QSize(400, 300) << screen << QRect(300, 0, 400, 300);
         QTest::newRow("over the right part")
-            << QRect(240, 180, 800, 630) << QSize(790, 410) << screen << QRect(250, 400, 790, 410);
+            << QRect(240, 180, 800, 630) << QSize(790, 410) << screen << QRect(507, 400, 533, 410);
         QTest::newRow("larger than the screen")
-            << QRect(100, 100, 800, 600) << QSize(1500, 1100) << screen << screen;
+            << QRect(100, 100, 800, 600) << QSize(1500, 1100) << screen << QRect(367, 0, 533, 1024);
         QTest::newRow("second screen") << QRect(1300, 100, 1000, 600) << QSize(500, 400)
                                        << QRect(1280, 0, 1920, 1080) << QRect(2300, 100, 500, 400);
     }

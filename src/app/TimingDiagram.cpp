@@ -63,11 +63,14 @@ QRect PlaceBeside(const QRect &main, QSize size, const QRect &screen) {
         placed.moveTopLeft({main.right() + 1, main.top()});
     else if (main.left() - screen.left() >= size.width())
         placed.moveTopLeft({main.left() - size.width(), main.top()});
-    else
-        // Over the right part, low enough to leave the main window's tool bar in view.
+    else {
+        // Over the right part, low enough to leave the main window's tool bar in view, and
+        // narrow enough to leave the network windows on the left part in view too.
+        placed.setWidth(std::min(size.width(), std::max(main.width() * 2 / 3, 480)));
         placed.moveBottomRight(main.bottomRight());
-    placed.moveLeft(std::clamp(placed.left(), screen.left(), screen.right() - size.width() + 1));
-    placed.moveTop(std::clamp(placed.top(), screen.top(), screen.bottom() - size.height() + 1));
+    }
+    placed.moveLeft(std::clamp(placed.left(), screen.left(), screen.right() - placed.width() + 1));
+    placed.moveTop(std::clamp(placed.top(), screen.top(), screen.bottom() - placed.height() + 1));
     return placed;
 }
 

@@ -21,8 +21,8 @@ class TTimingRecording;
 class TTimingView;
 
 // Where a window of frame size `size` goes beside the main window's frame `main`: to its right,
-// else to its left where `screen` has room, else over its right part; always inside `screen`,
-// shrunk to it if larger. Returns the new window's frame.
+// else to its left where `screen` has room, else over its right part (two thirds of it, at least
+// 480 pixels); always inside `screen`, shrunk to it if larger. Returns the new window's frame.
 QRect PlaceBeside(const QRect &main, QSize size, const QRect &screen);
 
 // The module name of a network's recording in a VCD file: its file's name without folder and
