@@ -175,7 +175,7 @@ QString TFormZentaroChild::PortToolTip(const TLogicalPort &port) const {
                 kind = FromAnsi(item->Caption());
                 break;
             }
-    return QString::fromStdString(port.Name()) + QStringLiteral(" \u2014 ") + kind;
+    return FromAnsi(port.Name()) + QStringLiteral(" \u2014 ") + kind;
 }
 
 TFormZentaroChild::~TFormZentaroChild() {
