@@ -236,7 +236,7 @@ std::string CommandHelp(const TCommandSpec &command) {
         width = std::max(width, option.Name.size() + 1 + option.Value.size());
     for (const TOptionSpec &option : command.Options) {
         std::string first(option.Name);
-        if (!option.Value.empty()) first += " " + std::string(option.Value);
+        if (!option.Value.empty()) first.append(" ").append(option.Value);
         std::string_view text = option.Help;
         for (bool firstLine = true; firstLine || !text.empty(); firstLine = false) {
             const std::size_t end = std::min(text.find('\n'), text.size());
