@@ -12,9 +12,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -194,6 +198,7 @@ private slots:
     void modalButtons();
     void fileDialogs_data();
     void fileDialogs();
+    void fileDialogReadsNoFile();
     void applicationEventsUnhook();
     void hostileValues_data();
     void hostileValues();
@@ -823,6 +828,17 @@ void TestControls::fileDialogs() {
     QCOMPARE(asked.DefaultExt, "ZTR");
     QCOMPARE(asked.Options,
              TOpenOptions(1 << ofHideReadOnly | 1 << ofPathMustExist | 1 << ofEnableSizing));
+}
+
+// A file is typed by its name: reading it could wait forever (/proc/kmsg). A PNG's bytes under
+// a name without an extension stay a plain file.
+void TestControls::fileDialogReadsNoFile() {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("data"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\x89PNG\r\n\x1a\n", 8) == 8);
+    file.close();
+    QCOMPARE(TNameOnlyIconProvider().type(QFileInfo(file.fileName())),
+             QMimeDatabase().mimeTypeForName("application/octet-stream").comment());
 }
 
 void TestControls::applicationEventsUnhook() {

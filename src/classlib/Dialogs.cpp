@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMimeDatabase>
 
 #include <array>
 #include <filesystem>
@@ -21,7 +22,10 @@ TFileDialogRunner &Runner() {
 }
 
 std::optional<QString> RunQtDialog(const TFileDialogRequest &request) {
+    // Declared first: the dialog uses it until its very end.
+    TNameOnlyIconProvider icons;
     QFileDialog dialog(QApplication::activeWindow());
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(!request.Save && request.Options >> ofFileMustExist & 1
                            ? QFileDialog::ExistingFile
@@ -38,6 +42,19 @@ std::optional<QString> RunQtDialog(const TFileDialogRequest &request) {
 }
 
 } // namespace
+
+QIcon TNameOnlyIconProvider::icon(const QFileInfo &info) const {
+    if (info.isDir()) return QFileIconProvider::icon(info);
+    return QIcon::fromTheme(ByName(info).iconName(), QFileIconProvider::icon(File));
+}
+
+QString TNameOnlyIconProvider::type(const QFileInfo &info) const {
+    return info.isDir() ? QFileIconProvider::type(info) : ByName(info).comment();
+}
+
+QMimeType TNameOnlyIconProvider::ByName(const QFileInfo &info) {
+    return QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+}
 
 void SetFileDialogRunner(TFileDialogRunner runner) {
     Runner() = std::move(runner);

@@ -4,6 +4,8 @@
 
 #include "NonVisual.h"
 
+#include <QFileIconProvider>
+#include <QMimeType>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +38,18 @@ using TFileDialogRunner = std::function<std::optional<QString>(const TFileDialog
 // Replaces the dialog that Execute shows (tests answer without a window); an empty runner
 // brings back the Qt file dialog.
 void SetFileDialogRunner(TFileDialogRunner runner);
+
+// The file dialog's icons and types, told by a file's name only. Qt's own provider reads a file's
+// first bytes to tell them, on the GUI thread, and some files never answer a read (/proc/kmsg):
+// the dialog would hang as soon as it listed their folder.
+class TNameOnlyIconProvider final : public QFileIconProvider {
+public:
+    QIcon icon(const QFileInfo &info) const override;
+    QString type(const QFileInfo &info) const override;
+
+private:
+    static QMimeType ByName(const QFileInfo &info);
+};
 
 // The filter "Name|*.ext;*.other|Name|*.*" as Qt name filters. Patterns are matched without
 // regard to case, as on the system the filters come from.
