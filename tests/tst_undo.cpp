@@ -4,6 +4,7 @@
 #include "classlib/Buttons.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/Dialogs.h"
+#include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
 
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -44,6 +46,16 @@ struct Session {
             names += QString::fromStdString(component->Name()) + ' ';
         return FormFixture::DescriptionOf(*Window) + names;
     }
+    QString Places() const {
+        QStringList places;
+        for (const TComponent *component : Window->Components())
+            if (const auto *port = dynamic_cast<const TLogicalPort *>(component))
+                places << QStringLiteral("%1 %2,%3")
+                              .arg(QString::fromStdString(port->Name()))
+                              .arg(port->Left())
+                              .arg(port->Top());
+        return places.join(' ');
+    }
     void Keys(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
         Main->Widget()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(Main->Widget()));
@@ -51,9 +63,14 @@ struct Session {
     }
     // "add", "move|size GATE DX DY", "kind GATE ITEM", "delete GATE", "wire FROM TO A|B",
     // "unwire GATE A|B", "run" (activating and stopping the network), "link" (linking mode),
-    // "speed POSITION" (the clock slider) or "undo".
+    // "speed POSITION" (the clock slider) or "undo"; selecting: "click GATE [ctrl|shift]",
+    // "band X1 Y1 X2 Y2 [ctrl]" (on the drawing area), "all" (Ctrl+A), "esc"; "key KEY [shift]"
+    // (an arrow or Delete).
     void Do(const QString &action) {
         const QStringList w = action.split(' ');
+        const Qt::KeyboardModifiers held = w.back() == "ctrl"    ? Qt::ControlModifier
+                                           : w.back() == "shift" ? Qt::ShiftModifier
+                                                                 : Qt::NoModifier;
         TControl *port = w.size() > 1 ? Control(w[1]) : nullptr;
         QWindow *window = Main->Widget()->windowHandle();
         const QPoint by = w.size() > 3 ? QPoint(w[2].toInt(), w[3].toInt()) : QPoint();
@@ -91,6 +108,29 @@ struct Session {
             Main->TrackBarDelay->SetPosition(w[1].toInt());
         } else if (w[0] == "undo") {
             Keys(Qt::Key_Z);
+        } else if (w[0] == "click") {
+            const QPoint at = UserInput::InWindow(port, {25, 20});
+            QTest::mouseMove(window, at - QPoint(1, 1));
+            QTest::mouseClick(window, Qt::LeftButton, held, at);
+        } else if (w[0] == "band") {
+            const auto area = [&](int i) {
+                return UserInput::InWindow(Window->PaintBoxNet, {w[i].toInt(), w[i + 1].toInt()});
+            };
+            QTest::mousePress(window, Qt::LeftButton, held, area(1));
+            QTest::mouseMove(window, (area(1) + area(3)) / 2);
+            QTest::mouseMove(window, area(3));
+            QTest::mouseRelease(window, Qt::LeftButton, held, area(3));
+        } else if (w[0] == "all" || w[0] == "esc") {
+            Keys(w[0] == "all" ? Qt::Key_A : Qt::Key_Escape,
+                 w[0] == "all" ? Qt::ControlModifier : Qt::NoModifier);
+        } else if (w[0] == "key") {
+            const std::map<QString, Qt::Key> keys = {{"Left", Qt::Key_Left},
+                                                     {"Right", Qt::Key_Right},
+                                                     {"Up", Qt::Key_Up},
+                                                     {"Down", Qt::Key_Down},
+                                                     {"Delete", Qt::Key_Delete}};
+            QVERIFY(keys.contains(w[1]));
+            Keys(keys.at(w[1]), held);
         } else {
             QFAIL(qPrintable("unknown action " + action));
         }
@@ -117,31 +157,74 @@ void TestUndo::editsUndoAndRedoToTheSameStream_data() {
     QTest::addColumn<bool>("linking");
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QStringList>("names");
+    // Where the gates end up (left,top), when the row says.
+    QTest::addColumn<QString>("places");
     const QString halfAdder = QStringLiteral("half_adder.ZTR");
     QTest::newRow("added, moved, sized, made a clock")
         << halfAdder << false
         << QStringList{"add", "move LogPort7 100 240", "size LogPort7 20 8", "kind LogPort7 CLOCK"}
         << QStringList{"aggiungi LogPort7", "sposta LogPort7", "dimensiona LogPort7",
-                       "tipo di LogPort7"};
+                       "tipo di LogPort7"}
+        << QString();
     // The new gate takes the deleted one's name; undoing it first frees the name again.
     QTest::newRow("wired gate deleted, its name taken")
         << halfAdder << false
         << QStringList{"delete LogPort3", "add", "move LogPort3 80 240", "move LogPort4 0 60"}
         << QStringList{"elimina LogPort3", "aggiungi LogPort3", "sposta LogPort3",
-                       "sposta LogPort4"};
+                       "sposta LogPort4"}
+        << QString();
     QTest::newRow("wire replaced, removed, made")
         << halfAdder << true
         << QStringList{"wire LogPort2 LogPort3 A", "unwire LogPort4 B", "wire LogPort3 LogPort4 B"}
         << QStringList{"collega LogPort2 a LogPort3", "scollega LogPort4",
-                       "collega LogPort3 a LogPort4"};
+                       "collega LogPort3 a LogPort4"}
+        << QString();
     QTest::newRow("kind and deletion around a run")
         << halfAdder << true << QStringList{"kind LogPort4 NOT", "run", "delete LogPort1"}
-        << QStringList{"tipo di LogPort4", "elimina LogPort1"};
+        << QStringList{"tipo di LogPort4", "elimina LogPort1"} << QString();
     // Moving the sample panel, or its gate, replaces both.
     QTest::newRow("sample panel moved, its gate sized")
         << QStringLiteral("sample_panel_kept.ZTR") << false
         << QStringList{"move PanelDefComp -200 100", "size LogicalPort1 8 8"}
-        << QStringList{"sposta PanelDefComp", "dimensiona LogicalPort1"};
+        << QStringList{"sposta PanelDefComp", "dimensiona LogicalPort1"} << QString();
+    // Selecting is no edit; a click on one of several selected gates picks it alone.
+    QTest::newRow("selection moved by keys, dragged, deleted")
+        << halfAdder << false << QStringList{"click LogPort3",
+                                             "click LogPort4 ctrl",
+                                             "key Right",
+                                             "key Down shift",
+                                             "click LogPort1 shift",
+                                             "move LogPort3 41 -18",
+                                             "click LogPort1",
+                                             "key Left",
+                                             "click LogPort5",
+                                             "click LogPort6 ctrl",
+                                             "key Delete"}
+        << QStringList{"sposta 2 porte", "sposta 2 porte", "sposta 3 porte", "sposta LogPort1",
+                       "elimina 2 porte"}
+        << "LogPort1 56,20 LogPort2 20,140 LogPort3 184,40 LogPort4 184,140";
+    QTest::newRow("band, taken out, kind menu deletes the selection")
+        << halfAdder << false
+        << QStringList{"band 100 20 200 200", "click LogPort4 ctrl", "band 300 220 100 120 ctrl",
+                       "delete LogPort6"}
+        << QStringList{"elimina 3 porte"} << "LogPort1 20,40 LogPort2 20,140 LogPort5 260,40";
+    // Running, Esc and a click on the area each leave nothing selected.
+    QTest::newRow("selection cleared")
+        << halfAdder << false
+        << QStringList{"click LogPort3",
+                       "all",
+                       "run",
+                       "delete LogPort1",
+                       "all",
+                       "esc",
+                       "click LogPort2 ctrl",
+                       "key Up",
+                       "all",
+                       "band 400 300 410 310",
+                       "click LogPort6 ctrl",
+                       "key Delete"}
+        << QStringList{"elimina LogPort1", "sposta LogPort2", "elimina LogPort6"}
+        << "LogPort2 20,136 LogPort3 140,40 LogPort4 140,140 LogPort5 260,40";
 }
 
 void TestUndo::editsUndoAndRedoToTheSameStream() {
@@ -149,19 +232,35 @@ void TestUndo::editsUndoAndRedoToTheSameStream() {
     QFETCH(bool, linking);
     QFETCH(QStringList, actions);
     QFETCH(QStringList, names);
+    QFETCH(QString, places);
     Session s(file);
     QVERIFY(s.Window);
     if (linking) UserInput::Click(s.Window->RBLnkPort, {5, 8});
     QStringList before, after;
+    // What undo gives back: the stream as the last edit (or run) left it.
+    QString last = s.Stream();
     for (const QString &action : actions) {
         const QString was = s.Stream();
+        const int edits = s.Window->UndoStack.count();
+        const bool modified = s.Window->Modified;
         s.Do(action);
-        if (action == "run") continue;
-        before << was;
+        if (action == "run") {
+            last = s.Stream();
+            continue;
+        }
+        if (QStringList{"click", "band", "all", "esc"}.contains(action.section(' ', 0, 0))) {
+            // The designer's cursors change the stream, but selecting is no edit.
+            QCOMPARE(s.Window->UndoStack.count(), edits);
+            QCOMPARE(s.Window->Modified, modified);
+            continue;
+        }
+        before << last;
         after << s.Stream();
         QVERIFY2(after.back() != was, qPrintable(action));
+        last = after.back();
     }
     QCOMPARE(s.Window->UndoStack.count(), names.size());
+    if (!places.isEmpty()) QCOMPARE(s.Places(), places);
     for (qsizetype i = names.size(); i-- > 0;) {
         QCOMPARE(s.Main->BtnUndo->Widget()->toolTip(), "Annulla: " + names[i] + " (Ctrl+Z)");
         s.Keys(Qt::Key_Z);

@@ -233,6 +233,11 @@ void TDesignAtRunTime::FilterEvent(QObject *watched, QEvent *event) {
     case QEvent::MouseButtonPress:
         // Watched before the notifications run: one of them may open a menu.
         if (TMouseWatch::IsDesignButton(button)) WatchPress(true);
+        if (button == Qt::LeftButton && FChangeEnabled && OnLeftPress) {
+            const QPointer<QWidget> widget = control->Widget();
+            OnLeftPress(*control, mouse->modifiers());
+            if (!Alive(control, widget)) break;
+        }
         if (button == Qt::LeftButton) ButtonDownStep(*control, TButton::Left, x, y);
         if (button == Qt::RightButton) ButtonDownStep(*control, TButton::Right, x, y);
         break;
@@ -395,4 +400,5 @@ void TDesignAtRunTime::DragStep(TControl &control, int x, int y) {
         newLeft != left || newTop != top || newWidth != width || newHeight != height;
     control.SetBounds(newLeft, newTop, newWidth, newHeight);
     if (changed && (FMoving || FResizing)) OnChange(this);
+    if (changed && FMoving && OnMoveStep && CurrentControl() == &control) OnMoveStep(control);
 }

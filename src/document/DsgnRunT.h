@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -55,6 +56,10 @@ public:
     TNotifyEvent OnBeginChange;
     TNotifyEvent OnEndChange;
     TNotifyEvent OnMouseRight;
+    // Never streamed: the owner's own hooks. A left press on a control while changes are
+    // enabled, before the change begins, with the keys held; and each step that moved it.
+    std::function<void(TControl &, Qt::KeyboardModifiers)> OnLeftPress;
+    std::function<void(TControl &)> OnMoveStep;
 
     void RemovalNotice(TComponent *component) override;
 

@@ -9,8 +9,12 @@
 #include "gates/LogicCmp.h"
 
 #include <QHelpEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QRubberBand>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QToolTip>
 
 #include <memory>
@@ -96,6 +100,30 @@ private:
     std::shared_ptr<const TFormZentaroChild::TNetworkEdit> FEdit;
 };
 
+// Presses on the empty drawing area (the paint box beneath the gates) draw the rubber band.
+class TFormZentaroChild::TAreaMouse : public QObject {
+public:
+    explicit TAreaMouse(TFormZentaroChild *window) : QObject(window->Widget()), FWindow(window) {}
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        const auto type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+            type != QEvent::MouseButtonRelease)
+            return false;
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint at = static_cast<QWidget *>(watched)->mapToParent(mouse->position().toPoint());
+        if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+            FWindow->BandStart(at, mouse->modifiers());
+        else if (type == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))
+            FWindow->BandMove(at);
+        else if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
+            FWindow->BandEnd();
+        return false;
+    }
+
+private:
+    TFormZentaroChild *FWindow;
+};
+
 const TClassInfo &TFormZentaroChild::StaticClassInfo() {
     using W = TFormZentaroChild;
     static const TClassInfo info = TClassBuilder<W, TForm>("TFormZentaroChild")
@@ -155,13 +183,18 @@ TFormZentaroChild::TFormZentaroChild(TComponent *owner) : TForm(owner) {
     QObject::connect(&UndoStack, &QUndoStack::cleanChanged, &UndoStack, changed);
     ReadDescriptionResource(":/forms/FChild.txt");
     FPortToolTips = new TPortToolTips(this);
+    FAreaMouse = new TAreaMouse(this);
     WatchPortToolTips();
+    HookDesigner();
+    AddShortcuts();
     TakeBaseline();
 }
 
 void TFormZentaroChild::WatchPortToolTips() {
     // Installing again only moves the filter to the front.
     if (Whole() && FPortToolTips) ScrollBoxCli->ClientWidget()->installEventFilter(FPortToolTips);
+    if (Whole() && FAreaMouse && PaintBoxNet->Widget())
+        PaintBoxNet->Widget()->installEventFilter(FAreaMouse);
 }
 
 QString TFormZentaroChild::PortToolTip(const TLogicalPort &port) const {
@@ -213,6 +246,7 @@ bool TFormZentaroChild::NetworkActive() const {
 void TFormZentaroChild::BtnActiveClick(TComponent *) {
     if (!Whole()) return;
     const bool active = NetworkActive();
+    ClearSelection();
     DesignRT->SetAttached(!active);
     DesignRT->SetChangeEnabled(!active && RBPosPort->Checked());
     PanelCtrl->SetVisible(!active);
@@ -244,6 +278,7 @@ void TFormZentaroChild::BtnActiveClick(TComponent *) {
 void TFormZentaroChild::RBPosPortClick(TComponent *) {
     if (!Whole()) return;
     const bool positioning = RBPosPort->Checked();
+    if (!positioning) ClearSelection();
     DesignRT->SetChangeEnabled(positioning);
     BtnNewLog->SetEnabled(positioning);
     ForEachPort([positioning](TLogicalPort &port) { SetEditMode(port, positioning); });
@@ -324,6 +359,10 @@ void TFormZentaroChild::PopItemDeleteClick(TComponent *) {
     if (!Whole()) return;
     TLogicalPort *port = MenuPort();
     if (!port) return;
+    if (FSelection.Contains(port)) {
+        DeleteSelection();
+        return;
+    }
     const std::string name = port->Name();
     Free(port);
     RepaintWires();
@@ -337,6 +376,14 @@ void TFormZentaroChild::DesignRTBeginChange(TComponent *) {
         FChangingBounds =
             QRect(control->Left(), control->Top(), control->Width(), control->Height());
         FChangingSize = DesignRT->Resizing();
+        FGroup.clear();
+        auto *port = dynamic_cast<TLogicalPort *>(control);
+        if (!FChangingSize && FSelection.Contains(port)) {
+            FGroupAnchor = QPoint(control->Left(), control->Top());
+            for (TLogicalPort *other : FSelection.Gates())
+                if (other != port)
+                    FGroup.push_back({other, other->Widget(), {other->Left(), other->Top()}});
+        }
     }
 }
 
@@ -346,11 +393,22 @@ void TFormZentaroChild::DesignRTEndChange(TComponent *) {
     RepaintWires();
     // An end comes also without a beginning (a right button), and a click moves nothing.
     const std::string name = std::exchange(FChangingName, {});
-    const auto *control = dynamic_cast<TControl *>(FindComponent(name));
+    const std::size_t group = std::exchange(FGroup, {}).size();
+    auto *control = dynamic_cast<TControl *>(FindComponent(name));
     if (!control) return;
     const QRect bounds(control->Left(), control->Top(), control->Width(), control->Height());
+    if (bounds == FChangingBounds) {
+        // A click on one of several selected gates, which did not drag them, picks it alone.
+        if (std::exchange(FClickSelectsAlone, false))
+            SelectPorts({dynamic_cast<TLogicalPort *>(control)});
+        return;
+    }
+    FClickSelectsAlone = false;
     // A move snaps the size to the grid too: the gesture names the edit.
-    if (bounds != FChangingBounds) RecordEdit((FChangingSize ? "dimensiona " : "sposta ") + name);
+    if (group > 0)
+        RecordEdit("sposta " + std::to_string(group + 1) + " porte");
+    else
+        RecordEdit((FChangingSize ? "dimensiona " : "sposta ") + name);
 }
 
 void TFormZentaroChild::AddFlipFlopItems() {
@@ -378,6 +436,7 @@ void TFormZentaroChild::FormClose(TComponent *, TCloseAction &action) {
         return;
     }
     action = TCloseAction::caFree;
+    ClearSelection();
     OnNetworkClose(this);
 }
 
@@ -438,6 +497,7 @@ void TFormZentaroChild::RepaintWires() {
 void TFormZentaroChild::Loaded() {
     TForm::Loaded();
     WatchPortToolTips();
+    HookDesigner();
     // Gates repaint while they are read, before their wires are resolved: what the wire layer
     // kept then is wrong.
     RepaintWires();
@@ -446,6 +506,10 @@ void TFormZentaroChild::Loaded() {
 void TFormZentaroChild::RemovalNotice(TComponent *component) {
     TForm::RemovalNotice(component);
     FWirePictureValid = false;
+    FSelection.Remove(component);
+    std::erase_if(FBandBase, [component](const TLogicalPort *port) {
+        return static_cast<const void *>(port) == component;
+    });
 }
 
 void TFormZentaroChild::PaintBoxNetPaint(TComponent *) {
@@ -476,6 +540,19 @@ void TFormZentaroChild::PaintBoxNetPaint(TComponent *) {
     painter->drawImage(QRectF(exposed), FWirePicture,
                        QRectF(QPointF(exposed.topLeft() - FWirePictureArea.topLeft()) * ratio,
                               QSizeF(exposed.size()) * ratio));
+    // The selection's frames, one pixel wide and two outside each gate.
+    const std::vector<TLogicalPort *> selected = FSelection.Gates();
+    if (selected.empty()) return;
+    const QWidget *area = PaintBoxNet->Widget();
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(QPen(area->palette().color(QPalette::Highlight), 1));
+    painter->setBrush(Qt::NoBrush);
+    for (const TLogicalPort *port : selected) {
+        const QRect gate = port->Widget()->geometry().translated(-area->pos());
+        painter->drawRect(gate.adjusted(-2, -2, 1, 1));
+    }
+    painter->restore();
 }
 
 void ApplyClockDelay(TForm *window, int delay) {
@@ -636,4 +713,169 @@ void TFormZentaroChild::TrimUndo() {
         UndoStack.resetClean();
     }
     FReplaying = false;
+}
+
+// ---- Selection
+
+bool TFormZentaroChild::OnArea(const TLogicalPort *port) const {
+    return port && Whole() && port->Parent() == ScrollBoxCli && port->Owner() == this;
+}
+
+bool TFormZentaroChild::Selecting() const {
+    return Whole() && !NetworkActive() && RBPosPort->Checked();
+}
+
+void TFormZentaroChild::SelectionChanged(bool changed) {
+    const bool any = !FSelection.Empty();
+    for (QObject *shortcut : FShortcuts)
+        if (shortcut->property("needsSelection").toBool())
+            static_cast<QShortcut *>(shortcut)->setEnabled(any);
+    if (changed && Whole()) PaintBoxNet->Invalidate();
+}
+
+void TFormZentaroChild::SelectPorts(const std::vector<TLogicalPort *> &ports) {
+    std::vector<TLogicalPort *> kept;
+    for (TLogicalPort *port : ports)
+        if (OnArea(port)) kept.push_back(port);
+    SelectionChanged(FSelection.Set(kept));
+}
+
+void TFormZentaroChild::ClearSelection() {
+    FClickSelectsAlone = false;
+    FBandBase.clear();
+    if (FBand) FBand->hide();
+    SelectionChanged(FSelection.Clear());
+}
+
+void TFormZentaroChild::HookDesigner() {
+    if (!DesignRT) return;
+    DesignRT->OnLeftPress = [this](TControl &control, Qt::KeyboardModifiers modifiers) {
+        GatePressed(control, modifiers);
+    };
+    DesignRT->OnMoveStep = [this](TControl &control) { GateMoved(control); };
+}
+
+void TFormZentaroChild::GatePressed(TControl &control, Qt::KeyboardModifiers modifiers) {
+    FClickSelectsAlone = false;
+    auto *port = dynamic_cast<TLogicalPort *>(&control);
+    if (!Selecting() || !OnArea(port)) return;
+    // Keys go to the network the user works on.
+    ScrollBoxCli->Widget()->setFocus(Qt::MouseFocusReason);
+    if (modifiers & (Qt::ControlModifier | Qt::ShiftModifier))
+        SelectionChanged(FSelection.Toggle(port));
+    else if (!FSelection.Contains(port))
+        SelectPorts({port});
+    else
+        FClickSelectsAlone = FSelection.Count() > 1;
+}
+
+void TFormZentaroChild::GateMoved(TControl &control) {
+    if (FGroup.empty() || control.Name() != FChangingName) return;
+    const QPoint offset = QPoint(control.Left(), control.Top()) - FGroupAnchor;
+    for (const TGroupMember &member : FGroup)
+        if (member.Widget && TControl::FromWidget(member.Widget) == member.Port)
+            member.Port->SetBounds(member.Start.x() + offset.x(), member.Start.y() + offset.y(),
+                                   member.Port->Width(), member.Port->Height());
+}
+
+void TFormZentaroChild::MoveSelection(int dx, int dy) {
+    if (!Selecting() || WiresSuspended) return;
+    const std::vector<TLogicalPort *> ports = FSelection.Gates();
+    if (ports.empty()) return;
+    std::vector<QRect> bounds;
+    for (const TLogicalPort *port : ports)
+        bounds.emplace_back(port->Left(), port->Top(), port->Width(), port->Height());
+    const QPoint offset = LimitGroupOffset(bounds, {dx, dy});
+    if (offset.isNull()) return;
+    {
+        const TPaintBatch batch(ScrollBoxCli);
+        for (TLogicalPort *port : ports)
+            port->SetBounds(port->Left() + offset.x(), port->Top() + offset.y(), port->Width(),
+                            port->Height());
+    }
+    RepaintWires();
+    RecordEdit(ports.size() == 1 ? "sposta " + ports.front()->Name()
+                                 : "sposta " + std::to_string(ports.size()) + " porte");
+}
+
+void TFormZentaroChild::DeleteSelection() {
+    if (!Selecting() || WiresSuspended) return;
+    const std::vector<TLogicalPort *> ports = FSelection.Gates();
+    if (ports.empty()) return;
+    const std::string text = ports.size() == 1
+                                 ? "elimina " + ports.front()->Name()
+                                 : "elimina " + std::to_string(ports.size()) + " porte";
+    {
+        const TPaintBatch batch(ScrollBoxCli);
+        // Each goes through the removal notices, which clear the wires to it.
+        for (TLogicalPort *port : ports)
+            Free(port);
+    }
+    ClearSelection();
+    RepaintWires();
+    RecordEdit(text);
+}
+
+void TFormZentaroChild::BandStart(QPoint at, Qt::KeyboardModifiers modifiers) {
+    if (!Selecting()) return;
+    ScrollBoxCli->Widget()->setFocus(Qt::MouseFocusReason);
+    const bool adding = modifiers & (Qt::ControlModifier | Qt::ShiftModifier);
+    if (!adding) ClearSelection();
+    FBandBase = FSelection.Gates();
+    FBandOrigin = at;
+    if (!FBand)
+        FBand = new QRubberBand(QRubberBand::Rectangle, PaintBoxNet->Widget()->parentWidget());
+    FBand->setGeometry(QRect(at, QSize()));
+}
+
+void TFormZentaroChild::BandMove(QPoint at) {
+    if (!Selecting() || !FBand) return;
+    const QRect band = QRect(FBandOrigin, at).normalized();
+    FBand->setGeometry(band);
+    FBand->raise();
+    FBand->show();
+    std::vector<TLogicalPort *> chosen = FBandBase;
+    ForEachPort([&](TLogicalPort &port) {
+        if (OnArea(&port) && port.Widget()->geometry().intersects(band)) chosen.push_back(&port);
+    });
+    SelectionChanged(FSelection.Set(chosen));
+}
+
+void TFormZentaroChild::BandEnd() {
+    FBandBase.clear();
+    if (FBand) FBand->hide();
+}
+
+void TFormZentaroChild::AddShortcuts() {
+    QWidget *widget = Widget();
+    const auto add = [&](QKeySequence keys, bool needsSelection, std::function<void()> action) {
+        auto *shortcut = new QShortcut(keys, widget);
+        // In a subwindow, a window's shortcut acts only while the focus is in that subwindow, so
+        // each network has its own.
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setProperty("needsSelection", needsSelection);
+        shortcut->setEnabled(!needsSelection);
+        QObject::connect(shortcut, &QShortcut::activated, widget, [this, action] {
+            if (Selecting()) action();
+        });
+        FShortcuts.push_back(shortcut);
+    };
+    add(Qt::CTRL | Qt::Key_A, false, [this] {
+        std::vector<TLogicalPort *> all;
+        ForEachPort([&](TLogicalPort &port) { all.push_back(&port); });
+        SelectPorts(all);
+    });
+    add(Qt::Key_Escape, true, [this] { ClearSelection(); });
+    add(Qt::Key_Delete, true, [this] { DeleteSelection(); });
+    const std::pair<Qt::Key, QPoint> arrows[] = {{Qt::Key_Left, {-1, 0}},
+                                                 {Qt::Key_Right, {1, 0}},
+                                                 {Qt::Key_Up, {0, -1}},
+                                                 {Qt::Key_Down, {0, 1}}};
+    for (const auto &[key, direction] : arrows)
+        for (const int times : {1, 5})
+            add(times == 1 ? QKeySequence(key) : QKeySequence(Qt::SHIFT | key), true,
+                [this, direction, times] {
+                    const int step = DesignRT->GridSize() > 0 ? DesignRT->GridSize() : 4;
+                    MoveSelection(direction.x() * step * times, direction.y() * step * times);
+                });
 }

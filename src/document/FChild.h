@@ -6,6 +6,7 @@
 
 #include "AreaState.h"
 #include "DsgnRunT.h"
+#include "Selection.h"
 #include "WireRoute.h"
 #include "classlib/Forms.h"
 
@@ -21,6 +22,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TCanvas;
 class TCheckBox;
@@ -119,6 +121,18 @@ public:
     // Redraws the wire layer from the gates as they are now.
     void RepaintWires();
 
+    // The selected gates on the drawing area (placing mode only), in the order selected; the
+    // caller must not keep them past a change of the network.
+    std::vector<TLogicalPort *> SelectedPorts() const { return FSelection.Gates(); }
+    // Makes exactly these gates the selection (gates not on the drawing area are left out).
+    void SelectPorts(const std::vector<TLogicalPort *> &ports);
+    void ClearSelection();
+    // Moves the selection by (dx, dy), short of taking a gate more than half past the area's
+    // left or top side; one edit.
+    void MoveSelection(int dx, int dy);
+    // Deletes the selected gates and the wires to them; one edit.
+    void DeleteSelection();
+
     // Reading a file and removing a gate change the wires without any handler of ours.
     void Loaded() override;
     void RemovalNotice(TComponent *component) override;
@@ -191,6 +205,36 @@ private:
     QImage FWirePicture;
     QRect FWirePictureArea;
     bool FWirePictureValid = false;
+
+    // ---- Selection (see Selection.h)
+    TGateSelection FSelection;
+    // Gates of the drawing area, as opposed to the sample panel's.
+    bool OnArea(const TLogicalPort *port) const;
+    bool Selecting() const;
+    void SelectionChanged(bool changed);
+    void HookDesigner();
+    void GatePressed(TControl &control, Qt::KeyboardModifiers modifiers);
+    void GateMoved(TControl &control);
+    // The others of a group being dragged, with where each started.
+    struct TGroupMember {
+        TLogicalPort *Port;
+        QPointer<QWidget> Widget;
+        QPoint Start;
+    };
+    std::vector<TGroupMember> FGroup;
+    QPoint FGroupAnchor;
+    bool FClickSelectsAlone = false;
+    // The rubber band: pressed on the empty drawing area, in the gates' parent's coordinates.
+    class TAreaMouse;
+    QObject *FAreaMouse = nullptr;
+    QPointer<QWidget> FBand;
+    QPoint FBandOrigin;
+    std::vector<TLogicalPort *> FBandBase;
+    void BandStart(QPoint at, Qt::KeyboardModifiers modifiers);
+    void BandMove(QPoint at);
+    void BandEnd();
+    std::vector<QObject *> FShortcuts;
+    void AddShortcuts();
 };
 
 // Sets the delay of every clock of the window; other gates keep theirs.
