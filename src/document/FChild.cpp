@@ -674,6 +674,8 @@ void TFormZentaroChild::ApplyEdit(const TNetworkEdit &edit, bool after) {
                 port->SetUpdateDelay(*FClockDelay);
         }
         DesignRT->AttachNewControls();
+        // The gates read back are new: those selected before went with the old ones.
+        SelectionChanged(true);
     } catch (...) {
         FUndoFailure = std::current_exception();
     }
