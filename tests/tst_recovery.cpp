@@ -1,3 +1,4 @@
+#include "app/ExcepLog.h"
 #include "app/Main.h"
 #include "app/Recovery.h"
 
@@ -21,6 +22,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
 
 using UserInput::Click;
 
@@ -115,6 +117,7 @@ void TestRecovery::autosaveKeepsOnlyUnsavedChanges_data() {
     QTest::newRow("saved") << "save" << false;
     QTest::newRow("closed") << "close" << false;
     QTest::newRow("undone") << "undo" << false;
+    QTest::newRow("error reported") << "error" << true;
 }
 
 void TestRecovery::autosaveKeepsOnlyUnsavedChanges() {
@@ -126,8 +129,20 @@ void TestRecovery::autosaveKeepsOnlyUnsavedChanges() {
     main->StartRecovery(0);
     TFormZentaroChild *window = NewNetwork(*main);
     if (then != "untouched") Click(window->BtnNewLog, {20, 17});
+    if (then == "error") {
+        // The copy is there while the report asks the user, who may end the program from it.
+        main->ExceptLogger->SetLogName({});
+        window->BtnNewLog->OnClick = [](TComponent *) { throw std::runtime_error("guasto"); };
+        int filesDuringReport = -1;
+        QTimer::singleShot(0, [&] {
+            filesDuringReport = int(data.Files().size());
+            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+        });
+        Click(window->BtnNewLog, {20, 17});
+        QCOMPARE(filesDuringReport, 1);
+    }
     main->Recovery()->SaveAll();
-    if (then == "save") Save(*main, data.Home.filePath("own.ZTR")), main->Recovery()->SaveAll();
+    if (then == "save") Save(*main, data.Home.filePath("own.ZTR"));
     QStringList asked;
     if (then == "close") UserInput::AnswerNextMessageBox(QMessageBox::Yes, asked), window->Close();
     if (then == "undo") window->Undo(), main->Recovery()->SaveAll();
