@@ -105,7 +105,11 @@ bool TRecovery::Save(TFormZentaroChild *window) {
     } catch (const std::exception &) {
         return false;
     }
-    return SaveNetworkFile(NativeName(path), *window);
+    if (!SaveNetworkFile(NativeName(path), *window)) return false;
+    // A new file takes the process's default permissions; networks may be private.
+    for (const QString &file : {path, SideFile(path)})
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    return true;
 }
 
 void TRecovery::SaveAll() {
@@ -150,6 +154,13 @@ std::vector<TRecovery::TEntry> TRecovery::LeftOvers() {
             if (!name.isEmpty() && !name.contains('\0')) entry.OriginalName = name.toStdString();
         }
         entries.push_back(entry);
+    }
+    // Gone copies that left no network behind leave their locks only: those go too.
+    for (const QString &file : folder.entryList({QStringLiteral("*.lock")}, QDir::Files)) {
+        const QString copy = file.chopped(5);
+        if (copy == FCopy || gone.contains(copy)) continue;
+        auto lock = MakeLock(LockFile(FFolder, copy));
+        if (lock->tryLock(0)) FClaimed.push_back(std::move(lock));
     }
     return entries;
 }
