@@ -150,8 +150,7 @@ TFormZentaroMain::~TFormZentaroMain() {
 }
 
 void TFormZentaroMain::StartRecovery(int seconds) {
-    FRecovery = std::make_unique<TRecovery>(
-        Widget(), [this] { return NetworkWindows(); }, seconds);
+    FRecovery = std::make_unique<TRecovery>([this] { return NetworkWindows(); }, seconds);
     FRecovery->OfferLeftOvers([this](const std::string &path, const std::string &originalName) {
         TFormZentaroChild *window = OpenNetworkWindow(path);
         window->FileName = originalName;

@@ -15,7 +15,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTimer>
-#include <QWidget>
 
 #include <cstdint>
 #include <span>
@@ -66,7 +65,7 @@ QString DisplayName(const std::string &nativePath) {
 
 } // namespace
 
-TRecovery::TRecovery(QWidget *owner, TWindows windows, int seconds)
+TRecovery::TRecovery(TWindows windows, int seconds)
     : FWindows(std::move(windows)), FFolder(RecoveryFolder()) {
     FCopy =
         QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
@@ -76,15 +75,13 @@ TRecovery::TRecovery(QWidget *owner, TWindows windows, int seconds)
         if (!FLock->tryLock(0)) FFolder.clear();
     }
     if (seconds > 0 && !FFolder.isEmpty()) {
-        FTimer = new QTimer(owner);
-        QObject::connect(FTimer, &QTimer::timeout, FTimer, [this] { SaveAll(); });
+        FTimer = std::make_unique<QTimer>();
+        QObject::connect(FTimer.get(), &QTimer::timeout, FTimer.get(), [this] { SaveAll(); });
         FTimer->start(std::chrono::seconds(seconds));
     }
 }
 
-TRecovery::~TRecovery() {
-    delete FTimer;
-}
+TRecovery::~TRecovery() = default;
 
 QString TRecovery::FileOf(TFormZentaroChild *window) const {
     const auto serial = FSerial.find(window);

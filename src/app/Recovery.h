@@ -17,7 +17,6 @@
 
 class QLockFile;
 class QTimer;
-class QWidget;
 class TFormZentaroChild;
 
 class TRecovery {
@@ -33,8 +32,8 @@ public:
     using TOpener = std::function<TFormZentaroChild *(const std::string &recoveryPath,
                                                       const std::string &originalName)>;
 
-    // Writes the modified windows among windows() every `seconds` (0: never) on owner's thread.
-    TRecovery(QWidget *owner, TWindows windows, int seconds);
+    // Writes the modified windows among windows() every `seconds` (0: never), on this thread.
+    TRecovery(TWindows windows, int seconds);
     // Lets go of the lock only: files still here are offered by the next start.
     ~TRecovery();
     TRecovery(const TRecovery &) = delete;
@@ -56,7 +55,7 @@ private:
     TWindows FWindows;
     QString FFolder, FCopy;
     std::unique_ptr<QLockFile> FLock;
-    QTimer *FTimer = nullptr;
+    std::unique_ptr<QTimer> FTimer;
     std::map<TFormZentaroChild *, int> FSerial;
     int FNextSerial = 1;
     // The locks of gone copies whose files are being offered: no other start offers them too.
