@@ -188,7 +188,7 @@ void TRecovery::OfferLeftOvers(const TOpener &open) {
             TFormZentaroChild *window = nullptr;
             try {
                 window = open(NativeName(entry.Path), entry.OriginalName);
-            } catch (const std::exception &) {
+            } catch (...) { // whatever the reader throws, the file is kept aside
             }
             if (!window) {
                 failed << QStringLiteral("%1: %2").arg(DisplayName(entry.OriginalName),
