@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -27,4 +28,14 @@ QString LogFolder() {
     // ~/.local/share/Zentaro, named after the application.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     return !data.isEmpty() && QDir().mkpath(data) ? data : QString();
+}
+
+QString RecoveryFolder() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (data.isEmpty()) return {};
+    const QString folder = data + QStringLiteral("/recovery");
+    if (!QDir().mkpath(folder)) return {};
+    // Networks may be private: nobody else may read the copies.
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder;
 }

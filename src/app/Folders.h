@@ -9,3 +9,6 @@
 QString StartFolder();
 // The folder the error log goes to, made when first asked for; empty when there is none.
 QString LogFolder();
+// The folder of the recovery files (~/.local/share/Zentaro/recovery), made when first asked for
+// and readable by the user only; empty when there is none.
+QString RecoveryFolder();

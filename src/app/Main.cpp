@@ -2,6 +2,7 @@
 
 #include "ExcepLog.h"
 #include "Folders.h"
+#include "Recovery.h"
 #include "Sysinfo.h"
 #include "TimingDiagram.h"
 #include "Util.h"
@@ -144,6 +145,23 @@ TFormZentaroMain::TFormZentaroMain(TComponent *owner) : TForm(owner) {
     AddShortCuts();
 }
 
+TFormZentaroMain::~TFormZentaroMain() {
+    BeforeDestruction();
+}
+
+void TFormZentaroMain::StartRecovery(int seconds) {
+    FRecovery = std::make_unique<TRecovery>([this] { return NetworkWindows(); }, seconds);
+    FRecovery->OfferLeftOvers([this](const std::string &path, const std::string &originalName) {
+        TFormZentaroChild *window = OpenNetworkWindow(path);
+        window->FileName = originalName;
+        window->SetCaption(FileNamePart(originalName));
+        SetCaption(CaptionPrefix() + CaptionOfPath(originalName));
+        // Differs from its file until saved again, whatever undo does meanwhile.
+        window->UndoStack.resetClean();
+        return window;
+    });
+}
+
 void TFormZentaroMain::AddShortCuts() {
     const std::pair<TSpeedButton *, QKeySequence> buttons[] = {
         {BtnNew, Qt::CTRL | Qt::Key_N},
@@ -263,6 +281,8 @@ void TFormZentaroMain::FormCreate(TComponent *) {
 
 void TFormZentaroMain::FormDestroy(TComponent *) {
     TScreen::Instance().OnActiveFormChange = TNotifyEvent();
+    // Ending with networks open keeps their latest state for the next start.
+    if (FRecovery) FRecovery->SaveAll();
     // The network windows belong to the program, which ends with this window.
     for (TFormZentaroChild *window : NetworkWindows())
         Free(window);
@@ -300,8 +320,10 @@ void TFormZentaroMain::ScreenActiveFormChange(TComponent *) {
 void TFormZentaroMain::NetworkClosed(TComponent *sender) {
     SetCaption(CreditCaption());
     // Its stack goes with it: the buttons must not offer it meanwhile.
-    if (auto *window = dynamic_cast<TFormZentaroChild *>(sender))
+    if (auto *window = dynamic_cast<TFormZentaroChild *>(sender)) {
         window->OnUndoChange = TNotifyEvent();
+        if (FRecovery) FRecovery->Forget(window);
+    }
     for (TSpeedButton *button : {BtnUndo, BtnRedo, BtnTiming})
         button->SetEnabled(false);
 }
@@ -393,6 +415,7 @@ void TFormZentaroMain::BtnSaveClick(TComponent *) {
     window->FileName = path;
     window->SetCaption(FileNamePart(path));
     window->MarkUnmodified();
+    if (FRecovery) FRecovery->Forget(window);
     SetCaption(CaptionPrefix() + CaptionOfPath(path));
 }
 
@@ -449,6 +472,11 @@ void TFormZentaroMain::ApplicationEventsHint(TComponent *) {
 }
 
 void TFormZentaroMain::ApplicationEventsException(TComponent *sender, std::exception_ptr error) {
+    // The user may end the program from the report: the networks are kept before it shows.
+    try {
+        if (FRecovery) FRecovery->SaveAll();
+    } catch (...) {
+    }
     const std::vector<TForm *> windows = ChildWindows();
     std::string active;
     if (!windows.empty())

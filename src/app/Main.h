@@ -7,6 +7,7 @@
 #include "classlib/Forms.h"
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ class TExceptionLogger;
 class TLabel;
 class TOpenDialog;
 class TPatternCheckBox;
+class TRecovery;
 class TPatternHolder;
 class TPatternPanel;
 class TSaveDialog;
@@ -29,7 +31,7 @@ public:
     // Creates the window from its description; it shows itself when told to.
     explicit TFormZentaroMain(TComponent *owner);
     // Runs the destroy step also when deleted plainly: the notices it subscribed to must stop.
-    ~TFormZentaroMain() override { BeforeDestruction(); }
+    ~TFormZentaroMain() override;
     ZENTARO_CLASS_INFO()
 
     TPatternPanel *PanelTop = nullptr;
@@ -74,6 +76,12 @@ public:
     // marks, as headless runs want them.
     TFormZentaroChild *LoadNetworkWindow(const std::string &path);
 
+    // Keeps copies of the modified networks every `seconds` (0: never) in the user's data folder
+    // and offers to reopen those a crashed run left behind.
+    void StartRecovery(int seconds);
+    // The copies kept, or null before StartRecovery.
+    TRecovery *Recovery() const { return FRecovery.get(); }
+
     void ScreenActiveFormChange(TComponent *sender);
     void NetworkClosed(TComponent *sender);
 
@@ -113,4 +121,5 @@ private:
     // The frame's child windows, and those that are network windows, first to last.
     std::vector<TForm *> ChildWindows() const;
     std::vector<TFormZentaroChild *> NetworkWindows() const;
+    std::unique_ptr<TRecovery> FRecovery;
 };

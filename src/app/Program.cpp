@@ -9,13 +9,15 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 // The program: the main window is its only window at start, and it ends when that window closes.
 // Files named on the command line (a file manager passes them so) open as if chosen in the open
-// dialog.
+// dialog. `--autosave SECONDS` sets how often modified networks are copied for recovery (60 by
+// default, 0 never).
 int main(int argc, char *argv[]) {
     TApplicationObject application(argc, argv);
     TApplication::Instance().SetTitle("Zentaro");
@@ -27,15 +29,30 @@ int main(int argc, char *argv[]) {
     if (qtTexts.load(QLocale(QLocale::Italian), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtTexts);
-    const auto mainForm = std::make_unique<TFormZentaroMain>(nullptr);
-    mainForm->Show();
     // Qt has taken its own options out of argv by now; what is left names files.
     std::vector<std::string> files;
+    int autosave = 60;
     // The names stay the bytes they were given: a file system need not hold valid text.
     const std::string folder = QFile::encodeName(QDir::currentPath()).toStdString() + '/';
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--autosave") {
+            bool number = false;
+            autosave = i + 1 < argc ? QByteArray(argv[i + 1]).toInt(&number) : -1;
+            // A day at most: a larger interval would overflow the timer's milliseconds.
+            if (!number || autosave < 0 || autosave > 86400) {
+                std::fputs("zentaro: --autosave wants a number of seconds from 0 to 86400\n",
+                           stderr);
+                return 2;
+            }
+            ++i;
+            continue;
+        }
         files.push_back(argv[i][0] == '/' ? std::string(argv[i]) : folder + argv[i]);
-    QTimer::singleShot(0, mainForm.get()->Widget(), [&mainForm, files] {
+    }
+    const auto mainForm = std::make_unique<TFormZentaroMain>(nullptr);
+    mainForm->Show();
+    QTimer::singleShot(0, mainForm.get()->Widget(), [&mainForm, files, autosave] {
+        mainForm->StartRecovery(autosave);
         for (const std::string &file : files)
             mainForm->OpenNetwork(file);
     });
