@@ -1,10 +1,12 @@
 #include "app/Main.h"
 #include "document/FChild.h"
+#include "document/GateClipboard.h"
 
 #include "classlib/Buttons.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/Dialogs.h"
 #include "classlib/ExtCtrls.h"
+#include "classlib/Graphics.h"
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
 
@@ -12,7 +14,9 @@
 #include "support/UserInput.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QMenu>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -61,11 +65,26 @@ struct Session {
         QVERIFY(QTest::qWaitForWindowActive(Main->Widget()));
         QTest::keyClick(Main->Widget()->windowHandle(), key, modifiers);
     }
+    // What each gate's inputs are wired to, "LogPort3<LogPort1,LogPort2", for wired gates.
+    QString Wires() const {
+        QStringList wires;
+        const auto name = [](const TLogicalPort *port) {
+            return port ? QString::fromStdString(port->Name()) : QStringLiteral("-");
+        };
+        for (const TComponent *component : Window->Components())
+            if (const auto *port = dynamic_cast<const TLogicalPort *>(component);
+                port && (port->InAComp() || port->InBComp()))
+                wires << name(port) + '<' + name(port->InAComp()) + ',' + name(port->InBComp());
+        return wires.join(' ');
+    }
     // "add", "move|size GATE DX DY", "kind GATE ITEM", "delete GATE", "wire FROM TO A|B",
-    // "unwire GATE A|B", "run" (activating and stopping the network), "link" (linking mode),
+    // "unwire GATE A|B", "run" (activating and stopping the network), "link" and "place" (the
+    // modes),
     // "speed POSITION" (the clock slider) or "undo"; selecting: "click GATE [ctrl|shift]",
     // "band X1 Y1 X2 Y2 [ctrl]" (on the drawing area), "all" (Ctrl+A), "esc"; "key KEY [shift]"
-    // (an arrow or Delete).
+    // (an arrow or Delete); the clipboard: "copy", "cut", "paste", "dup", "textonly" (the
+    // clipboard keeps only its text, as a text editor gives it back); "new" opens a new network
+    // and works on it from then on.
     void Do(const QString &action) {
         const QStringList w = action.split(' ');
         const Qt::KeyboardModifiers held = w.back() == "ctrl"    ? Qt::ControlModifier
@@ -102,8 +121,8 @@ struct Session {
         } else if (w[0] == "run") {
             UserInput::Click(Window->BtnActive, {50, 16});
             UserInput::Click(Window->BtnActive, {50, 16});
-        } else if (w[0] == "link") {
-            UserInput::Click(Window->RBLnkPort, {5, 8});
+        } else if (w[0] == "link" || w[0] == "place") {
+            UserInput::Click(w[0] == "link" ? Window->RBLnkPort : Window->RBPosPort, {5, 8});
         } else if (w[0] == "speed") {
             Main->TrackBarDelay->SetPosition(w[1].toInt());
         } else if (w[0] == "undo") {
@@ -123,6 +142,16 @@ struct Session {
         } else if (w[0] == "all" || w[0] == "esc") {
             Keys(w[0] == "all" ? Qt::Key_A : Qt::Key_Escape,
                  w[0] == "all" ? Qt::ControlModifier : Qt::NoModifier);
+        } else if (w[0] == "copy" || w[0] == "cut" || w[0] == "paste" || w[0] == "dup") {
+            const std::map<QString, Qt::Key> keys = {
+                {"copy", Qt::Key_C}, {"cut", Qt::Key_X}, {"paste", Qt::Key_V}, {"dup", Qt::Key_D}};
+            Keys(keys.at(w[0]));
+        } else if (w[0] == "textonly") {
+            QApplication::clipboard()->setText(QApplication::clipboard()->text());
+        } else if (w[0] == "new") {
+            Keys(Qt::Key_N);
+            Window = dynamic_cast<TFormZentaroChild *>(Main->ActiveMDIChild());
+            QVERIFY(Window);
         } else if (w[0] == "key") {
             const std::map<QString, Qt::Key> keys = {{"Left", Qt::Key_Left},
                                                      {"Right", Qt::Key_Right},
@@ -148,6 +177,8 @@ private slots:
     void editsUndoAndRedoToTheSameStream();
     void gatesBroughtBackTakeTheWindowsWays_data();
     void gatesBroughtBackTakeTheWindowsWays();
+    void badClipboardChangesNothing_data();
+    void badClipboardChangesNothing();
     void unmodifiedWhereTheFileWasSaved();
     void oldestEditsGoFirstBeyondTheBound();
 };
@@ -157,36 +188,37 @@ void TestUndo::editsUndoAndRedoToTheSameStream_data() {
     QTest::addColumn<bool>("linking");
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QStringList>("names");
-    // Where the gates end up (left,top), when the row says.
+    // Where the gates end up (left,top), and what they are wired to, when the row says.
     QTest::addColumn<QString>("places");
+    QTest::addColumn<QString>("wires");
     const QString halfAdder = QStringLiteral("half_adder.ZTR");
     QTest::newRow("added, moved, sized, made a clock")
         << halfAdder << false
         << QStringList{"add", "move LogPort7 100 240", "size LogPort7 20 8", "kind LogPort7 CLOCK"}
         << QStringList{"aggiungi LogPort7", "sposta LogPort7", "dimensiona LogPort7",
                        "tipo di LogPort7"}
-        << QString();
+        << QString() << QString();
     // The new gate takes the deleted one's name; undoing it first frees the name again.
     QTest::newRow("wired gate deleted, its name taken")
         << halfAdder << false
         << QStringList{"delete LogPort3", "add", "move LogPort3 80 240", "move LogPort4 0 60"}
         << QStringList{"elimina LogPort3", "aggiungi LogPort3", "sposta LogPort3",
                        "sposta LogPort4"}
-        << QString();
+        << QString() << QString();
     QTest::newRow("wire replaced, removed, made")
         << halfAdder << true
         << QStringList{"wire LogPort2 LogPort3 A", "unwire LogPort4 B", "wire LogPort3 LogPort4 B"}
         << QStringList{"collega LogPort2 a LogPort3", "scollega LogPort4",
                        "collega LogPort3 a LogPort4"}
-        << QString();
+        << QString() << QString();
     QTest::newRow("kind and deletion around a run")
         << halfAdder << true << QStringList{"kind LogPort4 NOT", "run", "delete LogPort1"}
-        << QStringList{"tipo di LogPort4", "elimina LogPort1"} << QString();
+        << QStringList{"tipo di LogPort4", "elimina LogPort1"} << QString() << QString();
     // Moving the sample panel, or its gate, replaces both.
     QTest::newRow("sample panel moved, its gate sized")
         << QStringLiteral("sample_panel_kept.ZTR") << false
         << QStringList{"move PanelDefComp -200 100", "size LogicalPort1 8 8"}
-        << QStringList{"sposta PanelDefComp", "dimensiona LogicalPort1"} << QString();
+        << QStringList{"sposta PanelDefComp", "dimensiona LogicalPort1"} << QString() << QString();
     // Selecting is no edit; a click on one of several selected gates picks it alone.
     QTest::newRow("selection moved by keys, dragged, deleted")
         << halfAdder << false << QStringList{"click LogPort3",
@@ -202,12 +234,13 @@ void TestUndo::editsUndoAndRedoToTheSameStream_data() {
                                              "key Delete"}
         << QStringList{"sposta 2 porte", "sposta 2 porte", "sposta 3 porte", "sposta LogPort1",
                        "elimina 2 porte"}
-        << "LogPort1 56,20 LogPort2 20,140 LogPort3 184,40 LogPort4 184,140";
+        << "LogPort1 56,20 LogPort2 20,140 LogPort3 184,40 LogPort4 184,140" << QString();
     QTest::newRow("band, taken out, kind menu deletes the selection")
         << halfAdder << false
         << QStringList{"band 100 20 200 200", "click LogPort4 ctrl", "band 300 220 100 120 ctrl",
                        "delete LogPort6"}
-        << QStringList{"elimina 3 porte"} << "LogPort1 20,40 LogPort2 20,140 LogPort5 260,40";
+        << QStringList{"elimina 3 porte"} << "LogPort1 20,40 LogPort2 20,140 LogPort5 260,40"
+        << QString();
     // Running, Esc and a click on the area each leave nothing selected.
     QTest::newRow("selection cleared")
         << halfAdder << false
@@ -224,7 +257,42 @@ void TestUndo::editsUndoAndRedoToTheSameStream_data() {
                        "click LogPort6 ctrl",
                        "key Delete"}
         << QStringList{"elimina LogPort1", "sposta LogPort2", "elimina LogPort6"}
-        << "LogPort2 20,136 LogPort3 140,40 LogPort4 140,140 LogPort5 260,40";
+        << "LogPort2 20,136 LogPort3 140,40 LogPort4 140,140 LogPort5 260,40" << QString();
+    QTest::newRow("linking mode clears the selection")
+        << halfAdder << false << QStringList{"click LogPort3", "link",           "place",
+                                             "~key Delete",    "click LogPort4", "key Delete"}
+        << QStringList{"elimina LogPort4"} << QString() << QString();
+    // Pasted back, copies land 16 px on each time, and their wires follow them; a cut one comes
+    // back where it was, under the name it had.
+    QTest::newRow("copied, pasted twice, duplicated, cut, pasted back")
+        << halfAdder << false << QStringList{"click LogPort3",
+                                             "click LogPort5 ctrl",
+                                             "copy",
+                                             "paste",
+                                             "paste",
+                                             "dup",
+                                             "cut",
+                                             "paste"}
+        << QStringList{"incolla 2 porte", "incolla 2 porte", "duplica 2 porte", "taglia 2 porte",
+                       "incolla 2 porte"}
+        << "LogPort1 20,40 LogPort2 20,140 LogPort3 140,40 LogPort4 140,140 LogPort5 260,40 "
+           "LogPort6 260,140 LogPort7 156,56 LogPort8 276,56 LogPort9 172,72 LogPort10 292,72 "
+           "LogPort11 188,88 LogPort12 308,88"
+        << "LogPort3<LogPort1,LogPort2 LogPort4<LogPort1,LogPort2 LogPort5<LogPort3,- "
+           "LogPort6<LogPort4,- LogPort8<LogPort7,- LogPort10<LogPort9,- LogPort12<LogPort11,-";
+    // Elsewhere they keep their places; a wire to a gate left behind is dropped.
+    QTest::newRow("pasted into a new network, again from the text alone")
+        << halfAdder << false << QStringList{"band 100 20 300 100",
+                                             "click LogPort1 ctrl",
+                                             "copy",
+                                             "new",
+                                             "paste",
+                                             "textonly",
+                                             "paste"}
+        << QStringList{"incolla 3 porte", "incolla 3 porte"}
+        << "LogPort1 20,40 LogPort2 140,40 LogPort3 260,40 LogPort4 20,40 LogPort5 140,40 "
+           "LogPort6 260,40"
+        << "LogPort2<LogPort1,- LogPort3<LogPort2,- LogPort5<LogPort4,- LogPort6<LogPort5,-";
 }
 
 void TestUndo::editsUndoAndRedoToTheSameStream() {
@@ -233,6 +301,7 @@ void TestUndo::editsUndoAndRedoToTheSameStream() {
     QFETCH(QStringList, actions);
     QFETCH(QStringList, names);
     QFETCH(QString, places);
+    QFETCH(QString, wires);
     Session s(file);
     QVERIFY(s.Window);
     if (linking) UserInput::Click(s.Window->RBLnkPort, {5, 8});
@@ -243,12 +312,15 @@ void TestUndo::editsUndoAndRedoToTheSameStream() {
         const QString was = s.Stream();
         const int edits = s.Window->UndoStack.count();
         const bool modified = s.Window->Modified;
-        s.Do(action);
-        if (action == "run") {
+        // "~" marks an action that must change nothing.
+        const bool noEdit = action.startsWith('~');
+        s.Do(noEdit ? action.mid(1) : action);
+        if (QStringList{"run", "link", "place", "new"}.contains(action)) {
             last = s.Stream();
             continue;
         }
-        if (QStringList{"click", "band", "all", "esc"}.contains(action.section(' ', 0, 0))) {
+        if (noEdit || QStringList{"click", "band", "all", "esc", "copy", "textonly"}.contains(
+                          action.section(' ', 0, 0))) {
             // The designer's cursors change the stream, but selecting is no edit.
             QCOMPARE(s.Window->UndoStack.count(), edits);
             QCOMPARE(s.Window->Modified, modified);
@@ -261,6 +333,7 @@ void TestUndo::editsUndoAndRedoToTheSameStream() {
     }
     QCOMPARE(s.Window->UndoStack.count(), names.size());
     if (!places.isEmpty()) QCOMPARE(s.Places(), places);
+    if (!wires.isEmpty()) QCOMPARE(s.Wires(), wires);
     for (qsizetype i = names.size(); i-- > 0;) {
         QCOMPARE(s.Main->BtnUndo->Widget()->toolTip(), "Annulla: " + names[i] + " (Ctrl+Z)");
         s.Keys(Qt::Key_Z);
@@ -303,6 +376,70 @@ void TestUndo::gatesBroughtBackTakeTheWindowsWays() {
     QVERIFY(port);
     QCOMPARE(port->UpdateDelay(), delay);
     QCOMPARE(static_cast<TControl *>(port->InBComp()), s.Control(inputB));
+}
+
+void TestUndo::badClipboardChangesNothing_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("status");
+    const QString text = QStringLiteral("text/plain"), own = QString::fromLatin1(GatesMimeType);
+    const QByteArray gate = "object LogPort1: TLogicalPort\n  Left = 8\nend\n";
+    const QString notGates = QStringLiteral("Negli appunti non ci sono porte");
+    const QString unreadable =
+        QStringLiteral("Le porte negli appunti non si leggono: nulla è stato incollato");
+    // A stream of the least a gate record can be: signature, class, no name, no properties.
+    const QByteArray leastGate = QByteArray("TPF0\x0CTLogicalPort\x00\x00\x00", 20);
+    QTest::newRow("prose") << text << QByteArray("Hello, world") << false << notGates;
+    QTest::newRow("nothing") << text << QByteArray() << false << notGates;
+    QTest::newRow("broken text") << text
+                                 << QByteArray(
+                                        "object LogPort1: TLogicalPort\n  Left = 'eight\nend\n")
+                                 << false
+                                 << QStringLiteral("Il testo negli appunti non si legge alla riga "
+                                                   "2, colonna 10: nulla è stato incollato");
+    QTest::newRow("a button") << text << QByteArray("object Button1: TButton\nend\n") << false
+                              << QStringLiteral(
+                                     "Button1 (TButton) non è una porta: nulla è stato incollato");
+    QTest::newRow("a gate after a panel")
+        << text << gate + "object Panel1: TPanel\n  object LogPort2: TLogicalPort\n  end\nend\n"
+        << false << QStringLiteral("Panel1 (TPanel) non è una porta: nulla è stato incollato");
+    QTest::newRow("a gate holding a gate")
+        << text << QByteArray("object A: TLogicalPort\n  object B: TLogicalPort\n  end\nend\n")
+        << false << unreadable;
+    // The first gate reads before the second fails: it must go again.
+    QTest::newRow("second gate's property unknown")
+        << text << gate + "object LogPort2: TLogicalPort\n  Colour = 3\nend\n"
+        << false << unreadable;
+    QTest::newRow("one name twice") << text << gate + gate << false << unreadable;
+    QTest::newRow("cut short") << own << leastGate.left(15) << false << unreadable;
+    QTest::newRow("over 16 MiB")
+        << own << leastGate.repeated(int(MaxClipboardBytes / leastGate.size()) + 1) << false
+        << QStringLiteral("Gli appunti superano 16 MiB: nulla è stato incollato");
+    QTest::newRow("over 100,000 gates")
+        << own << leastGate.repeated(MaxClipboardGates + 1) << false
+        << QStringLiteral("Gli appunti contengono più di 100.000 porte: nulla è stato incollato");
+    QTest::newRow("network running")
+        << text << gate << true
+        << QStringLiteral("Le porte si incollano posizionandole, a rete ferma");
+}
+
+void TestUndo::badClipboardChangesNothing() {
+    QFETCH(QString, type);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, running);
+    QFETCH(QString, status);
+    Session s;
+    if (running) UserInput::Click(s.Window->BtnActive, {50, 16});
+    auto *data = new QMimeData;
+    data->setData(type, content);
+    QApplication::clipboard()->setMimeData(data);
+    const QString before = s.Stream();
+    s.Keys(Qt::Key_V);
+    QCOMPARE(FromAnsi(s.Main->StatusBar->SimpleText()), status);
+    QCOMPARE(s.Stream(), before);
+    QCOMPARE(s.Window->UndoStack.count(), 0);
+    QVERIFY(!s.Window->Modified);
 }
 
 void TestUndo::unmodifiedWhereTheFileWasSaved() {

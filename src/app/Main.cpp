@@ -178,6 +178,17 @@ void TFormZentaroMain::AddShortCuts() {
             if (button->Enabled()) button->OnClick(button);
         });
     }
+    // The clipboard's keys act on the active network wherever the focus is, as undo does.
+    const std::pair<QKeySequence, void (*)(TFormZentaroChild &)> clipboard[] = {
+        {Qt::CTRL | Qt::Key_C, [](TFormZentaroChild &network) { network.CopySelection(false); }},
+        {Qt::CTRL | Qt::Key_X, [](TFormZentaroChild &network) { network.CopySelection(true); }},
+        {Qt::CTRL | Qt::Key_V, [](TFormZentaroChild &network) { network.PasteClipboard(); }},
+        {Qt::CTRL | Qt::Key_D, [](TFormZentaroChild &network) { network.DuplicateSelection(); }}};
+    for (const auto &[keys, command] : clipboard)
+        QObject::connect(new QShortcut(keys, Widget()), &QShortcut::activated, Widget(),
+                         [this, command] {
+                             if (TFormZentaroChild *network = ActiveNetwork()) command(*network);
+                         });
     QObject::connect(new QShortcut(Qt::CTRL | Qt::Key_W, Widget()), &QShortcut::activated, Widget(),
                      [this] {
                          if (auto *window = dynamic_cast<TFormZentaroChild *>(ActiveMDIChild()))
@@ -249,6 +260,7 @@ void TFormZentaroMain::BtnTimingClick(TComponent *) {
 void TFormZentaroMain::Adopt(TFormZentaroChild *window) {
     window->OnNetworkClose = TNotifyEvent([this](TComponent *sender) { NetworkClosed(sender); });
     window->OnUndoChange = TNotifyEvent([this](TComponent *) { UpdateUndoButtons(); });
+    window->OnStatusText = [this](const QString &text) { StatusBar->SetSimpleText(ToAnsi(text)); };
     UpdateUndoButtons();
 }
 
@@ -322,6 +334,7 @@ void TFormZentaroMain::NetworkClosed(TComponent *sender) {
     // Its stack goes with it: the buttons must not offer it meanwhile.
     if (auto *window = dynamic_cast<TFormZentaroChild *>(sender)) {
         window->OnUndoChange = TNotifyEvent();
+        window->OnStatusText = {};
         if (FRecovery) FRecovery->Forget(window);
     }
     for (TSpeedButton *button : {BtnUndo, BtnRedo, BtnTiming})

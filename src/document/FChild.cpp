@@ -1,5 +1,6 @@
 #include "FChild.h"
 
+#include "GateClipboard.h"
 #include "classlib/Buttons.h"
 #include "classlib/Canvas.h"
 #include "classlib/ExtCtrls.h"
@@ -7,9 +8,14 @@
 #include "classlib/MessageDlg.h"
 #include "classlib/StdCtrls.h"
 #include "gates/LogicCmp.h"
+#include "stream/MemoryStream.h"
+#include "stream/Reader.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeySequence>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRubberBand>
@@ -360,7 +366,7 @@ void TFormZentaroChild::PopItemDeleteClick(TComponent *) {
     TLogicalPort *port = MenuPort();
     if (!port) return;
     if (FSelection.Contains(port)) {
-        DeleteSelection();
+        DeleteSelection("elimina");
         return;
     }
     const std::string name = port->Name();
@@ -800,13 +806,13 @@ void TFormZentaroChild::MoveSelection(int dx, int dy) {
                                  : "sposta " + std::to_string(ports.size()) + " porte");
 }
 
-void TFormZentaroChild::DeleteSelection() {
+void TFormZentaroChild::DeleteSelection(const std::string &verb) {
     if (!Selecting() || WiresSuspended) return;
     const std::vector<TLogicalPort *> ports = FSelection.Gates();
     if (ports.empty()) return;
     const std::string text = ports.size() == 1
-                                 ? "elimina " + ports.front()->Name()
-                                 : "elimina " + std::to_string(ports.size()) + " porte";
+                                 ? verb + " " + ports.front()->Name()
+                                 : verb + " " + std::to_string(ports.size()) + " porte";
     {
         const TPaintBatch batch(ScrollBoxCli);
         // Each goes through the removal notices, which clear the wires to it.
@@ -816,6 +822,97 @@ void TFormZentaroChild::DeleteSelection() {
     ClearSelection();
     RepaintWires();
     RecordEdit(text);
+}
+
+std::vector<TLogicalPort *> TFormZentaroChild::SelectionInOrder() const {
+    std::vector<TLogicalPort *> ports;
+    ForEachPort([&](TLogicalPort &port) {
+        if (FSelection.Contains(&port)) ports.push_back(&port);
+    });
+    return ports;
+}
+
+void TFormZentaroChild::StatusText(const QString &text) const {
+    if (OnStatusText) OnStatusText(text);
+}
+
+void TFormZentaroChild::CopySelection(bool cut) {
+    if (!Selecting() || WiresSuspended) return;
+    const std::vector<TLogicalPort *> ports = SelectionInOrder();
+    if (ports.empty()) return;
+    FCopied = GateStreams(*this, ports);
+    // Pasted back here, copies land beside their originals; cut ones where they were.
+    FPastesOfCopy = cut ? -1 : 0;
+    QGuiApplication::clipboard()->setMimeData(GatesMimeData(FCopied).release());
+    if (cut) DeleteSelection("taglia");
+}
+
+void TFormZentaroChild::PasteClipboard() {
+    if (!Whole()) return;
+    if (!Selecting() || WiresSuspended) {
+        StatusText(QStringLiteral("Le porte si incollano posizionandole, a rete ferma"));
+        return;
+    }
+    const TClipboardGates gates = GatesFromMimeData(QGuiApplication::clipboard()->mimeData());
+    if (!gates.Refusal.isEmpty()) {
+        StatusText(gates.Refusal);
+        return;
+    }
+    const int step = !FCopied.isEmpty() && gates.Streams == FCopied ? ++FPastesOfCopy : 0;
+    PasteGates(gates.Streams, QPoint(16, 16) * step, "incolla");
+}
+
+void TFormZentaroChild::DuplicateSelection() {
+    if (!Selecting() || WiresSuspended) return;
+    const std::vector<TLogicalPort *> ports = SelectionInOrder();
+    if (!ports.empty()) PasteGates(GateStreams(*this, ports), {16, 16}, "duplica");
+}
+
+void TFormZentaroChild::PasteGates(const QByteArray &streams, QPoint offset,
+                                   const std::string &verb) {
+    const TReader::TPasteRules rules{
+        [](const TClassInfo &info) { return &info == &TLogicalPort::StaticClassInfo(); },
+        [this] { return UniquePortName("LogPort"); }};
+    std::vector<TComponent *> read;
+    {
+        TLogicalThread::TStartBatch workers;
+        try {
+            TMemoryStream stream(streams.constData(), streams.size());
+            read = TReader(stream).ReadPastedComponents(*this, *ScrollBoxCli, rules);
+        } catch (const std::exception &) {
+            // The reader took back whatever it had made.
+            StatusText(UnreadableGatesText());
+            return;
+        }
+        try {
+            workers.Finish();
+        } catch (...) {
+            for (TComponent *component : read)
+                Free(component);
+            throw;
+        }
+    }
+    std::vector<TLogicalPort *> ports;
+    {
+        const TPaintBatch batch(ScrollBoxCli);
+        for (TComponent *component : read) {
+            auto *port = dynamic_cast<TLogicalPort *>(component);
+            if (!port) continue;
+            ports.push_back(port);
+            // They take this window's ways, as gates made here have them.
+            SetEditMode(*port, true);
+            if (FShowPortState) port->SetShowPortState(*FShowPortState);
+            if (FClockDelay && port->PortType() == TLogicalPortType::logCLK)
+                port->SetUpdateDelay(*FClockDelay);
+            port->SetBounds(port->Left() + offset.x(), port->Top() + offset.y(), port->Width(),
+                            port->Height());
+        }
+    }
+    DesignRT->AttachNewControls();
+    SelectPorts(ports);
+    RepaintWires();
+    RecordEdit(ports.size() == 1 ? verb + " " + ports.front()->Name()
+                                 : verb + " " + std::to_string(ports.size()) + " porte");
 }
 
 void TFormZentaroChild::BandStart(QPoint at, Qt::KeyboardModifiers modifiers) {
@@ -868,7 +965,7 @@ void TFormZentaroChild::AddShortcuts() {
         SelectPorts(all);
     });
     add(Qt::Key_Escape, true, [this] { ClearSelection(); });
-    add(Qt::Key_Delete, true, [this] { DeleteSelection(); });
+    add(Qt::Key_Delete, true, [this] { DeleteSelection("elimina"); });
     const std::pair<Qt::Key, QPoint> arrows[] = {{Qt::Key_Left, {-1, 0}},
                                                  {Qt::Key_Right, {1, 0}},
                                                  {Qt::Key_Up, {0, -1}},

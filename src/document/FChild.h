@@ -10,6 +10,7 @@
 #include "WireRoute.h"
 #include "classlib/Forms.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QPointer>
 #include <QRect>
@@ -130,8 +131,17 @@ public:
     // Moves the selection by (dx, dy), short of taking a gate more than half past the area's
     // left or top side; one edit.
     void MoveSelection(int dx, int dy);
-    // Deletes the selected gates and the wires to them; one edit.
-    void DeleteSelection();
+    // Deletes the selected gates and the wires to them; one edit, named verb and what went.
+    void DeleteSelection(const std::string &verb);
+    // The clipboard (GateClipboard.h): copies the selected gates, or cuts them (one edit).
+    void CopySelection(bool cut);
+    // Adds the clipboard's gates as new ones, renamed, and selects them; one edit. Pasted back
+    // into the window that copied them, they land 16 px further on each time.
+    void PasteClipboard();
+    // Copies and pastes the selection in one edit, 16 px on, leaving the clipboard alone.
+    void DuplicateSelection();
+    // Tells the user what a command did not do (for the status bar).
+    std::function<void(const QString &)> OnStatusText;
 
     // Reading a file and removing a gate change the wires without any handler of ours.
     void Loaded() override;
@@ -235,6 +245,13 @@ private:
     void BandEnd();
     std::vector<QObject *> FShortcuts;
     void AddShortcuts();
+    // The selected gates in the window's component order, which a copy keeps.
+    std::vector<TLogicalPort *> SelectionInOrder() const;
+    // What this window last put on the clipboard, and the pastes of it here since.
+    QByteArray FCopied;
+    int FPastesOfCopy = 0;
+    void PasteGates(const QByteArray &streams, QPoint offset, const std::string &verb);
+    void StatusText(const QString &text) const;
 };
 
 // Sets the delay of every clock of the window; other gates keep theirs.

@@ -84,8 +84,15 @@ void TReader::Begin(TComponent &root) {
 
 void TReader::Finish() {
     for (const Fixup &fixup : FFixups)
-        fixup.Property->SetComponent(*fixup.Object, FindOwned(fixup.Name));
+        fixup.Property->SetComponent(*fixup.Object, ResolveFixup(fixup.Name));
     BindFields();
+}
+
+TComponent *TReader::ResolveFixup(std::string_view name) const {
+    if (!FPaste) return FindOwned(name);
+    if (const auto it = FPasted.find(LowerCase(name)); it != FPasted.end()) return it->second;
+    TComponent *target = FindOwned(name);
+    return target && FPaste->Allowed(target->ClassInfo()) ? nullptr : target;
 }
 
 void TReader::ReadRootComponent(TComponent &root) {
@@ -131,6 +138,31 @@ std::vector<TComponent *> TReader::ReadComponentRecords(TComponent &root,
     return FLoaded;
 }
 
+std::vector<TComponent *> TReader::ReadPastedComponents(TComponent &root, TComponent &parent,
+                                                        const TPasteRules &rules) {
+    Begin(root);
+    FPaste = &rules;
+    FPasted.clear();
+    try {
+        TValueReader values(FStream);
+        while (!values.AtEnd()) {
+            values.ReadSignature();
+            ReadComponent(values, parent, 1);
+        }
+        Finish();
+    } catch (...) {
+        FPaste = nullptr;
+        for (auto it = FLoaded.rbegin(); it != FLoaded.rend(); ++it)
+            TComponent::Free(*it);
+        FLoaded.clear();
+        throw;
+    }
+    FPaste = nullptr;
+    for (TComponent *component : FLoaded)
+        component->Loaded();
+    return FLoaded;
+}
+
 TComponent *TReader::FindOwned(std::string_view name) const {
     const auto it = FOwned.find(LowerCase(name));
     return it == FOwned.end() ? nullptr : it->second;
@@ -153,7 +185,24 @@ void TReader::ReadComponent(TValueReader &values, TComponent &parent, int depth)
 
     TComponent *component;
     std::unique_ptr<TComponent> created;
-    if (prefix.Flags & ffInherited) {
+    if (FPaste) {
+        // Pasted records stand alone: nothing of them may point into what is already there.
+        if (depth > 1) values.Fail("A pasted component cannot hold others");
+        if (prefix.Flags) values.Fail("A pasted component cannot carry a prefix");
+        const TClassInfo *info = FindRegisteredClass(className);
+        if (!info || !info->Creatable() || !FPaste->Allowed(*info))
+            values.Fail("Class " + className + " cannot be pasted");
+        if (!FPasted.emplace(LowerCase(name), nullptr).second)
+            values.Fail("A component named " + name + " appears twice");
+        created.reset(info->Create(FRoot));
+        component = created.get();
+        const std::string newName = FPaste->NewName();
+        FOwned.emplace(LowerCase(newName), component);
+        FPasted[LowerCase(name)] = component;
+        component->SetLoading(true);
+        component->SetName(newName);
+        component->SetParentComponent(&parent);
+    } else if (prefix.Flags & ffInherited) {
         component = FindOwned(name);
         if (!component) values.Fail("Inherited component " + name + " not found");
     } else {

@@ -32,6 +32,20 @@ public:
     std::vector<TComponent *> ReadComponentRecords(TComponent &root,
                                                    const std::vector<TComponent *> &parents);
 
+    // What pasting allows: the classes that may be created, and each pasted component's new name.
+    struct TPasteRules {
+        std::function<bool(const TClassInfo &)> Allowed;
+        std::function<std::string()> NewName;
+    };
+    // Reads whole streams (signature and record) one after another up to the end, each a new
+    // component of root on parent, of an allowed class, without nested components, under the
+    // name rules.NewName gives it. A reference to a pasted component follows it to its new name;
+    // one to another component of an allowed class reads as nil, so pasted gates keep only the
+    // wires among themselves; others (a menu of the window) resolve as usual. On failure nothing
+    // read stays. The new components are returned in stream order.
+    std::vector<TComponent *> ReadPastedComponents(TComponent &root, TComponent &parent,
+                                                   const TPasteRules &rules);
+
 private:
     struct Fixup {
         TPersistent *Object;
@@ -55,9 +69,14 @@ private:
     void ReadValue(TValueReader &values, TPersistent &object, const TPropInfo &property);
     void BindFields();
     TComponent *FindOwned(std::string_view name) const;
+    TComponent *ResolveFixup(std::string_view name) const;
 
     TMemoryStream &FStream;
     std::function<bool(std::string_view)> FNameTaken;
+    // While pasting: the rules, and the pasted components by their names in the stream (lower
+    // case).
+    const TPasteRules *FPaste = nullptr;
+    std::unordered_map<std::string, TComponent *> FPasted;
     bool FFieldClassesOnly = false;
     TComponent *FRoot = nullptr;
     std::vector<TComponent *> FLoaded;

@@ -17,3 +17,7 @@ std::string ObjectBinaryToText(TMemoryStream &input);
 // Parses the text and writes the signature and root record at the output's position. Malformed
 // text raises ETextFormError with its line and column, and leaves the output as it was.
 void ObjectTextToBinary(std::string_view text, TMemoryStream &output);
+
+// The same for one or more objects one after another, each written as a stream of its own
+// (signature and record), as gates on the clipboard are.
+void ObjectsTextToBinary(std::string_view text, TMemoryStream &output);

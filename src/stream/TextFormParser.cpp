@@ -49,15 +49,20 @@ class TParser {
 public:
     TParser(std::string_view text, TMemoryStream &output) : FText(text), FWriter(output) {}
 
-    void Run() {
+    // With several, one object after another, each a stream of its own.
+    void Run(bool several) {
         if (FText.substr(0, 3) == "\xEF\xBB\xBF") FPosition = 3;
-        const TToken keyword = Next();
+        TToken keyword = Next();
         if (!IsRecordKeyword(keyword)) Fail(keyword.start, "'object' expected");
-        FWriter.WriteBytes(StreamSignature.data(), StreamSignature.size());
-        ParseObject(keyword, 0);
-        const TToken rest = Next();
-        if (rest.kind != TTokenKind::End)
-            Fail(rest.start, "End of text expected after the last 'end'");
+        for (;;) {
+            FWriter.WriteBytes(StreamSignature.data(), StreamSignature.size());
+            ParseObject(keyword, 0);
+            keyword = Next();
+            if (keyword.kind == TTokenKind::End) return;
+            if (!several) Fail(keyword.start, "End of text expected after the last 'end'");
+            if (!IsRecordKeyword(keyword))
+                Fail(keyword.start, "'object' or end of text expected after 'end'");
+        }
     }
 
 private:
@@ -720,6 +725,12 @@ private:
 
 void ObjectTextToBinary(std::string_view text, TMemoryStream &output) {
     TMemoryStream binary;
-    TParser(text, binary).Run();
+    TParser(text, binary).Run(false);
+    output.Write(binary.Memory(), binary.Size());
+}
+
+void ObjectsTextToBinary(std::string_view text, TMemoryStream &output) {
+    TMemoryStream binary;
+    TParser(text, binary).Run(true);
     output.Write(binary.Memory(), binary.Size());
 }
