@@ -20,6 +20,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 using UserInput::Click;
 
 namespace {
@@ -96,6 +98,7 @@ void TestRecovery::autosaveKeepsOnlyUnsavedChanges_data() {
                                      {"close", 0},
                                      {"undo", 0},
                                      {"new", 0},
+                                     {"unchanged", 1},
                                      {"error", 1}})
         QTest::newRow(then) << then << kept;
 }
@@ -125,6 +128,17 @@ void TestRecovery::autosaveKeepsOnlyUnsavedChanges() {
     if (then == "close") Answer({QMessageBox::Yes}, asked), window->Close();
     if (then == "undo") window->Undo(), main.Recovery()->SaveAll();
     if (then == "new") Click(main.BtnNew, {15, 15}), main.Recovery()->SaveAll();
+    if (then == "unchanged") {
+        // Every write replaces the file by a new one; a network that did not change keeps it.
+        const auto inode = [&] {
+            struct stat status {};
+            ::stat(QFile::encodeName(main.Recovery()->FileOf(window)).constData(), &status);
+            return status.st_ino;
+        };
+        const auto before = inode();
+        main.Recovery()->SaveAll();
+        QCOMPARE(inode(), before);
+    }
     QTRY_COMPARE(data.Files(), kept + (then == "new"));
     QCOMPARE(filesDuringReport, 1);
     // The folder and the copies are the user's alone.

@@ -4,6 +4,7 @@
 #include "Util.h"
 #include "classlib/MessageDlg.h"
 #include "document/FChild.h"
+#include "stream/MemoryStream.h"
 #include "stream/WholeFile.h"
 
 #include <QDir>
@@ -84,28 +85,40 @@ TRecovery::TRecovery(TWindows windows, int seconds)
 TRecovery::~TRecovery() = default;
 
 QString TRecovery::FileOf(TFormZentaroChild *window) const {
-    const auto serial = FSerial.find(window);
-    if (serial == FSerial.end()) return {};
-    return FFolder + QLatin1Char('/') + FCopy + QLatin1Char('-') + QString::number(serial->second) +
-           QStringLiteral(".ZTR");
+    const auto kept = FKept.find(window);
+    if (kept == FKept.end()) return {};
+    return FFolder + QLatin1Char('/') + FCopy + QLatin1Char('-') +
+           QString::number(kept->second.Serial) + QStringLiteral(".ZTR");
 }
 
 bool TRecovery::Save(TFormZentaroChild *window) {
     if (FFolder.isEmpty()) return false;
-    if (!FSerial.contains(window)) FSerial[window] = FNextSerial++;
+    TMemoryStream image;
+    try {
+        image = NetworkFileImage(*window);
+    } catch (const std::exception &) {
+        return false;
+    }
+    const QByteArray bytes(reinterpret_cast<const char *>(image.Memory()), qsizetype(image.Size()));
+    auto [kept, added] = FKept.try_emplace(window);
+    if (added) kept->second.Serial = FNextSerial++;
+    // Nothing changed since the last tick: the copy on disk is still this network.
+    if (!added && kept->second.Written == bytes) return true;
+    kept->second.Written.clear();
     const QString path = FileOf(window);
     try {
         const std::string &name = window->FileName;
         ReplaceWholeFile(
             NativeName(SideFile(path)),
             std::span(reinterpret_cast<const std::uint8_t *>(name.data()), name.size()));
+        image.SaveToFile(NativeName(path));
     } catch (const std::exception &) {
         return false;
     }
-    if (!SaveNetworkFile(NativeName(path), *window)) return false;
     // A new file takes the process's default permissions; networks may be private.
     for (const QString &file : {path, SideFile(path)})
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    kept->second.Written = bytes;
     return true;
 }
 
@@ -122,7 +135,7 @@ void TRecovery::Forget(TFormZentaroChild *window) {
     const QString path = FileOf(window);
     if (path.isEmpty()) return;
     Remove(path);
-    FSerial.erase(window);
+    FKept.erase(window);
 }
 
 std::vector<TRecovery::TEntry> TRecovery::LeftOvers() {

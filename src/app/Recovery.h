@@ -6,6 +6,7 @@
 // ("<copy>-<n>.ZTR", with "<copy>-<n>.name" holding the network's own file name), so files whose
 // copy holds no lock any more are known to be left over.
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -56,7 +57,13 @@ private:
     QString FFolder, FCopy;
     std::unique_ptr<QLockFile> FLock;
     std::unique_ptr<QTimer> FTimer;
-    std::map<TFormZentaroChild *, int> FSerial;
+    // Each window's file number, and the image last written for it (empty when that write
+    // failed), so that a network unchanged since is not written again.
+    struct TKept {
+        int Serial = 0;
+        QByteArray Written;
+    };
+    std::map<TFormZentaroChild *, TKept> FKept;
     int FNextSerial = 1;
     // The locks of gone copies whose files are being offered: no other start offers them too.
     std::vector<std::unique_ptr<QLockFile>> FClaimed;
