@@ -11,6 +11,7 @@
 // save <= 0.2x the open.
 
 #include "ChainNetwork.h"
+#include "Rounds.h"
 #include "Util.h"
 #include "app/Main.h"
 #include "document/FChild.h"
@@ -42,16 +43,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using Clock = BenchClock;
 
 // ---- The plain floor
 
@@ -85,33 +77,6 @@ void StartPlainThread() {
         std::exit(1);
     }
     pthread_attr_destroy(&attributes);
-}
-
-// The threads of this process, exiting ones included: a detached thread that has left its
-// function still unmaps and frees for a while.
-std::size_t Tasks() {
-    std::size_t count = 0;
-    if (DIR *tasks = opendir("/proc/self/task")) {
-        while (const dirent *entry = readdir(tasks))
-            count += entry->d_name[0] != '.';
-        closedir(tasks);
-    }
-    return count;
-}
-
-// Untimed: every thread of the last round has really gone, so rounds do not overlap. A thread
-// started meanwhile for good (a timekeeper, say) only costs the wait's bound. Events are served
-// meanwhile, as the program's event loop would.
-void AwaitThreads(const std::function<std::size_t()> &live, std::size_t tasks) {
-    const auto pause = [] {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    };
-    while (live() > 0)
-        pause();
-    for (const auto end = Clock::now() + std::chrono::seconds(2);
-         Tasks() > tasks && Clock::now() < end;)
-        pause();
 }
 
 struct TTimes {

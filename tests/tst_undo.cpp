@@ -280,7 +280,8 @@ void TestUndo::editsUndoAndRedoToTheSameStream_data() {
            "LogPort11 188,88 LogPort12 308,88"
         << "LogPort3<LogPort1,LogPort2 LogPort4<LogPort1,LogPort2 LogPort5<LogPort3,- "
            "LogPort6<LogPort4,- LogPort8<LogPort7,- LogPort10<LogPort9,- LogPort12<LogPort11,-";
-    // Elsewhere they keep their places; a wire to a gate left behind is dropped.
+    // Elsewhere they keep their places, the next paste of them 16 px on; a wire to a gate left
+    // behind is dropped.
     QTest::newRow("pasted into a new network, again from the text alone")
         << halfAdder << false << QStringList{"band 100 20 300 100",
                                              "click LogPort1 ctrl",
@@ -290,8 +291,8 @@ void TestUndo::editsUndoAndRedoToTheSameStream_data() {
                                              "textonly",
                                              "paste"}
         << QStringList{"incolla 3 porte", "incolla 3 porte"}
-        << "LogPort1 20,40 LogPort2 140,40 LogPort3 260,40 LogPort4 20,40 LogPort5 140,40 "
-           "LogPort6 260,40"
+        << "LogPort1 20,40 LogPort2 140,40 LogPort3 260,40 LogPort4 36,56 LogPort5 156,56 "
+           "LogPort6 276,56"
         << "LogPort2<LogPort1,- LogPort3<LogPort2,- LogPort5<LogPort4,- LogPort6<LogPort5,-";
 }
 

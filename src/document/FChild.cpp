@@ -10,6 +10,7 @@
 #include "gates/LogicCmp.h"
 #include "stream/MemoryStream.h"
 #include "stream/Reader.h"
+#include "stream/Values.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -25,6 +26,7 @@
 
 #include <memory>
 #include <tuple>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -333,10 +335,29 @@ std::string TFormZentaroChild::AddPort() {
 }
 
 std::string TFormZentaroChild::UniquePortName(const std::string &prefix) const {
-    // Taken as the file reader takes it: names differ in more than case.
-    for (int n = 1;; ++n)
-        if (std::string candidate = prefix + std::to_string(n); !FindComponent(candidate))
-            return candidate;
+    return PortNamer(prefix)();
+}
+
+std::function<std::string()> TFormZentaroChild::PortNamer(const std::string &prefix) const {
+    // Taken as the file reader takes it: names differ in more than case. Only the plain decimal
+    // form of a number can be the name the namer would make.
+    const std::string lowerPrefix = LowerCase(prefix);
+    auto taken = std::make_shared<std::unordered_set<std::uint64_t>>();
+    for (const TComponent *component : Components()) {
+        const std::string name = LowerCase(component->Name());
+        if (!name.starts_with(lowerPrefix)) continue;
+        const std::string_view digits = std::string_view(name).substr(lowerPrefix.size());
+        if (digits.empty() || digits.size() > 18 || digits[0] == '0' ||
+            digits.find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        taken->insert(std::stoull(std::string(digits)));
+    }
+    return [prefix, taken, next = std::uint64_t(1)]() mutable {
+        while (taken->contains(next))
+            ++next;
+        taken->insert(next);
+        return prefix + std::to_string(next);
+    };
 }
 
 TLogicalPort *TFormZentaroChild::MenuPort() const {
@@ -825,9 +846,11 @@ void TFormZentaroChild::DeleteSelection(const std::string &verb) {
 }
 
 std::vector<TLogicalPort *> TFormZentaroChild::SelectionInOrder() const {
+    const std::vector<TLogicalPort *> selected = FSelection.Gates();
+    const std::unordered_set<const TLogicalPort *> chosen(selected.begin(), selected.end());
     std::vector<TLogicalPort *> ports;
     ForEachPort([&](TLogicalPort &port) {
-        if (FSelection.Contains(&port)) ports.push_back(&port);
+        if (chosen.contains(&port)) ports.push_back(&port);
     });
     return ports;
 }
@@ -840,10 +863,10 @@ void TFormZentaroChild::CopySelection(bool cut) {
     if (!Selecting() || WiresSuspended) return;
     const std::vector<TLogicalPort *> ports = SelectionInOrder();
     if (ports.empty()) return;
-    FCopied = GateStreams(*this, ports);
+    FPasteSource = GateStreams(*this, ports);
     // Pasted back here, copies land beside their originals; cut ones where they were.
-    FPastesOfCopy = cut ? -1 : 0;
-    QGuiApplication::clipboard()->setMimeData(GatesMimeData(FCopied).release());
+    FPasteStep = cut ? -1 : 0;
+    QGuiApplication::clipboard()->setMimeData(GatesMimeData(FPasteSource).release());
     if (cut) DeleteSelection("taglia");
 }
 
@@ -858,8 +881,12 @@ void TFormZentaroChild::PasteClipboard() {
         StatusText(gates.Refusal);
         return;
     }
-    const int step = !FCopied.isEmpty() && gates.Streams == FCopied ? ++FPastesOfCopy : 0;
-    PasteGates(gates.Streams, QPoint(16, 16) * step, "incolla");
+    // Gates from elsewhere land where they stood there, each paste of them after 16 px on.
+    if (gates.Streams != FPasteSource) {
+        FPasteSource = gates.Streams;
+        FPasteStep = -1;
+    }
+    PasteGates(gates.Streams, QPoint(16, 16) * ++FPasteStep, "incolla");
 }
 
 void TFormZentaroChild::DuplicateSelection() {
@@ -872,7 +899,7 @@ void TFormZentaroChild::PasteGates(const QByteArray &streams, QPoint offset,
                                    const std::string &verb) {
     const TReader::TPasteRules rules{
         [](const TClassInfo &info) { return &info == &TLogicalPort::StaticClassInfo(); },
-        [this] { return UniquePortName("LogPort"); }};
+        PortNamer("LogPort")};
     std::vector<TComponent *> read;
     {
         TLogicalThread::TStartBatch workers;

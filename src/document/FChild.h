@@ -110,6 +110,8 @@ public:
     void AddFlipFlopItems();
     // prefix + the smallest free number, e.g. "LogPort3" when 1 and 2 are taken (in any case).
     std::string UniquePortName(const std::string &prefix) const;
+    // Such names one after another, each call the next free one, for adding many gates at once.
+    std::function<std::string()> PortNamer(const std::string &prefix) const;
     // Whether the network runs (the activation button is down).
     bool NetworkActive() const;
     // What resting the pointer on a gate shows: its name and its kind as the kind menu words it,
@@ -136,7 +138,7 @@ public:
     // The clipboard (GateClipboard.h): copies the selected gates, or cuts them (one edit).
     void CopySelection(bool cut);
     // Adds the clipboard's gates as new ones, renamed, and selects them; one edit. Pasted back
-    // into the window that copied them, they land 16 px further on each time.
+    // into the window that copied them, or pasted again, they land 16 px further on each time.
     void PasteClipboard();
     // Copies and pastes the selection in one edit, 16 px on, leaving the clipboard alone.
     void DuplicateSelection();
@@ -247,9 +249,10 @@ private:
     void AddShortcuts();
     // The selected gates in the window's component order, which a copy keeps.
     std::vector<TLogicalPort *> SelectionInOrder() const;
-    // What this window last put on the clipboard, and the pastes of it here since.
-    QByteArray FCopied;
-    int FPastesOfCopy = 0;
+    // What this window last copied or pasted, and how many steps of 16 px its last paste
+    // here was moved by.
+    QByteArray FPasteSource;
+    int FPasteStep = 0;
     void PasteGates(const QByteArray &streams, QPoint offset, const std::string &verb);
     void StatusText(const QString &text) const;
 };

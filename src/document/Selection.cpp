@@ -3,26 +3,34 @@
 #include "gates/LogicCmp.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 std::vector<TLogicalPort *> TGateSelection::Gates() const {
     std::vector<TLogicalPort *> gates;
     gates.reserve(FEntries.size());
     for (const TEntry &entry : FEntries)
-        if (entry.Widget && TControl::FromWidget(entry.Widget) == entry.Gate)
-            gates.push_back(entry.Gate);
+        if (entry.Alive()) gates.push_back(entry.Gate);
     return gates;
 }
 
+bool TGateSelection::TEntry::Alive() const {
+    return Widget && TControl::FromWidget(Widget) == Gate;
+}
+
 bool TGateSelection::Contains(const TLogicalPort *gate) const {
-    const std::vector<TLogicalPort *> gates = Gates();
-    return gate && std::ranges::find(gates, gate) != gates.end();
+    return gate && std::ranges::any_of(FEntries, [gate](const TEntry &entry) {
+               return entry.Gate == gate && entry.Alive();
+           });
 }
 
 bool TGateSelection::Set(const std::vector<TLogicalPort *> &gates) {
     const std::vector<TLogicalPort *> before = Gates();
     FEntries.clear();
+    // A set, not Add: selecting every gate of a large network must not take quadratic time.
+    std::unordered_set<const TLogicalPort *> added;
     for (TLogicalPort *gate : gates)
-        Add(gate);
+        if (gate && gate->Widget() && added.insert(gate).second)
+            FEntries.push_back({gate, gate->Widget()});
     return Gates() != before;
 }
 

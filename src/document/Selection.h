@@ -31,6 +31,7 @@ private:
     struct TEntry {
         TLogicalPort *Gate;
         QPointer<QWidget> Widget;
+        bool Alive() const;
     };
     std::vector<TEntry> FEntries;
 };
