@@ -83,7 +83,8 @@ struct Session {
     // "speed POSITION" (the clock slider) or "undo"; selecting: "click GATE [ctrl|shift]",
     // "band X1 Y1 X2 Y2 [ctrl]" (on the drawing area), "all" (Ctrl+A), "esc"; "key KEY [shift]"
     // (an arrow or Delete); the clipboard: "copy", "cut", "paste", "dup", "textonly" (the
-    // clipboard keeps only its text, as a text editor gives it back); "new" opens a new network
+    // clipboard keeps only its text, as a text editor gives it back), "bare" (a gate's text with
+    // nothing but its place, as a user may write it); "new" opens a new network
     // and works on it from then on.
     void Do(const QString &action) {
         const QStringList w = action.split(' ');
@@ -148,6 +149,9 @@ struct Session {
             Keys(keys.at(w[0]));
         } else if (w[0] == "textonly") {
             QApplication::clipboard()->setText(QApplication::clipboard()->text());
+        } else if (w[0] == "bare") {
+            QApplication::clipboard()->setText(
+                QStringLiteral("object Foo: TLogicalPort\n  Left = 300\n  Top = 220\nend\n"));
         } else if (w[0] == "new") {
             Keys(Qt::Key_N);
             Window = dynamic_cast<TFormZentaroChild *>(Main->ActiveMDIChild());
@@ -320,8 +324,9 @@ void TestUndo::editsUndoAndRedoToTheSameStream() {
             last = s.Stream();
             continue;
         }
-        if (noEdit || QStringList{"click", "band", "all", "esc", "copy", "textonly"}.contains(
-                          action.section(' ', 0, 0))) {
+        if (noEdit ||
+            QStringList{"click", "band", "all", "esc", "copy", "textonly", "bare"}.contains(
+                action.section(' ', 0, 0))) {
             // The designer's cursors change the stream, but selecting is no edit.
             QCOMPARE(s.Window->UndoStack.count(), edits);
             QCOMPARE(s.Window->Modified, modified);
@@ -351,7 +356,8 @@ void TestUndo::editsUndoAndRedoToTheSameStream() {
     QVERIFY(!s.Main->BtnRedo->Enabled());
 }
 
-// A gate an undo brings back runs at the slider's speed and can be wired in linking mode.
+// A gate an undo brings back, or a paste brings in, runs at the slider's speed and can be wired in
+// linking mode.
 void TestUndo::gatesBroughtBackTakeTheWindowsWays_data() {
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QString>("gate");
@@ -360,6 +366,10 @@ void TestUndo::gatesBroughtBackTakeTheWindowsWays_data() {
     QTest::newRow("clock deleted, slider moved")
         << QStringList{"kind LogPort3 CLOCK", "delete LogPort3", "speed 500", "undo"} << "LogPort3"
         << 1500 << "LogPort2";
+    // A gate written by hand gets the kind menu and the wiring of any other.
+    QTest::newRow("bare gate pasted, retyped, wired")
+        << QStringList{"bare", "paste", "kind LogPort7 CLOCK", "link", "wire LogPort1 LogPort7 B"}
+        << "LogPort7" << 500 << "LogPort1";
     QTest::newRow("deleted while positioning, back while linking")
         << QStringList{"delete LogPort1", "link", "undo", "wire LogPort1 LogPort4 B"} << "LogPort4"
         << 10 << "LogPort1";

@@ -321,17 +321,21 @@ std::string TFormZentaroChild::AddPort() {
     port->SetName(UniquePortName("LogPort"));
     port->SetUpdateDelay(GateDelay);
     port->SetBorder(true);
-    port->SetPopupMenu(PopupMenuPort);
-    port->OnDragOver =
+    EquipPort(*port);
+    return port->Name();
+}
+
+void TFormZentaroChild::EquipPort(TLogicalPort &port) {
+    port.SetPopupMenu(PopupMenuPort);
+    port.OnDragOver =
         TDragOverEvent("LogicalPortDragOver", [this](TComponent *sender, TComponent *source, int x,
                                                      int y, TDragState state, bool &accept) {
             LogicalPortDragOver(sender, source, x, y, state, accept);
         });
-    port->OnDragDrop = TDragDropEvent("LogicalPortDragDrop",
-                                      [this](TComponent *sender, TComponent *source, int x, int y) {
-                                          LogicalPortDragDrop(sender, source, x, y);
-                                      });
-    return port->Name();
+    port.OnDragDrop = TDragDropEvent("LogicalPortDragDrop",
+                                     [this](TComponent *sender, TComponent *source, int x, int y) {
+                                         LogicalPortDragDrop(sender, source, x, y);
+                                     });
 }
 
 std::string TFormZentaroChild::UniquePortName(const std::string &prefix) const {
@@ -926,7 +930,9 @@ void TFormZentaroChild::PasteGates(const QByteArray &streams, QPoint offset,
             auto *port = dynamic_cast<TLogicalPort *>(component);
             if (!port) continue;
             ports.push_back(port);
-            // They take this window's ways, as gates made here have them.
+            // They take this window's ways, as gates made here have them, even when the text a
+            // user pasted left out the menu or the wiring.
+            EquipPort(*port);
             SetEditMode(*port, true);
             if (FShowPortState) port->SetShowPortState(*FShowPortState);
             if (FClockDelay && port->PortType() == TLogicalPortType::logCLK)

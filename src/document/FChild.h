@@ -187,6 +187,8 @@ private:
     bool FBaselineDue = false;
     // Adds a gate at the top left corner; returns its name.
     std::string AddPort();
+    // Gives a gate the kind menu and the wiring handlers every gate of the area has.
+    void EquipPort(TLogicalPort &port);
     // Puts an edit on the stack, named text, if the drawing area differs from the baseline.
     void RecordEdit(const std::string &text);
     // Puts the drawing area back as the edit had it before (or after) it.
