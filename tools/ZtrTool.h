@@ -82,3 +82,6 @@ void TestTable(const TCommandLine &line);
 // ztrtool run FILE.ZTR --for MS [OPTIONS]: the network in virtual time, writing waveforms.
 extern const TCommandSpec RunCommand;
 void Run(const TCommandLine &line);
+// ztrtool analyze FILE.ZTR [OPTIONS]: what a network without memory computes.
+extern const TCommandSpec AnalyzeCommand;
+void Analyze(const TCommandLine &line);

@@ -196,6 +196,7 @@ const Command Commands[] = {
     {&RenderCommand, Render},
     {&TestCommand, TestTable},
     {&RunCommand, Run},
+    {&AnalyzeCommand, Analyze},
 };
 
 void PrintUsage(std::FILE *to) {

@@ -6,8 +6,10 @@
 #include "Minimize.h"
 #include "Network.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr int MaxAnalysisInputs = 24;
@@ -27,11 +29,17 @@ public:
 };
 
 // Inputs default to the pulse switches and outputs to the lamps, in port order; any port may be
-// named as an output, only pulse switches as inputs. An input that is not wired reads 0.
+// named as an output (a lamp gives the level at its A), only pulse switches as inputs. A port
+// input that is not wired reads 0; a pulse switch in a cone that is not an input keeps its
+// level. Raises EAnalysisError for an unknown or repeated name, no inputs or outputs, more than
+// MaxAnalysisInputs inputs, and a flip-flop, clock or loop in a cone.
 TNetworkFunction AnalyzeNetwork(const TSimNetwork &network,
                                 const std::vector<std::string> &inputs = {},
                                 const std::vector<std::string> &outputs = {});
 
+// The table in pieces of about 64 KiB, so that one of 2^24 rows need not be held whole.
+void WriteTruthTable(const TNetworkFunction &function,
+                     const std::function<void(std::string_view)> &write);
 // The table as `ztrtool test` reads it: "A B | S C", then a row per combination in binary
 // counting order.
 std::string FormatTruthTable(const TNetworkFunction &function);

@@ -102,6 +102,44 @@ inline TPortLevels ComputeLevels(TLogicalPortType kind, TPortLevels l) {
     return l;
 }
 
+// Kinds whose output follows from their input levels alone: the gates and the lamp.
+constexpr bool IsCombinational(TLogicalPortType kind) {
+    using enum TLogicalPortType;
+    return kind != logCLK && kind != logPLS && kind != logFFD && kind != logFFJK;
+}
+
+// Kinds that read their B input; the inverter and the lamp read only A.
+constexpr bool ReadsInputB(TLogicalPortType kind) {
+    using enum TLogicalPortType;
+    return kind != logNOT && kind != logLED && kind != logPLS;
+}
+
+// ComputeLevels for 64 evaluations at once, bit k of `a` and `b` being the input levels of the
+// k-th: the output levels of a combinational kind (IsCombinational), 0 for the others, whose
+// output depends on more than their inputs.
+constexpr std::uint64_t ComputeWord(TLogicalPortType kind, std::uint64_t a, std::uint64_t b) {
+    switch (kind) {
+    case TLogicalPortType::logAND:
+        return a & b;
+    case TLogicalPortType::logOR:
+        return a | b;
+    case TLogicalPortType::logNOT:
+        return ~a;
+    case TLogicalPortType::logXOR:
+        return a ^ b;
+    case TLogicalPortType::logNAND:
+        return ~(a & b);
+    case TLogicalPortType::logNOR:
+        return ~(a | b);
+    case TLogicalPortType::logNXOR:
+        return ~(a ^ b);
+    case TLogicalPortType::logLED:
+        return a;
+    default:
+        return 0;
+    }
+}
+
 // Kinds drawn with a bubble at the output.
 bool IsInverting(TLogicalPortType kind);
 // OR, NOR, XOR and NXOR: drawn with a curved back.
