@@ -194,6 +194,13 @@ void TestZtrtool::truthTables_data() {
         << "half_adder"
         << QByteArray("\xEF\xBB\xBFLogPort1 LogPort2 | LogPort5\r\n0 1 | 1\r1 1 | 0\r\n")
         << QStringList() << 0 << QByteArray("2 passed, 0 failed\n");
+    // Tables that `analyze` printed ("analyze" and its options) check the network they came from.
+    QTest::newRow("analysed half adder") << "half_adder" << QByteArray("analyze") << QStringList()
+                                         << 0 << QByteArray("4 passed, 0 failed\n");
+    QTest::newRow("analysed, inputs swapped, a gate as output")
+        << "half_adder"
+        << QByteArray("analyze --inputs LogPort2,LogPort1 --outputs LogPort6,LogPort3")
+        << QStringList() << 0 << QByteArray("4 passed, 0 failed\n");
     // A running clock the table names never falls quiet for twice its delay; the row ends.
     QTest::newRow("never settles")
         << "jk_toggle" << QByteArray("LogPort1 | LogPort2\n1 | X\n0 | 0\n") << QStringList() << 1
@@ -207,6 +214,13 @@ void TestZtrtool::truthTables() {
     QFETCH(int, exitCode);
     QFETCH(QByteArray, output);
     const QString corpus = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + network;
+    if (table.startsWith("analyze")) {
+        const ToolRun analysed =
+            RunTool(QStringList{"analyze", corpus + ".ZTR"} +
+                    QString::fromUtf8(table.mid(7)).split(' ', Qt::SkipEmptyParts));
+        QCOMPARE(analysed.exitCode, 0);
+        table = analysed.standardOutput;
+    }
     const ToolRun run =
         RunTool(QStringList{"test", corpus + ".ZTR",
                             table.isEmpty() ? corpus + ".table" : File("t", table)} +
@@ -312,6 +326,19 @@ void TestZtrtool::optionsAsDocumented_data() {
                                  << QByteArray("\n  --settle MS         a row is settled");
     QTest::newRow("render --help")
         << QStringList{"render", "--help"} << QByteArray("\n  --active            draw it running");
+    QTest::newRow("analyze --help")
+        << QStringList{"analyze", "--help"} << QByteArray("\n  --inputs A,B,..     the inputs");
+    const QString halfAdder = ZENTARO_CORPUS_DIR "/good/half_adder.ZTR";
+    QTest::newRow("analyze, one output")
+        << QStringList{"analyze", halfAdder, "--outputs=LogPort6"}
+        << QByteArray("LogPort1 LogPort2 | LogPort6\n0 0 | 0\n0 1 | 0\n1 0 | 0\n1 1 | 1\n");
+#if ZTRTOOL_MINIMIZE
+    QTest::newRow("analyze --expr --table")
+        << QStringList{"analyze", halfAdder, "--expr", "--table"}
+        << QByteArray("1 1 | 0 1\n\nLogPort5 = ");
+    QTest::newRow("analyze --pos") << QStringList{"analyze", halfAdder, "--pos"}
+                                   << QByteArray("\nLogPort6 = (LogPort1) & (LogPort2)\n");
+#endif
     QTest::newRow("compress --help")
         << QStringList{"compress", "--help"} << QByteArray("usage: ztrtool compress IN OUT\n");
 }
@@ -418,6 +445,16 @@ void TestZtrtool::failuresExitWithOneLine_data() {
                                             << QByteArray("--settle needs a value") << false;
     QTest::newRow("clock 0 in test") << test + QStringList{"--clock=0"} << header + "0 0 | 0\n"
                                      << QByteArray("--clock: \"0\" is not") << false;
+    // An analysis refused names its cause.
+    QTest::newRow("analyze: memory in a cone")
+        << QStringList{"analyze", JkToggle} << QByteArray()
+        << QByteArray("ztrtool: analyze: LogPort3 is a JK flip-flop\n") << false;
+    QTest::newRow("analyze: unknown output")
+        << QStringList{"analyze", halfAdder, "--outputs", "LogPort5,Nobody"} << QByteArray()
+        << QByteArray("analyze: no port named Nobody") << false;
+    QTest::newRow("analyze: an empty name")
+        << QStringList{"analyze", halfAdder, "--inputs", "LogPort1,"} << QByteArray()
+        << QByteArray("--inputs: an empty name in \"LogPort1,\"") << false;
     // A headless run that cannot be done as asked leaves no output file.
     const auto run = [this](const QStringList &options) {
         return QStringList{"run", JkToggle, "--vcd", File("out"), "--for"} + options;
