@@ -13,45 +13,39 @@ struct TPortSpec {
     TLogicalPortType Kind;
     std::int32_t InA = -1, InB = -1;
     TLevel Level = 0;
+    std::int32_t Delay = 10;
 };
 
 // Ports named P0, P1, ... in order.
-TSimNetwork Net(std::initializer_list<TPortSpec> specs) {
+TSimNetwork Net(const std::vector<TPortSpec> &specs) {
     TSimNetwork network;
     for (const TPortSpec &spec : specs) {
-        network.Ports.push_back({spec.Kind, {0, 0, spec.Level}, 10, spec.InA, spec.InB});
+        network.Ports.push_back({spec.Kind, {0, 0, spec.Level}, spec.Delay, spec.InA, spec.InB});
         network.Names.push_back("P" + std::to_string(network.Names.size()));
     }
     return network;
 }
 
-// Switches, then gates of the kinds without memory wired to earlier ports (now and then to
-// none), then lamps on earlier ports; delays from 1 to 20.
+// Switches, then gates without memory wired to earlier ports (now and then to none), then lamps
+// on earlier ports; delays from 1 to 20.
 TSimNetwork RandomNetwork(std::mt19937 &random, int switches, int gates, int lamps) {
     constexpr TLogicalPortType Gates[] = {logAND, logOR, logNOT, logXOR, logNAND, logNOR, logNXOR};
-    TSimNetwork network;
-    const auto source = [&] {
-        return random() % 12 == 0 ? -1 : std::int32_t(random() % network.Ports.size());
-    };
-    for (int i = 0; i < switches + gates + lamps; ++i) {
-        const TLogicalPortType kind = i < switches           ? logPLS
-                                      : i < switches + gates ? Gates[random() % 7]
-                                                             : logLED;
-        TSimPort port{kind, {}, std::int32_t(1 + random() % 20)};
-        if (kind != logPLS) {
-            port.InA = source();
-            port.InB = source();
-        }
-        network.Ports.push_back(port);
-        network.Names.push_back("P" + std::to_string(i));
-    }
-    return network;
+    std::vector<TPortSpec> specs;
+    const auto source = [&] { return random() % 12 ? std::int32_t(random() % specs.size()) : -1; };
+    for (int i = 0; i < switches; ++i)
+        specs.push_back({logPLS});
+    for (int i = 0; i < gates + lamps; ++i)
+        specs.push_back({i < gates ? Gates[random() % 7] : logLED, source(), source(), 0,
+                         std::int32_t(1 + random() % 20)});
+    return Net(specs);
 }
 
 } // namespace
 
 Q_DECLARE_METATYPE(TSimNetwork)
 Q_DECLARE_METATYPE(TLogicalPortType)
+using TNames = std::vector<std::string>;
+Q_DECLARE_METATYPE(TNames)
 
 class TestCombinational : public QObject {
     Q_OBJECT
@@ -74,25 +68,21 @@ void TestCombinational::wordRulesFollowPortLogic() {
     QFETCH(TLogicalPortType, kind);
     // Whether the output follows from the inputs alone, and whether B matters, as the rules say.
     bool combinational = true, readsB = false;
-    for (int state = 0; state < 8; ++state)
-        for (int a = 0; a < 2; ++a)
-            for (int b = 0; b < 2; ++b) {
-                const TPortLevels before{TLevel(a), TLevel(b), TLevel(state & 1),
-                                         TLevel(state >> 1 & 1), TLevel(state >> 2)};
-                const TLevel out = ComputeLevels(kind, before).Output;
-                combinational =
-                    combinational && out == ComputeLevels(kind, {TLevel(a), TLevel(b)}).Output;
-                readsB =
-                    readsB || out != ComputeLevels(kind, {before.InA, TLevel(!b), before.Output,
-                                                          before.JKMemory, before.JKLatch})
-                                         .Output;
-            }
+    for (int state = 0; state < 32; ++state) {
+        const TPortLevels before{TLevel(state & 1), TLevel(state >> 1 & 1), TLevel(state >> 2 & 1),
+                                 TLevel(state >> 3 & 1), TLevel(state >> 4)};
+        TPortLevels flipped = before;
+        flipped.InB = !before.InB;
+        const TLevel out = ComputeLevels(kind, before).Output;
+        combinational =
+            combinational && out == ComputeLevels(kind, {before.InA, before.InB}).Output;
+        readsB = readsB || out != ComputeLevels(kind, flipped).Output;
+    }
     QCOMPARE(IsCombinational(kind), combinational);
     if (!combinational) return;
     QCOMPARE(ReadsInputB(kind), readsB);
-    // Every lane of the word: lanes 0..3 hold the four combinations, then again with others.
-    const std::uint64_t a = 0xCCCCCCCCCCCCCCCCull ^ 0x0123456789ABCDEFull,
-                        b = 0xAAAAAAAAAAAAAAAAull ^ 0xFEDCBA9876543210ull;
+    // Every lane of the word; each four hold the four combinations.
+    const std::uint64_t a = 0xCCCCCCCCCCCCCCCCull, b = 0xAAAAAAAAAAAAAAAAull;
     const std::uint64_t word = ComputeWord(kind, a, b);
     for (int lane = 0; lane < 64; ++lane)
         QCOMPARE(TLevel(word >> lane & 1),
@@ -101,39 +91,29 @@ void TestCombinational::wordRulesFollowPortLogic() {
 
 void TestCombinational::analyses_data() {
     QTest::addColumn<TSimNetwork>("network");
-    QTest::addColumn<QStringList>("inputs");
-    QTest::addColumn<QStringList>("outputs");
+    QTest::addColumn<TNames>("inputs");
+    QTest::addColumn<TNames>("outputs");
     QTest::addColumn<QString>("result"); // the table, or the refusal's message
 
-    const TSimNetwork halfAdder =
-        Net({{logPLS}, {logPLS}, {logXOR, 0, 1}, {logAND, 0, 1}, {logLED, 2}, {logLED, 3}});
-    QTest::newRow("half adder") << halfAdder << QStringList() << QStringList()
-                                << QString("P0 P1 | P4 P5\n0 0 | 0 0\n0 1 | 1 0\n"
-                                           "1 0 | 1 0\n1 1 | 0 1\n");
-    QTest::newRow("chosen order, a gate and an input as outputs")
-        << halfAdder << QStringList{"P1", "P0"} << QStringList{"P3", "P1", "P4"}
+    QTest::newRow("half adder, chosen order, a gate and an input as outputs")
+        << Net({{logPLS}, {logPLS}, {logXOR, 0, 1}, {logAND, 0, 1}, {logLED, 2}, {logLED, 3}})
+        << TNames{"P1", "P0"} << TNames{"P3", "P1", "P4"}
         << QString("P1 P0 | P3 P1 P4\n0 0 | 0 0 0\n0 1 | 0 0 1\n1 0 | 0 1 1\n1 1 | 1 1 0\n");
     // Outside the cones, or on an input the inverter and the lamp do not read, memory is no
     // matter; an unwired input reads 0, a switch that is not an input its level.
     QTest::newRow("memory beside, unwired, a switch held at 1")
-        << Net({{logPLS},
-                {logFFJK, 0, 0},
-                {logCLK},
-                {logNOT, 0, 2},
-                {logLED, 3, 1},
-                {logOR, 0},
-                {logLED, 5},
-                {logPLS, -1, -1, 1},
-                {logNAND, 0, 7},
-                {logLED}})
-        << QStringList{"P0"} << QStringList{"P4", "P6", "P8", "P9"}
+        // clang-format off
+        << Net({{logPLS}, {logFFJK, 0, 0}, {logCLK}, {logNOT, 0, 2}, {logLED, 3, 1}, {logOR, 0},
+                {logLED, 5}, {logPLS, -1, -1, 1}, {logNAND, 0, 7}, {logLED}})
+        // clang-format on
+        << TNames{"P0"} << TNames{"P4", "P6", "P8", "P9"}
         << QString("P0 | P4 P6 P8 P9\n0 | 1 0 1 0\n1 | 0 1 0 0\n");
 
-    const QStringList none;
+    const TNames none;
     QTest::newRow("D flip-flop") << Net({{logPLS}, {logPLS}, {logFFD, 0, 1}, {logLED, 2}}) << none
                                  << none << "P2 is a D flip-flop";
     QTest::newRow("JK flip-flop named as the output")
-        << Net({{logPLS}, {logFFJK, 0, 0}, {logLED, 0}}) << none << QStringList{"P2", "P1"}
+        << Net({{logPLS}, {logFFJK, 0, 0}, {logLED, 0}}) << none << TNames{"P2", "P1"}
         << "P1 is a JK flip-flop";
     QTest::newRow("clock") << Net({{logPLS}, {logAND, 0, 2}, {logCLK, 0}, {logLED, 1}}) << none
                            << none << "P2 is a clock";
@@ -145,20 +125,15 @@ void TestCombinational::analyses_data() {
         << "P1 \u2192 P2 \u2192 P3 \u2192 P1 is a loop";
     QTest::newRow("gate reading itself")
         << Net({{logPLS}, {logAND, 1, 0}, {logLED, 1}}) << none << none << "P1 \u2192 P1 is a loop";
-    TSimNetwork many;
-    for (int i = 0; i < MaxAnalysisInputs + 1; ++i) {
-        many.Ports.push_back({logPLS, {}});
-        many.Names.push_back("S" + std::to_string(i));
-    }
-    many.Ports.push_back({logLED, {}, 10, 0});
-    many.Names.push_back("L");
+    std::mt19937 random(1);
+    const TSimNetwork many = RandomNetwork(random, MaxAnalysisInputs + 1, 0, 1);
     QTest::newRow("too many inputs") << many << none << none << "25 inputs: at most 24";
     const TSimNetwork simple = Net({{logPLS}, {logNOT, 0}, {logLED, 1}});
-    QTest::newRow("unknown name") << simple << QStringList{"P0"} << QStringList{"Nobody"}
+    QTest::newRow("unknown name") << simple << TNames{"P0"} << TNames{"Nobody"}
                                   << "no port named Nobody";
     QTest::newRow("input no switch")
-        << simple << QStringList{"P1"} << none << "P1 is an input but not a pulse switch";
-    QTest::newRow("input twice") << simple << QStringList{"P0", "P0"} << none
+        << simple << TNames{"P1"} << none << "P1 is an input but not a pulse switch";
+    QTest::newRow("input twice") << simple << TNames{"P0", "P0"} << none
                                  << "P0 is named twice as an input";
     QTest::newRow("no lamps") << Net({{logPLS}, {logNOT, 0}}) << none << none
                               << "no outputs: the network has no lamps";
@@ -168,16 +143,11 @@ void TestCombinational::analyses_data() {
 
 void TestCombinational::analyses() {
     QFETCH(TSimNetwork, network);
-    QFETCH(QStringList, inputs);
-    QFETCH(QStringList, outputs);
+    QFETCH(TNames, inputs);
+    QFETCH(TNames, outputs);
     QFETCH(QString, result);
-    std::vector<std::string> in, out;
-    for (const QString &name : inputs)
-        in.push_back(name.toStdString());
-    for (const QString &name : outputs)
-        out.push_back(name.toStdString());
     try {
-        QCOMPARE(QString::fromStdString(FormatTruthTable(AnalyzeNetwork(network, in, out))),
+        QCOMPARE(QString::fromStdString(FormatTruthTable(AnalyzeNetwork(network, inputs, outputs))),
                  result);
     } catch (const EAnalysisError &error) {
         QCOMPARE(QString::fromUtf8(error.what()), result);
@@ -190,7 +160,7 @@ void TestCombinational::agreesWithVirtualTime() {
         const int switches = 1 + trial % 10;
         TSimNetwork network =
             RandomNetwork(random, switches, 5 + int(random() % 40), 1 + int(random() % 3));
-        std::vector<std::string> outputs;
+        TNames outputs;
         // Every other network also has two gates as outputs.
         if (trial % 2)
             for (const std::size_t gate : {random() % 2, 2 + random() % 3})
@@ -212,10 +182,7 @@ void TestCombinational::agreesWithVirtualTime() {
         for (const TSimPort &port : network.Ports)
             settle += port.Delay;
         for (const TRowResult &row : RunTruthTable(network, table, settle))
-            QVERIFY2(row.Passed, qPrintable(QString("trial %1, line %2 of\n%3")
-                                                .arg(trial)
-                                                .arg(row.Line)
-                                                .arg(QString::fromStdString(text))));
+            QVERIFY2(row.Passed, ("line " + std::to_string(row.Line) + " of\n" + text).c_str());
     }
 }
 
