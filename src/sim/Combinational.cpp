@@ -37,11 +37,14 @@ int Source(const TSimNetwork &network, std::int32_t wire) {
 std::vector<int> Resolve(const TSimNetwork &network, const std::vector<std::string> &names,
                          const char *role) {
     std::vector<int> ports;
+    std::vector<bool> named(network.Ports.size());
     for (const std::string &name : names) {
         const int port = network.Find(name);
-        if (port < 0) throw EAnalysisError("no port named " + Shown(name));
-        if (std::find(ports.begin(), ports.end(), port) != ports.end())
+        if (port < 0 || std::size_t(port) >= named.size())
+            throw EAnalysisError("no port named " + Shown(name));
+        if (named[std::size_t(port)])
             throw EAnalysisError(Shown(name) + " is named twice as an " + role);
+        named[std::size_t(port)] = true;
         ports.push_back(port);
     }
     return ports;
@@ -135,7 +138,7 @@ std::vector<TStep> Compile(const TSimNetwork &network, const std::vector<int> &i
     return steps;
 }
 
-// Words of input patterns with the input's bit of the row number below 6: the same in every word.
+// An input whose bit of the row number is below 6 changes within a word, alike in every word.
 constexpr std::array<std::uint64_t, 6> InWordPatterns = {
     0xAAAAAAAAAAAAAAAAull, 0xCCCCCCCCCCCCCCCCull, 0xF0F0F0F0F0F0F0F0ull,
     0xFF00FF00FF00FF00ull, 0xFFFF0000FFFF0000ull, 0xFFFFFFFF00000000ull};
@@ -178,15 +181,18 @@ void RunStep(TLogicalPortType kind, std::uint64_t *out, const std::uint64_t *a,
 
 TNetworkFunction AnalyzeNetwork(const TSimNetwork &network, const std::vector<std::string> &inputs,
                                 const std::vector<std::string> &outputs) {
+    const auto tooMany = [](std::size_t count) {
+        return EAnalysisError(std::to_string(count) + " inputs: at most " +
+                              std::to_string(MaxAnalysisInputs));
+    };
+    if (inputs.size() > std::size_t(MaxAnalysisInputs)) throw tooMany(inputs.size());
     const std::vector<int> inputPorts =
         inputs.empty() ? PortsOfKind(network, logPLS) : Resolve(network, inputs, "input");
     for (const int port : inputPorts)
         if (network.Ports[std::size_t(port)].Kind != logPLS)
             throw EAnalysisError(PortName(network, port) + " is an input but not a pulse switch");
     if (inputPorts.empty()) throw EAnalysisError("no inputs: the network has no pulse switches");
-    if (inputPorts.size() > std::size_t(MaxAnalysisInputs))
-        throw EAnalysisError(std::to_string(inputPorts.size()) + " inputs: at most " +
-                             std::to_string(MaxAnalysisInputs));
+    if (inputPorts.size() > std::size_t(MaxAnalysisInputs)) throw tooMany(inputPorts.size());
     const std::vector<int> outputPorts =
         outputs.empty() ? PortsOfKind(network, logLED) : Resolve(network, outputs, "output");
     if (outputPorts.empty()) throw EAnalysisError("no outputs: the network has no lamps");
@@ -195,10 +201,14 @@ TNetworkFunction AnalyzeNetwork(const TSimNetwork &network, const std::vector<st
     const std::vector<TStep> steps = Compile(network, inputPorts, outputPorts, outputSlots);
 
     TNetworkFunction function;
+    const auto name = [&network](int port) {
+        return std::size_t(port) < network.Names.size() ? network.Names[std::size_t(port)]
+                                                        : PortName(network, port);
+    };
     for (const int port : inputPorts)
-        function.Inputs.push_back(network.Names[std::size_t(port)]);
+        function.Inputs.push_back(name(port));
     for (const int port : outputPorts)
-        function.Outputs.push_back(network.Names[std::size_t(port)]);
+        function.Outputs.push_back(name(port));
 
     const int n = int(inputPorts.size());
     const std::size_t words = n >= 6 ? std::size_t(1) << (n - 6) : 1;
