@@ -74,7 +74,7 @@ private:
     int FOne = -1;
 
     int Gate(TLogicalPortType kind, int a, int b) {
-        if (a > b) std::swap(a, b);
+        if (b >= 0 && a > b) std::swap(a, b);
         const auto key = std::tuple(kind, a, b);
         if (const auto it = FMade.find(key); it != FMade.end()) return it->second;
         FNodes.push_back({kind, a, b});
