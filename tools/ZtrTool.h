@@ -82,3 +82,6 @@ void TestTable(const TCommandLine &line);
 // ztrtool run FILE.ZTR --for MS [OPTIONS]: the network in virtual time, writing waveforms.
 extern const TCommandSpec RunCommand;
 void Run(const TCommandLine &line);
+// ztrtool synth OUT.ZTR (--expr TEXT | --table FILE) [--nand]: a network built from functions.
+extern const TCommandSpec SynthCommand;
+void Synth(const TCommandLine &line);

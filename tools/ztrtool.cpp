@@ -196,6 +196,7 @@ const Command Commands[] = {
     {&RenderCommand, Render},
     {&TestCommand, TestTable},
     {&RunCommand, Run},
+    {&SynthCommand, Synth},
 };
 
 void PrintUsage(std::FILE *to) {

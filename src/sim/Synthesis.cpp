@@ -161,9 +161,15 @@ private:
 std::vector<int> Columns(const std::vector<TNode> &nodes, int inputs, int &lampColumn) {
     std::vector<int> depth(nodes.size(), 0);
     for (std::size_t n = std::size_t(inputs); n < nodes.size(); ++n) {
-        // Operands are always made before the gates they feed.
-        int deepest = 0;
-        for (const int in : {nodes[n].InA, nodes[n].InB})
+        const TNode &node = nodes[n];
+        // The inverters of the switches and the constant 1 have a column of their own; other
+        // gates come after it. Operands are always made before the gates they feed.
+        if (node.InA < inputs && (node.InB < 0 || node.Tied)) {
+            depth[n] = 1;
+            continue;
+        }
+        int deepest = 1;
+        for (const int in : {node.InA, node.InB})
             if (in >= 0) deepest = std::max(deepest, depth[std::size_t(in)]);
         depth[n] = deepest + 1;
     }
