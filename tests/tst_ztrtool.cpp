@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -52,6 +53,8 @@ private slots:
     void optionsAsDocumented();
     void failuresExitWithOneLine_data();
     void failuresExitWithOneLine();
+    void synthesisedNetworksPassTheirTables_data();
+    void synthesisedNetworksPassTheirTables();
 
 private:
     QTemporaryDir FDir;
@@ -322,11 +325,11 @@ void TestZtrtool::optionsAsDocumented_data() {
     QTest::newRow("analyze, one output")
         << QStringList{"analyze", halfAdder, "--outputs=LogPort6"}
         << QByteArray("LogPort1 LogPort2 | LogPort6\n0 0 | 0\n0 1 | 0\n1 0 | 0\n1 1 | 1\n");
-#if ZTRTOOL_MINIMIZE
     QTest::newRow("analyze --expr --pos")
         << QStringList{"analyze", halfAdder, "--pos", "--expr"}
         << QByteArray("LogPort6 = LogPort1 & LogPort2\n\nLogPort5 = (");
-#endif
+    QTest::newRow("synth --help") << QStringList{"synth", "--help"}
+                                  << QByteArray("\n  --nand              NAND gates only");
     QTest::newRow("compress --help")
         << QStringList{"compress", "--help"} << QByteArray("usage: ztrtool compress IN OUT\n");
 }
@@ -476,6 +479,36 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::newRow("samples past the bound")
         << run({"2147483647", "--wavedrom", File("out.json"), "--sample", "1"}) << QByteArray()
         << QByteArray("too many") << false;
+    // A network that cannot be built leaves no file; out stands for the file.
+    const auto synth = [this](const QStringList &options) {
+        return QStringList{"synth", File("out")} + options;
+    };
+    QTest::newRow("synth, syntax error")
+        << synth({"--expr", "S = A & (B"}) << QByteArray() << QByteArray("synth: column ") << false;
+    QTest::newRow("synth, output named twice") << synth({"--expr", "S = A; S = B"}) << QByteArray()
+                                               << QByteArray("synth: column ") << false;
+    QTest::newRow("synth, a part of the window")
+        << synth({"--expr", "PanelTop = A"}) << QByteArray()
+        << QByteArray("synth: \"PanelTop\" is the name of a part of the network window") << false;
+    QTest::newRow("synth, neither expressions nor table")
+        << synth({"--nand"}) << QByteArray() << QByteArray("synth: give either --expr or --table")
+        << false;
+    QTest::newRow("synth, unwritable output")
+        << QStringList{"synth", File("missing/out.ZTR"), "--expr", "S = A"} << QByteArray()
+        << QByteArray("synth: ") << false;
+    QByteArray wide;
+    for (int i = 0; i < 25; ++i)
+        wide += "I" + QByteArray::number(i) + " ";
+    QTest::newRow("synth, 25 inputs")
+        << synth({"--table", "TABLE"})
+        << wide + "| S\n" + QByteArray(25, '0').replace("0", "0 ") + "| 1\n"
+        << QByteArray("synth: 25 inputs: at most 24") << false;
+    QTest::newRow("synth, a pulse")
+        << synth({"--table", "TABLE"}) << QByteArray("A B | S\nC 0 | 1\n")
+        << QByteArray("a pulse: line 2: C (a pulse) has no place") << false;
+    QTest::newRow("synth, rows that disagree")
+        << synth({"--table", "TABLE"}) << QByteArray("A | S\n1 | 1\n0 | 0\n1 | 0\n")
+        << QByteArray("line 4: S differs from an earlier row") << false;
     // The default sample is the shortest delay, a delay of 0 counting as 1.
     const QString zeroDelays = File("zero-delays.ZTR");
     RunTool({"pack",
@@ -514,6 +547,60 @@ void TestZtrtool::failuresExitWithOneLine() {
     QVERIFY(!QFile::exists(File("out")));
     if (arguments.first() == "render" || arguments.first() == "resave")
         QVERIFY(!QFile::exists(arguments[2]));
+}
+
+void TestZtrtool::synthesisedNetworksPassTheirTables_data() {
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QString>("expressions"); // empty: built from the table
+    QTest::addColumn<bool>("nand");
+    QTest::newRow("half adder from expressions")
+        << QByteArray("A B | S C\n0 0 | 0 0\n0 1 | 1 0\n1 0 | 1 0\n1 1 | 0 1\n")
+        << "S = A ^ B; C = A & B" << false;
+    QTest::newRow("constants from expressions, NAND")
+        << QByteArray("A | One Zero\n0 | 1 0\n1 | 1 0\n") << "One = A | !A; Zero = 0" << true;
+    // Random functions of up to 5 inputs and 3 outputs; rows left out and X may go either way.
+    QRandomGenerator random(29);
+    for (int i = 0; i < 12; ++i) {
+        const int inputs = 1 + i % 5, outputs = 1 + int(random.bounded(3));
+        QByteArray table;
+        for (int input = 0; input < inputs; ++input)
+            table += "In" + QByteArray::number(input) + " ";
+        table += "|";
+        for (int output = 0; output < outputs; ++output)
+            table += " Out" + QByteArray::number(output);
+        table += "\n";
+        for (int row = 0; row < 1 << inputs; ++row) {
+            if (random.bounded(8) == 0) continue;
+            for (int input = inputs - 1; input >= 0; --input)
+                table += QByteArray::number(row >> input & 1) + " ";
+            table += "|";
+            for (int output = 0; output < outputs; ++output)
+                table += " " + QByteArray(1, "0011X"[random.bounded(5)]);
+            table += "\n";
+        }
+        QTest::addRow("random %d", i) << table << QString() << bool(i % 2);
+    }
+}
+
+void TestZtrtool::synthesisedNetworksPassTheirTables() {
+    QFETCH(QByteArray, table);
+    QFETCH(QString, expressions);
+    QFETCH(bool, nand);
+    const QString tableFile = File("synth.table", table), network = File("synth.ZTR");
+    QFile::remove(network);
+    QStringList synth{"synth", network};
+    synth += expressions.isEmpty() ? QStringList{"--table", tableFile}
+                                   : QStringList{"--expr", expressions};
+    if (nand) synth += "--nand";
+    const ToolRun built = RunTool(synth);
+    QVERIFY2(built.exitCode == 0, built.standardError.constData());
+    QCOMPARE(RunTool({"check", network}).standardOutput, QByteArray("ok\n"));
+    const ToolRun test = RunTool({"test", network, tableFile});
+    QVERIFY2(test.exitCode == 0, test.standardOutput.constData());
+    if (!nand) return;
+    const ToolRun dump = RunTool({"dump", network});
+    for (const QByteArray kind : {"logAND", "logOR", "logNOT"})
+        QVERIFY(!dump.standardOutput.contains("PortType = " + kind));
 }
 
 QTEST_GUILESS_MAIN(TestZtrtool)

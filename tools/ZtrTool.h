@@ -85,3 +85,6 @@ void Run(const TCommandLine &line);
 // ztrtool analyze FILE.ZTR [OPTIONS]: what a network without memory computes.
 extern const TCommandSpec AnalyzeCommand;
 void Analyze(const TCommandLine &line);
+// ztrtool synth OUT.ZTR (--expr TEXT | --table FILE) [--nand]: a network built from functions.
+extern const TCommandSpec SynthCommand;
+void Synth(const TCommandLine &line);

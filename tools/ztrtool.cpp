@@ -197,6 +197,7 @@ const Command Commands[] = {
     {&TestCommand, TestTable},
     {&RunCommand, Run},
     {&AnalyzeCommand, Analyze},
+    {&SynthCommand, Synth},
 };
 
 void PrintUsage(std::FILE *to) {

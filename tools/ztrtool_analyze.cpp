@@ -6,11 +6,9 @@
 #include "app/Main.h"
 #include "document/FChild.h"
 #include "document/SimSnapshot.h"
-#include "sim/Combinational.h"
-#if ZTRTOOL_MINIMIZE
 #include "sim/BoolExpr.h"
+#include "sim/Combinational.h"
 #include "sim/Minimize.h"
-#endif
 
 #include <cstdio>
 #include <string>
@@ -47,7 +45,6 @@ void Write(std::string_view text) {
         throw ToolError("cannot write to standard output");
 }
 
-#if ZTRTOOL_MINIMIZE
 void WriteExpressions(const TNetworkFunction &function, bool sum) {
     const int n = int(function.Inputs.size());
     for (std::size_t o = 0; o < function.Outputs.size(); ++o) {
@@ -58,12 +55,6 @@ void WriteExpressions(const TNetworkFunction &function, bool sum) {
               (cover.Exact ? "" : " (heuristic)") + "\n");
     }
 }
-#else
-void WriteExpressions(const TNetworkFunction &, bool sum) {
-    throw ToolError(std::string("analyze: ") + (sum ? "--expr" : "--pos") +
-                    ": this build has no minimisation of expressions");
-}
-#endif
 
 } // namespace
 

@@ -325,6 +325,46 @@ std::string TFormZentaroChild::AddPort() {
     return port->Name();
 }
 
+std::vector<TLogicalPort *> TFormZentaroChild::AddPorts(const std::vector<TNewPort> &ports) {
+    std::vector<TLogicalPort *> made;
+    if (!Whole()) return made;
+    {
+        TLogicalThread::TStartBatch workers;
+        const TPaintBatch batch(ScrollBoxCli);
+        for (const TNewPort &spec : ports) {
+            auto *port = new TLogicalPort(this);
+            made.push_back(port);
+            port->SetParent(ScrollBoxCli);
+            port->SetBounds(spec.Bounds.x(), spec.Bounds.y(), spec.Bounds.width(),
+                            spec.Bounds.height());
+            port->SetName(spec.Name);
+            port->SetPortType(spec.Kind);
+            port->SetUpdateDelay(spec.Kind == TLogicalPortType::logCLK ? ClockDelay : GateDelay);
+            port->SetBorder(true);
+            EquipPort(*port);
+            SetEditMode(*port, RBPosPort->Checked());
+        }
+        const auto source = [&made](int index) {
+            return index >= 0 && std::size_t(index) < made.size() ? made[std::size_t(index)]
+                                                                  : nullptr;
+        };
+        for (std::size_t i = 0; i < made.size(); ++i) {
+            made[i]->SetInAComp(source(ports[i].InA));
+            made[i]->SetInBComp(source(ports[i].InB));
+        }
+        try {
+            workers.Finish();
+        } catch (...) {
+            for (TLogicalPort *port : made)
+                Free(port);
+            throw;
+        }
+    }
+    DesignRT->AttachNewControls();
+    RepaintWires();
+    return made;
+}
+
 void TFormZentaroChild::EquipPort(TLogicalPort &port) {
     port.SetPopupMenu(PopupMenuPort);
     port.OnDragOver =

@@ -9,6 +9,7 @@
 #include "Selection.h"
 #include "WireRoute.h"
 #include "classlib/Forms.h"
+#include "sim/PortLogic.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -112,6 +113,18 @@ public:
     std::string UniquePortName(const std::string &prefix) const;
     // Such names one after another, each call the next free one, for adding many gates at once.
     std::function<std::string()> PortNamer(const std::string &prefix) const;
+    // A gate to add in code: its name (free in any case), kind, place and wires (indices into
+    // the same list, -1 for none).
+    struct TNewPort {
+        std::string Name;
+        TLogicalPortType Kind = TLogicalPortType::logAND;
+        QRect Bounds;
+        int InA = -1, InB = -1;
+    };
+    // Adds the gates, in order, as the "Nuova" button adds a gate, then wires them; no edit is
+    // recorded, the caller records or marks the change. An index out of the list leaves that
+    // input unwired. When a gate's worker thread cannot start, none stays and the error passes.
+    std::vector<TLogicalPort *> AddPorts(const std::vector<TNewPort> &ports);
     // Whether the network runs (the activation button is down).
     bool NetworkActive() const;
     // What resting the pointer on a gate shows: its name and its kind as the kind menu words it,
