@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <limits>
 #include <numeric>
 #include <optional>
@@ -96,9 +97,10 @@ struct TBits {
 // (at most 4096 products of 12 literals), so one sum compares (products, literals) in order.
 constexpr std::int64_t ProductCost = 1 << 16;
 
-// Work (rows looked at) after which the exact cover gives up its search and completes greedily;
-// random functions of 12 inputs need far less, and a hostile one ends within about a second.
-constexpr std::int64_t WorkLimit = 30'000'000;
+// Work (rows and columns looked at) after which the exact cover stops searching and completes
+// its best cover so far greedily: random functions of 9 inputs stay well below it, about half of
+// those of 10 inputs reach it, and no function of 12 inputs takes much more than a second.
+constexpr std::int64_t WorkLimit = 20'000'000;
 
 // The cheapest set of columns that covers every row; columns are prime implicants, rows the
 // rows of the on-set.
@@ -244,6 +246,136 @@ private:
         return bound;
     }
 
+    static constexpr double Excluded = 1e9;
+
+    // A Lagrangian relaxation of the cover by products alone, its multipliers improved by
+    // subgradient steps from where the last search node left them. Empty when it proves that no
+    // cover has at most maxProducts products; otherwise each column's reduced cost, or Excluded
+    // for a column that no such cover can contain.
+    std::vector<double> Relaxation(const TBits &rows, const TBits &cols, std::int64_t maxProducts,
+                                   std::optional<TSolution> &cover) {
+        if (maxProducts < 0) return {};
+        std::vector<int> rowList, colList;
+        rows.ForEach([&](int r) { rowList.push_back(r); });
+        cols.ForEach([&](int c) { colList.push_back(c); });
+        std::vector<std::vector<int>> members(colList.size());
+        for (std::size_t k = 0; k < colList.size(); ++k)
+            FRowsOf[colList[k]].ForEach([&](int r) {
+                if (rows.Test(r)) members[k].push_back(r);
+            });
+        if (FMultipliers.empty()) FMultipliers.assign(FRows, 0.0);
+        std::vector<double> &u = FMultipliers, best = u, reduced(colList.size());
+        std::vector<int> hits(FRows);
+        double bestBound = -1, step = 1.0;
+        const double target = double(maxProducts) + 1;
+        const bool root = FRelaxations++ == 0;
+        const int rounds = root ? 300 : 40;
+        const auto tryCover = [&] {
+            TSolution found = LagrangianCover(rowList, colList, members);
+            if (!cover || found.Cost < cover->Cost) cover = std::move(found);
+        };
+        for (int round = 0, stall = 0; round < rounds; ++round) {
+            if (root && round % 25 == 24) tryCover();
+            double bound = 0;
+            for (const int r : rowList)
+                bound += u[r], hits[r] = 0;
+            for (std::size_t k = 0; k < colList.size(); ++k) {
+                double cost = 1;
+                for (const int r : members[k])
+                    cost -= u[r];
+                FWork += std::int64_t(members[k].size());
+                if (cost < 0) {
+                    bound += cost;
+                    for (const int r : members[k])
+                        ++hits[r];
+                }
+            }
+            if (bound > bestBound + 1e-9) {
+                bestBound = bound;
+                best = u;
+                stall = 0;
+                if (std::ceil(bound - 1e-6) >= target) return {};
+            } else if (++stall >= 5) {
+                step /= 2;
+                stall = 0;
+            }
+            double norm = 0;
+            for (const int r : rowList)
+                norm += double(1 - hits[r]) * (1 - hits[r]);
+            if (norm == 0) break;
+            const double move = step * (target - bound) / norm;
+            for (const int r : rowList)
+                u[r] = std::max(0.0, u[r] + move * (1 - hits[r]));
+        }
+        u = best;
+        tryCover();
+        std::vector<double> result(FWeights.size(), Excluded);
+        for (std::size_t k = 0; k < colList.size(); ++k) {
+            double cost = 1;
+            for (const int r : members[k])
+                cost -= u[r];
+            // Taking the column costs at least its reduced cost above the bound.
+            result[colList[k]] =
+                cost > 0 && std::ceil(bestBound + cost - 1e-6) >= target ? Excluded : cost;
+        }
+        return result;
+    }
+
+    // A cover guided by the multipliers: the columns of negative reduced cost, then the columns
+    // that cover most of the rest, then columns the others make redundant dropped, dearest
+    // first.
+    TSolution LagrangianCover(const std::vector<int> &rowList, const std::vector<int> &colList,
+                              const std::vector<std::vector<int>> &members) {
+        const std::vector<double> &u = FMultipliers;
+        std::vector<double> cost(colList.size(), 1.0);
+        std::vector<int> held(FRows, 0), open(colList.size(), 0);
+        std::vector<bool> taken(colList.size(), false);
+        int uncovered = int(rowList.size());
+        const auto take = [&](std::size_t k) {
+            taken[k] = true;
+            for (const int r : members[k])
+                uncovered -= held[r]++ == 0;
+        };
+        for (std::size_t k = 0; k < colList.size(); ++k) {
+            for (const int r : members[k])
+                cost[k] -= u[r];
+            FWork += std::int64_t(members[k].size());
+            if (cost[k] < 0) take(k);
+        }
+        while (uncovered > 0) {
+            std::size_t pick = colList.size();
+            int most = 0;
+            for (std::size_t k = 0; k < colList.size(); ++k) {
+                if (taken[k]) continue;
+                int count = 0;
+                for (const int r : members[k])
+                    count += held[r] == 0;
+                if (count > most || (count == most && count > 0 && cost[k] < cost[pick]))
+                    most = count, pick = k;
+            }
+            FWork += std::int64_t(colList.size());
+            take(pick);
+        }
+        std::vector<std::size_t> order;
+        for (std::size_t k = 0; k < colList.size(); ++k)
+            if (taken[k]) order.push_back(k);
+        std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return std::pair{cost[a], FWeights[colList[a]]} >
+                   std::pair{cost[b], FWeights[colList[b]]};
+        });
+        TSolution solution;
+        for (const std::size_t k : order) {
+            if (std::all_of(members[k].begin(), members[k].end(),
+                            [&](int r) { return held[r] > 1; })) {
+                for (const int r : members[k])
+                    --held[r];
+                continue;
+            }
+            solution.Add(colList[k], FWeights[colList[k]]);
+        }
+        return solution;
+    }
+
     // The column that covers most rows first, then columns the others make redundant dropped.
     TSolution Greedy(TBits rows, const TBits &cols) {
         const TBits target = rows;
@@ -340,6 +472,26 @@ private:
             return solution;
         }
         if (solution.Cost + LowerBound(rows, cols) >= limit) return std::nullopt;
+        // A cover with more products than this costs at least the limit.
+        const std::int64_t maxProducts = (limit - 1 - solution.Cost) / ProductCost;
+        std::optional<TSolution> best;
+        const std::vector<double> reduced = Relaxation(rows, cols, maxProducts, best);
+        if (reduced.empty()) return std::nullopt;
+        std::int64_t bound = limit - solution.Cost;
+        if (best && best->Cost < bound)
+            bound = best->Cost;
+        else
+            best.reset();
+        bool fixed = false;
+        cols.ForEach([&](int c) {
+            if (reduced[c] == Excluded) cols.Reset(c), fixed = true;
+        });
+        if (fixed) {
+            if (auto found = Search(rows, cols, bound)) best = std::move(found);
+            if (!best) return std::nullopt;
+            solution.Add(*best);
+            return solution;
+        }
         // Branch on the row with the fewest columns, trying the columns that cover most first;
         // each later branch leaves out the columns tried before it.
         int branchRow = -1, fewest = std::numeric_limits<int>::max();
@@ -347,18 +499,16 @@ private:
             const int count = ActiveCount(r, cols);
             if (count < fewest) fewest = count, branchRow = r;
         });
-        std::vector<std::tuple<int, std::int64_t, int>> choices;
+        std::vector<std::tuple<double, int, int>> choices;
         for (const int c : FColsOf[branchRow]) {
             if (!cols.Test(c)) continue;
             int covers = 0;
             for (std::size_t i = 0; i < rows.Words.size(); ++i)
                 covers += std::popcount(FRowsOf[c].Words[i] & rows.Words[i]);
-            choices.emplace_back(-covers, FWeights[c], c);
+            choices.emplace_back(reduced[c], -covers, c);
         }
         std::sort(choices.begin(), choices.end());
-        std::optional<TSolution> best;
-        std::int64_t bound = limit - solution.Cost;
-        for (const auto &[covers, weight, c] : choices) {
+        for (const auto &[cost, covers, c] : choices) {
             TBits left = rows;
             left.RemoveAll(FRowsOf[c]);
             cols.Reset(c);
@@ -379,6 +529,8 @@ private:
     std::vector<std::int64_t> FWeights;
     std::int64_t FWork = 0;
     bool FGaveUp = false;
+    std::vector<double> FMultipliers;
+    int FRelaxations = 0;
 };
 
 // Every cube of up to 12 inputs as a base-3 number, digit j for row bit j: 0 or 1 for a literal,
