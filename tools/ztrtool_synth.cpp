@@ -142,8 +142,9 @@ const TCommandSpec SynthCommand{
     "NOT gate with its input unwired.",
     Options,
     "At most 24 inputs; names are letters, digits and _ (not first), at most 63 characters,\n"
-    "none a part of the network window or LogPort and a number. Prints each output's sum as\n"
-    "built; OUT.ZTR is written only when everything succeeded."};
+    "none a part of the network window; the gates are LogPort and the next number no given\n"
+    "name has. Prints each output's sum as built; OUT.ZTR is written only when everything\n"
+    "succeeded."};
 
 namespace {
 

@@ -197,9 +197,6 @@ std::string NameRefusal(std::string_view name) {
         if (lower == Lower(taken))
             return quoted + " is the name of a part of the network window (" + std::string(taken) +
                    ")";
-    if (lower.starts_with("logport") && lower.size() > 7 &&
-        lower.find_first_not_of("0123456789", 7) == std::string::npos)
-        return quoted + " is kept for the gates (LogPort and a number)";
     return {};
 }
 
@@ -291,13 +288,26 @@ TSynthesisPlan PlanNetwork(const std::vector<std::string> &inputs,
 
     const auto left = [](int c) { return LayoutMargin + c * ColumnPitch; };
     const auto top = [](int r) { return LayoutMargin + r * RowPitch; };
+    // The gates are numbered around the given names: an analysed network's switches and lamps
+    // come back under their own LogPort names.
+    std::set<std::string> given;
+    for (const auto *names : {&inputs, &outputs})
+        for (const std::string &name : *names)
+            given.insert(Lower(name));
+    int gateNumber = 0;
+    const auto nextGateName = [&] {
+        std::string name;
+        do
+            name = "LogPort" + std::to_string(++gateNumber);
+        while (given.contains(Lower(name)));
+        return name;
+    };
     TSynthesisPlan plan;
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const bool isInput = n < std::size_t(inputCount);
-        plan.Ports.push_back(
-            {isInput ? inputs[n] : "LogPort" + std::to_string(n + 1 - inputs.size()), nodes[n].Kind,
-             nodes[n].InA, nodes[n].Tied ? nodes[n].InA : nodes[n].InB, left(column[n]),
-             top(row[n]), GateWidth, GateHeight});
+        plan.Ports.push_back({isInput ? inputs[n] : nextGateName(), nodes[n].Kind, nodes[n].InA,
+                              nodes[n].Tied ? nodes[n].InA : nodes[n].InB, left(column[n]),
+                              top(row[n]), GateWidth, GateHeight});
     }
     // A lamp sits in line with its gate; a second lamp of the same gate is fed by the first, a
     // column further on. Unwired lamps come last and take the first free rows.

@@ -29,7 +29,8 @@ struct TPlannedPort {
     int Left = 0, Top = 0, Width = 0, Height = 0;
 };
 
-// Switches in input order, then the gates in the order they were made (LogPort1, LogPort2, …),
+// Switches in input order, then the gates in the order they were made (LogPort1, LogPort2, …,
+// skipping given names),
 // then the lamps in output order. Constants: a lamp left unwired reads 0; a 1 comes from a NOT
 // (or NAND) gate whose inputs are left unwired, as an unwired input reads 0.
 struct TSynthesisPlan {
@@ -41,8 +42,9 @@ constexpr int GateWidth = 50, GateHeight = 40, LampSide = 40;
 constexpr int ColumnPitch = 100, RowPitch = 56, LayoutMargin = 16;
 
 // Why a name cannot be given to a switch or lamp, or empty when it can: it must be a component
-// name (a letter or _, then letters, digits and _, at most 63 characters), not a part of the
-// network window (compared in any case) and not LogPort followed by digits, which the gates get.
+// name (a letter or _, then letters, digits and _, at most 63 characters) and not a part of the
+// network window (compared in any case). The gates are named LogPort and the next number that no
+// given name takes.
 std::string NameRefusal(std::string_view name);
 
 // Plans the network for outputs[i] = sums[i], each a cover over the inputs (see Minimize.h).
