@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "AnalysisWindow.h"
 #include "ExcepLog.h"
 #include "Folders.h"
 #include "Recovery.h"
@@ -91,6 +92,18 @@ std::string SquareWaveGlyph() {
         painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter.drawPolyline(QPolygon(
             {{1, 12}, {4, 12}, {4, 4}, {8, 4}, {8, 12}, {11, 12}, {11, 4}, {14, 4}, {14, 12}}));
+    });
+}
+
+// A Karnaugh map of four cells, two of them grouped.
+std::string KarnaughGlyph() {
+    return Glyph([](QPainter &painter, const QColor &ink) {
+        painter.setPen(QPen(ink, 1));
+        painter.drawRect(2, 2, 12, 12);
+        painter.drawLine(8, 2, 8, 14);
+        painter.drawLine(2, 8, 14, 8);
+        painter.setPen(QPen(QColor(200, 0, 0), 2));
+        painter.drawRoundedRect(QRectF(3.5, 3.5, 9, 3.5), 1.5, 1.5);
     });
 }
 
@@ -216,6 +229,9 @@ void TFormZentaroMain::AddToolButtons() {
     BtnTiming = add("BtnTiming", 708, SquareWaveGlyph(), &TFormZentaroMain::BtnTimingClick);
     BtnTiming->SetHint("Diagramma temporale|Mostra l'andamento dei livelli della rete attiva");
     BtnTiming->SetEnabled(false);
+    BtnAnalysis = add("BtnAnalysis", 740, KarnaughGlyph(), &TFormZentaroMain::BtnAnalysisClick);
+    BtnAnalysis->SetHint(ToAnsi(QStringLiteral(
+        "Analisi|Analizza la rete: tabella della verità, mappa di Karnaugh, espressioni minime")));
     // The slider has no words on it: its tooltip and the status bar say what it does.
     TrackBarDelay->SetHint(ToAnsi(QStringLiteral("Velocità dei clock: a destra più veloce")));
     TrackBarDelay->SetShowHint(true);
@@ -342,12 +358,24 @@ void TFormZentaroMain::NetworkClosed(TComponent *sender) {
 }
 
 void TFormZentaroMain::BtnNewClick(TComponent *) {
+    NewNetworkWindow();
+}
+
+TFormZentaroChild *TFormZentaroMain::NewNetworkWindow() {
     auto *window = new TFormZentaroChild(nullptr);
     Free(window->PanelDefComp);
     window->FileName = "NoName.ZTR";
     window->MarkUnmodified();
     Adopt(window);
     SetCaption(CaptionPrefix() + "NoName.ZTR");
+    return window;
+}
+
+void TFormZentaroMain::BtnAnalysisClick(TComponent *) {
+    if (!FAnalysis)
+        FAnalysis = new TAnalysisWindow(Widget(), [this] { return NewNetworkWindow(); });
+    FAnalysis->Analyze(ActiveNetwork());
+    FAnalysis->ShowInFront();
 }
 
 TFormZentaroChild *TFormZentaroMain::OpenNetworkWindow(const std::string &path) {

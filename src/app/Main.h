@@ -16,6 +16,7 @@ class TExceptionLogger;
 class TLabel;
 class TOpenDialog;
 class TPatternCheckBox;
+class TAnalysisWindow;
 class TRecovery;
 class TPatternHolder;
 class TPatternPanel;
@@ -56,6 +57,9 @@ public:
     TSpeedButton *BtnUndo = nullptr;
     TSpeedButton *BtnRedo = nullptr;
     TSpeedButton *BtnTiming = nullptr;
+    TSpeedButton *BtnAnalysis = nullptr;
+    // The combinational analysis, made when first asked for.
+    TAnalysisWindow *Analysis() const { return FAnalysis; }
 
     // Kept in the form's Hint so the text lives with the other form data; all captions start
     // with it.
@@ -110,6 +114,11 @@ private:
     void BtnRedoClick(TComponent *sender);
     // Shows the active network's timing diagram, made when first asked for.
     void BtnTimingClick(TComponent *sender);
+    // Analyses the active network in the analysis window.
+    void BtnAnalysisClick(TComponent *sender);
+    // A new empty network window, as the new command makes it.
+    TFormZentaroChild *NewNetworkWindow();
+    TAnalysisWindow *FAnalysis = nullptr;
     // Enables the undo buttons as the active network allows and names what they would do.
     void UpdateUndoButtons();
     // Hooks a network window that was just made or opened to this window.

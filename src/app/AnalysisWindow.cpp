@@ -1,0 +1,238 @@
+#include "AnalysisWindow.h"
+
+#include "KarnaughView.h"
+#include "document/FChild.h"
+#include "document/SimSnapshot.h"
+#include "sim/BoolExpr.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+// The rows of a truth table, made when the view asks for them: a table of 24 inputs has
+// 16,777,216 rows, of which the view shows the first MaxRows.
+class TTruthTableModel : public QAbstractTableModel {
+public:
+    static constexpr std::uint64_t MaxRows = 65'536;
+
+    void SetFunction(const TNetworkFunction *function) {
+        beginResetModel();
+        FFunction = function;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex &parent = {}) const override {
+        if (parent.isValid() || !FFunction || FFunction->Outputs.empty()) return 0;
+        return int(std::min<std::uint64_t>(std::uint64_t(1) << FFunction->Inputs.size(), MaxRows));
+    }
+    int columnCount(const QModelIndex &parent = {}) const override {
+        if (parent.isValid() || !FFunction) return 0;
+        return int(FFunction->Inputs.size() + FFunction->Outputs.size());
+    }
+    QVariant data(const QModelIndex &index, int role) const override {
+        if (!FFunction || !index.isValid()) return {};
+        if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
+        if (role != Qt::DisplayRole) return {};
+        const auto row = std::uint64_t(index.row());
+        const auto inputs = int(FFunction->Inputs.size());
+        const int column = index.column();
+        if (column < inputs) return int(row >> (inputs - 1 - column) & 1);
+        const TRowSet &rows = FFunction->Rows[std::size_t(column - inputs)];
+        return int(rows[row / 64] >> (row % 64) & 1);
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (role != Qt::DisplayRole || !FFunction) return {};
+        if (orientation == Qt::Vertical) return section;
+        const auto inputs = int(FFunction->Inputs.size());
+        return QString::fromStdString(section < inputs
+                                          ? FFunction->Inputs[std::size_t(section)]
+                                          : FFunction->Outputs[std::size_t(section - inputs)]);
+    }
+
+private:
+    const TNetworkFunction *FFunction = nullptr;
+};
+
+TAnalysisWindow::TAnalysisWindow(QWidget *mainWindow, TNewNetwork newNetwork)
+    // A tool window of the program's window: kept above it, and minimised with it.
+    : QWidget(mainWindow, Qt::Tool), FNewNetwork(std::move(newNetwork)) {
+    setWindowIcon(QApplication::windowIcon());
+    setWindowTitle(QStringLiteral("Analisi Combinatoria"));
+    resize(720, 520);
+
+    FSource = new QLabel;
+    FRefusal = new QLabel;
+    FRefusal->setWordWrap(true);
+    FRefusal->setStyleSheet(QStringLiteral("color: #b00000"));
+    FOutput = new QComboBox;
+    FOutput->setToolTip(QStringLiteral("L'uscita di cui mostrare mappa ed espressioni"));
+    FModel = new TTruthTableModel;
+    FModel->setParent(this);
+    FTable = new QTableView;
+    FTable->setModel(FModel);
+    FTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    FTable->verticalHeader()->setDefaultSectionSize(20);
+    FTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    FTable->horizontalHeader()->setDefaultSectionSize(44);
+    FMap = new TKarnaughView;
+    FMapNote = new QLabel;
+    FMapNote->setWordWrap(true);
+    FSum = new QLabel;
+    FProduct = new QLabel;
+    for (QLabel *label : {FSum, FProduct, FRefusal}) {
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setWordWrap(true);
+    }
+    FBuild = new QPushButton(QStringLiteral("Crea rete"));
+    FBuild->setToolTip(
+        QStringLiteral("Apre una nuova rete costruita dalle somme di prodotti minime"));
+    FExpressions = new QLineEdit;
+    FExpressions->setPlaceholderText(QStringLiteral("S = A ^ B; C = A & B"));
+    FExpressions->setToolTip(QStringLiteral(
+        "Operatori: ! (not), & (and), ^ (xor), | (or), parentesi, 0 e 1; anche ~, *, + e '"));
+    FBuildFromExpressions = new QPushButton(QStringLiteral("Crea rete"));
+    FBuildFromExpressions->setToolTip(
+        QStringLiteral("Apre una nuova rete che calcola le espressioni scritte"));
+    FExpressionError = new QLabel;
+    FExpressionError->setStyleSheet(QStringLiteral("color: #b00000"));
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(FSource, 1);
+    top->addWidget(new QLabel(QStringLiteral("Uscita:")));
+    top->addWidget(FOutput);
+    auto *right = new QVBoxLayout;
+    right->addWidget(FMap);
+    right->addWidget(FMapNote);
+    auto *forms = new QGridLayout;
+    forms->addWidget(new QLabel(QStringLiteral("Somma di prodotti minima:")), 0, 0);
+    forms->addWidget(FSum, 0, 1);
+    forms->addWidget(new QLabel(QStringLiteral("Prodotto di somme minimo:")), 1, 0);
+    forms->addWidget(FProduct, 1, 1);
+    forms->addWidget(FBuild, 0, 2, 2, 1);
+    forms->setColumnStretch(1, 1);
+    right->addLayout(forms);
+    right->addStretch();
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(FTable, 1);
+    middle->addLayout(right, 2);
+    auto *expressions = new QHBoxLayout;
+    expressions->addWidget(new QLabel(QStringLiteral("Espressioni:")));
+    expressions->addWidget(FExpressions, 1);
+    expressions->addWidget(FBuildFromExpressions);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(top);
+    layout->addWidget(FRefusal);
+    layout->addLayout(middle, 1);
+    layout->addLayout(expressions);
+    layout->addWidget(FExpressionError);
+
+    connect(FOutput, &QComboBox::currentIndexChanged, this, [this](int i) { ShowOutput(i); });
+    connect(FBuild, &QPushButton::clicked, this,
+            [this] { BuildNetwork(FFunction.Inputs, FFunction.Outputs, FFunction.Rows); });
+    connect(FBuildFromExpressions, &QPushButton::clicked, this, [this] { BuildFromExpressions(); });
+    connect(FExpressions, &QLineEdit::returnPressed, this, [this] { BuildFromExpressions(); });
+    Analyze(nullptr);
+}
+
+TAnalysisWindow::~TAnalysisWindow() = default;
+
+QString TAnalysisWindow::Refusal() const {
+    return FRefusal->text();
+}
+
+QString TAnalysisWindow::SumText() const {
+    return FSum->text();
+}
+
+QString TAnalysisWindow::ProductText() const {
+    return FProduct->text();
+}
+
+void TAnalysisWindow::Analyze(const TFormZentaroChild *network) {
+    FFunction = {};
+    FSums.clear();
+    FProducts.clear();
+    QString refusal;
+    if (!network) {
+        FSource->setText(QStringLiteral("Nessuna rete"));
+        refusal = QStringLiteral("Apri una rete e premi di nuovo il pulsante dell'analisi.");
+    } else {
+        FSource->setText(QStringLiteral("Rete: ") + network->Widget()->windowTitle());
+        try {
+            FFunction = AnalyzeNetwork(SimSnapshot(*network));
+        } catch (const EAnalysisError &error) {
+            refusal = QStringLiteral("Non si può analizzare: ") + QString::fromUtf8(error.what());
+        }
+    }
+    const auto inputs = int(FFunction.Inputs.size());
+    for (const TRowSet &rows : FFunction.Rows) {
+        FSums.push_back(MinimalSumOfProducts(inputs, rows));
+        FProducts.push_back(MinimalProductOfSums(inputs, rows));
+    }
+    FRefusal->setText(refusal);
+    FRefusal->setVisible(!refusal.isEmpty());
+    FModel->SetFunction(&FFunction);
+    FBuild->setEnabled(!FFunction.Outputs.empty());
+    const QSignalBlocker quiet(FOutput);
+    FOutput->clear();
+    for (const std::string &output : FFunction.Outputs)
+        FOutput->addItem(QString::fromStdString(output));
+    ShowOutput(FFunction.Outputs.empty() ? -1 : 0);
+}
+
+void TAnalysisWindow::ShowOutput(int output) {
+    if (output < 0 || std::size_t(output) >= FFunction.Outputs.size()) {
+        FMap->SetFunction({}, {}, {});
+        FMapNote->clear();
+        FSum->clear();
+        FProduct->clear();
+        return;
+    }
+    const auto i = std::size_t(output);
+    FMap->SetFunction(FFunction.Inputs, FFunction.Rows[i], FSums[i]);
+    FMap->setVisible(FMap->HasMap());
+    FMapNote->setText(FMap->HasMap() ? QString()
+                                     : QStringLiteral("La mappa di Karnaugh si disegna per 2, 3 "
+                                                      "o 4 ingressi; questa rete ne ha %1.")
+                                           .arg(FFunction.Inputs.size()));
+    const auto form = [&](const std::string &expression, bool exact) {
+        return QString::fromStdString(FFunction.Outputs[i] + " = " + expression) +
+               (exact ? QString() : QStringLiteral(" (euristica)"));
+    };
+    FSum->setText(form(FormatSum(FSums[i], FFunction.Inputs), FSums[i].Exact));
+    FProduct->setText(form(FormatProduct(FProducts[i], FFunction.Inputs), FProducts[i].Exact));
+}
+
+void TAnalysisWindow::ShowInFront() {
+    if (!std::exchange(FPlaced, true) && parentWidget()) {
+        const QRect main = parentWidget()->geometry();
+        move(main.center() - QPoint(width() / 2, height() / 2));
+    }
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TAnalysisWindow::BuildFromExpressions() {
+    FExpressionError->clear();
+    try {
+        const TExpressionSet set = ParseExpressions(FExpressions->text().toStdString());
+        std::vector<std::string> outputs;
+        for (const TAssignment &assignment : set.Outputs)
+            outputs.push_back(assignment.Name);
+        BuildNetwork(set.Inputs, outputs, ExpressionRows(set));
+    } catch (const std::exception &error) {
+        FExpressionError->setText(QString::fromUtf8(error.what()));
+    }
+}
