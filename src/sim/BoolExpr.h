@@ -48,11 +48,30 @@ public:
     int Column;
 };
 
+// Bounds on what ParseExpressions reads, so that hostile text ends soon: its length in bytes,
+// a name's length, the terms (names, constants and operators) of all assignments together, the
+// nesting of parentheses and prefix negations, and the machine words that evaluating the set
+// takes (terms times 2^inputs / 64: at 24 inputs, 8192 terms).
+constexpr std::size_t MaxExpressionText = 1 << 20;
+constexpr std::size_t MaxNameLength = 64;
+constexpr std::size_t MaxExpressionNodes = 1 << 18;
+constexpr int MaxExpressionDepth = 256;
+constexpr std::size_t MaxEvaluationWords = std::size_t(1) << 31;
+
+// Reads the assignments; blank ones are skipped, but text without any is an error. Names compare
+// as port names do, without regard to ASCII case; an input keeps the spelling it was first read
+// with. Nodes come after their operands, and each Root is the last node. Throws EExpressionError
+// for text that is not a set of assignments or breaks one of the bounds above.
 TExpressionSet ParseExpressions(std::string_view text);
-// Each output's rows (see Minimize.h) over the set's inputs; at most MaxMinimizeInputs of them.
+// Each output's rows (see Minimize.h) over the set's inputs, computed 64 rows at a time. Throws
+// std::invalid_argument for more than MaxMinimizeInputs inputs or nodes that do not read operands
+// made before them.
 std::vector<TRowSet> ExpressionRows(const TExpressionSet &set);
 
-// "A & !B | C", "0" or "1", names by input index.
+// "A & !B | C", "0" or "1": the cover is over names.size() inputs, input i named names[i], and its
+// cubes are printed by their first input, plain before negated before left out. Throws
+// std::invalid_argument for more than MaxMinimizeInputs names or a cube beyond them.
 std::string FormatSum(const TCover &cover, const std::vector<std::string> &names);
-// "(A | B) & (!C)" from a cover of zeros (see MinimalProductOfSums), "0" or "1".
+// "(A | B) & (!C)" from a cover of zeros (see MinimalProductOfSums), "1" for no cube and "0" when
+// a cube has no literal; otherwise as FormatSum.
 std::string FormatProduct(const TCover &cover, const std::vector<std::string> &names);

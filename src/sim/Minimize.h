@@ -29,8 +29,12 @@ struct TCover {
 constexpr int MaxExactInputs = 12;
 constexpr int MaxMinimizeInputs = 24;
 
-// The minimal sum of products of the rows in onSet; rows in dontCare may go either way. No cube
-// for the constant 0; one cube without literals for the constant 1.
+// The minimal sum of products of the rows in onSet; rows in dontCare may go either way (a row in
+// both is a don't-care), and dontCare may be empty for none. No cube for the constant 0;
+// one cube without literals for the constant 1. Bits past the last row are ignored. Throws
+// std::invalid_argument for more than MaxMinimizeInputs inputs or a row set that does not hold
+// exactly one bit per row (one word below 7 inputs). A search the exact cover cannot finish soon
+// (hostile functions of 10 to 12 inputs) ends with its best cover so far and Exact false.
 TCover MinimalSumOfProducts(int inputs, const TRowSet &onSet, const TRowSet &dontCare = {});
 // The minimal product of sums, as the cover of the function's zeros: each cube stands for the sum
 // of its literals complemented (the cube !A & B is the sum A | !B). No cube for the constant 1.

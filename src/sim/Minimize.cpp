@@ -1,0 +1,564 @@
+#include "Minimize.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+#include <numeric>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+
+int TCube::Literals() const {
+    return std::popcount(Care);
+}
+
+namespace {
+
+using TWord = std::uint64_t;
+
+std::size_t RowWords(int inputs) {
+    return inputs <= 6 ? 1 : std::size_t(1) << (inputs - 6);
+}
+
+// The word of every row set of `inputs` inputs that holds real rows (fewer than 64 below 6 inputs).
+TWord LastWordMask(int inputs) {
+    return inputs >= 6 ? ~TWord(0) : (TWord(1) << (1u << inputs)) - 1;
+}
+
+bool TestBit(const std::vector<TWord> &bits, std::size_t i) {
+    return bits[i >> 6] >> (i & 63) & 1;
+}
+
+// Row bit k's pattern inside a word: the rows of one word whose bit k is set, for k < 6.
+constexpr TWord BitPattern[6] = {0xAAAAAAAAAAAAAAAAull, 0xCCCCCCCCCCCCCCCCull,
+                                 0xF0F0F0F0F0F0F0F0ull, 0xFF00FF00FF00FF00ull,
+                                 0xFFFF0000FFFF0000ull, 0xFFFFFFFF00000000ull};
+
+// The rows of one word that the cube's low six bits admit.
+TWord LowMask(std::uint32_t care, std::uint32_t value) {
+    TWord mask = ~TWord(0);
+    for (int k = 0; k < 6; ++k)
+        if (care >> k & 1) mask &= (value >> k & 1) ? BitPattern[k] : ~BitPattern[k];
+    return mask;
+}
+
+// Calls visit(word index, mask) for every word that holds rows of the cube.
+template <typename TVisit> bool ForEachCubeWord(int inputs, TCube cube, TVisit visit) {
+    const TWord mask = LowMask(cube.Care & 63, cube.Value & 63);
+    const std::uint32_t highCare = cube.Care >> 6, highValue = cube.Value >> 6;
+    const std::uint32_t free = std::uint32_t(RowWords(inputs) - 1) & ~highCare;
+    for (std::uint32_t sub = free;; sub = (sub - 1) & free) {
+        if (visit(std::size_t(highValue | sub), mask)) return true;
+        if (sub == 0) return false;
+    }
+}
+
+// A set of small integers, a bit each.
+struct TBits {
+    std::vector<TWord> Words;
+    explicit TBits(std::size_t size = 0) : Words((size + 63) / 64) {}
+    bool Test(std::size_t i) const { return Words[i >> 6] >> (i & 63) & 1; }
+    void Set(std::size_t i) { Words[i >> 6] |= TWord(1) << (i & 63); }
+    void Reset(std::size_t i) { Words[i >> 6] &= ~(TWord(1) << (i & 63)); }
+    bool Any() const {
+        return std::any_of(Words.begin(), Words.end(), [](TWord w) { return w != 0; });
+    }
+    int Count() const {
+        int count = 0;
+        for (const TWord w : Words)
+            count += std::popcount(w);
+        return count;
+    }
+    void RemoveAll(const TBits &other) {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            Words[i] &= ~other.Words[i];
+    }
+    // No member of this within `within` is missing from `other`.
+    bool SubsetWithin(const TBits &other, const TBits &within) const {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            if (Words[i] & within.Words[i] & ~other.Words[i]) return false;
+        return true;
+    }
+    bool Meets(const TBits &other, const TBits &within) const {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            if (Words[i] & within.Words[i] & other.Words[i]) return true;
+        return false;
+    }
+    template <typename TVisit> void ForEach(TVisit visit) const {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            for (TWord w = Words[i]; w; w &= w - 1)
+                visit(int(i * 64 + std::countr_zero(w)));
+    }
+};
+
+// The products of a cover cost a unit each, far more than all their literals together
+// (at most 4096 products of 12 literals), so one sum compares (products, literals) in order.
+constexpr std::int64_t ProductCost = 1 << 16;
+
+// Work (rows looked at) after which the exact cover gives up its search and completes greedily;
+// random functions of 12 inputs need far less, and a hostile one ends within about a second.
+constexpr std::int64_t WorkLimit = 30'000'000;
+
+// The cheapest set of columns that covers every row; columns are prime implicants, rows the
+// rows of the on-set.
+class TCoverSolver {
+public:
+    TCoverSolver(int rows, std::vector<TBits> rowsOf, std::vector<std::vector<int>> colsOf,
+                 std::vector<std::int64_t> weights)
+        : FRows(rows), FRowsOf(std::move(rowsOf)), FColsOf(std::move(colsOf)),
+          FWeights(std::move(weights)) {}
+
+    std::vector<int> Solve(bool &exact) {
+        TBits rows(FRows), cols(FWeights.size());
+        for (int r = 0; r < FRows; ++r)
+            rows.Set(r);
+        for (std::size_t c = 0; c < FWeights.size(); ++c)
+            cols.Set(c);
+        const TSolution greedy = Greedy(rows, cols);
+        std::optional<TSolution> best = Search(rows, cols, greedy.Cost);
+        exact = !FGaveUp;
+        return best ? best->Columns : greedy.Columns;
+    }
+
+private:
+    struct TSolution {
+        std::vector<int> Columns;
+        std::int64_t Cost = 0;
+        void Add(int column, std::int64_t weight) {
+            Columns.push_back(column);
+            Cost += weight;
+        }
+        void Add(const TSolution &other) {
+            Columns.insert(Columns.end(), other.Columns.begin(), other.Columns.end());
+            Cost += other.Cost;
+        }
+    };
+
+    int ActiveCount(int row, const TBits &cols) const {
+        int count = 0;
+        for (const int c : FColsOf[row])
+            count += cols.Test(c);
+        return count;
+    }
+
+    void Choose(int column, TBits &rows, TBits &cols, TSolution &solution) const {
+        solution.Add(column, FWeights[column]);
+        rows.RemoveAll(FRowsOf[column]);
+        cols.Reset(column);
+    }
+
+    // Takes essential columns into `solution` and drops dominated rows and columns; false when
+    // a row has no column left.
+    bool Reduce(TBits &rows, TBits &cols, TSolution &solution) {
+        for (bool changed = true; changed;) {
+            changed = false;
+            bool dead = false;
+            rows.ForEach([&](int r) {
+                if (dead || !rows.Test(r)) return;
+                ++FWork;
+                int only = -1, count = 0;
+                for (const int c : FColsOf[r])
+                    if (cols.Test(c)) {
+                        only = c;
+                        if (++count > 1) break;
+                    }
+                if (count == 0) dead = true;
+                if (count == 1) {
+                    Choose(only, rows, cols, solution);
+                    changed = true;
+                }
+            });
+            if (dead) return false;
+            // A column whose rows another no dearer column also covers is never needed; of
+            // two alike, the later one goes.
+            cols.ForEach([&](int c1) {
+                const int first = [&] {
+                    for (std::size_t i = 0; i < rows.Words.size(); ++i)
+                        if (const TWord w = FRowsOf[c1].Words[i] & rows.Words[i])
+                            return int(i * 64 + std::countr_zero(w));
+                    return -1;
+                }();
+                ++FWork;
+                if (first < 0) {
+                    cols.Reset(c1);
+                    changed = true;
+                    return;
+                }
+                for (const int c2 : FColsOf[first]) {
+                    if (c2 == c1 || !cols.Test(c2) || FWeights[c2] > FWeights[c1]) continue;
+                    if (!FRowsOf[c1].SubsetWithin(FRowsOf[c2], rows)) continue;
+                    if (FWeights[c2] == FWeights[c1] && c2 > c1 &&
+                        FRowsOf[c2].SubsetWithin(FRowsOf[c1], rows))
+                        continue;
+                    cols.Reset(c1);
+                    changed = true;
+                    return;
+                }
+            });
+            // A row whose columns all cover another row makes that other row covered anyway.
+            rows.ForEach([&](int r1) {
+                if (!rows.Test(r1)) return;
+                int pivot = -1, count = 0;
+                for (const int c : FColsOf[r1])
+                    if (cols.Test(c)) {
+                        ++count;
+                        if (pivot < 0) pivot = c;
+                    }
+                if (pivot < 0) return;
+                FRowsOf[pivot].ForEach([&](int r2) {
+                    if (r2 == r1 || !rows.Test(r2)) return;
+                    ++FWork;
+                    for (const int c : FColsOf[r1])
+                        if (cols.Test(c) && !FRowsOf[c].Test(r2)) return;
+                    if (r2 < r1 && ActiveCount(r2, cols) == count) return;
+                    rows.Reset(r2);
+                    changed = true;
+                });
+            });
+        }
+        return true;
+    }
+
+    // Rows that share no column each need a column of their own.
+    std::int64_t LowerBound(const TBits &rows, const TBits &cols) {
+        std::vector<std::pair<int, int>> order;
+        rows.ForEach([&](int r) { order.emplace_back(ActiveCount(r, cols), r); });
+        std::sort(order.begin(), order.end());
+        TBits used(FWeights.size());
+        std::int64_t bound = 0;
+        for (const auto &[count, r] : order) {
+            ++FWork;
+            bool free = true;
+            std::int64_t cheapest = std::numeric_limits<std::int64_t>::max();
+            for (const int c : FColsOf[r])
+                if (cols.Test(c)) {
+                    if (used.Test(c)) free = false;
+                    cheapest = std::min(cheapest, FWeights[c]);
+                }
+            if (!free) continue;
+            bound += cheapest;
+            for (const int c : FColsOf[r])
+                if (cols.Test(c)) used.Set(c);
+        }
+        return bound;
+    }
+
+    // The column that covers most rows first, then columns the others make redundant dropped.
+    TSolution Greedy(TBits rows, const TBits &cols) {
+        const TBits target = rows;
+        std::vector<int> open(FWeights.size(), 0);
+        cols.ForEach([&](int c) { FRowsOf[c].ForEach([&](int r) { open[c] += rows.Test(r); }); });
+        TSolution solution;
+        std::vector<int> coveredBy(FRows, 0);
+        while (rows.Any()) {
+            int best = -1;
+            cols.ForEach([&](int c) {
+                if (open[c] > 0 && (best < 0 || open[c] > open[best] ||
+                                    (open[c] == open[best] && FWeights[c] < FWeights[best])))
+                    best = c;
+            });
+            if (best < 0) break; // unreachable: every row has a column
+            solution.Columns.push_back(best);
+            FRowsOf[best].ForEach([&](int r) {
+                ++FWork;
+                coveredBy[r] += target.Test(r);
+                if (!rows.Test(r)) return;
+                rows.Reset(r);
+                for (const int c : FColsOf[r])
+                    --open[c];
+            });
+        }
+        TSolution kept;
+        for (auto it = solution.Columns.rbegin(); it != solution.Columns.rend(); ++it) {
+            bool needed = false;
+            FRowsOf[*it].ForEach([&](int r) { needed = needed || coveredBy[r] == 1; });
+            if (needed)
+                kept.Add(*it, FWeights[*it]);
+            else
+                FRowsOf[*it].ForEach([&](int r) { --coveredBy[r]; });
+        }
+        return kept;
+    }
+
+    // The rows split into groups that share no column, each with the columns that meet it.
+    std::vector<std::pair<TBits, TBits>> Components(const TBits &rows, const TBits &cols) const {
+        std::vector<std::pair<TBits, TBits>> parts;
+        TBits seenRows(FRows), seenCols(FWeights.size());
+        std::vector<int> stack;
+        rows.ForEach([&](int start) {
+            if (seenRows.Test(start)) return;
+            std::pair<TBits, TBits> part{TBits(FRows), TBits(FWeights.size())};
+            seenRows.Set(start);
+            stack.push_back(start);
+            while (!stack.empty()) {
+                const int r = stack.back();
+                stack.pop_back();
+                part.first.Set(r);
+                for (const int c : FColsOf[r]) {
+                    if (!cols.Test(c) || seenCols.Test(c)) continue;
+                    seenCols.Set(c);
+                    part.second.Set(c);
+                    FRowsOf[c].ForEach([&](int r2) {
+                        if (rows.Test(r2) && !seenRows.Test(r2)) {
+                            seenRows.Set(r2);
+                            stack.push_back(r2);
+                        }
+                    });
+                }
+            }
+            parts.push_back(std::move(part));
+        });
+        return parts;
+    }
+
+    // The cheapest cover of `rows` by `cols` that costs less than `limit`, if there is one.
+    std::optional<TSolution> Search(TBits rows, TBits cols, std::int64_t limit) {
+        TSolution solution;
+        if (!Reduce(rows, cols, solution) || solution.Cost >= limit) return std::nullopt;
+        if (!rows.Any()) return solution;
+        if (FWork > WorkLimit) {
+            FGaveUp = true;
+            const TSolution rest = Greedy(rows, cols);
+            if (solution.Cost + rest.Cost >= limit) return std::nullopt;
+            solution.Add(rest);
+            return solution;
+        }
+        const auto parts = Components(rows, cols);
+        if (parts.size() > 1) {
+            std::vector<std::int64_t> bounds;
+            std::int64_t rest = 0;
+            for (const auto &part : parts)
+                rest += bounds.emplace_back(LowerBound(part.first, part.second));
+            for (std::size_t i = 0; i < parts.size(); ++i) {
+                rest -= bounds[i];
+                const auto found =
+                    Search(parts[i].first, parts[i].second, limit - solution.Cost - rest);
+                if (!found) return std::nullopt;
+                solution.Add(*found);
+            }
+            return solution;
+        }
+        if (solution.Cost + LowerBound(rows, cols) >= limit) return std::nullopt;
+        // Branch on the row with the fewest columns, trying the columns that cover most first;
+        // each later branch leaves out the columns tried before it.
+        int branchRow = -1, fewest = std::numeric_limits<int>::max();
+        rows.ForEach([&](int r) {
+            const int count = ActiveCount(r, cols);
+            if (count < fewest) fewest = count, branchRow = r;
+        });
+        std::vector<std::tuple<int, std::int64_t, int>> choices;
+        for (const int c : FColsOf[branchRow]) {
+            if (!cols.Test(c)) continue;
+            int covers = 0;
+            for (std::size_t i = 0; i < rows.Words.size(); ++i)
+                covers += std::popcount(FRowsOf[c].Words[i] & rows.Words[i]);
+            choices.emplace_back(-covers, FWeights[c], c);
+        }
+        std::sort(choices.begin(), choices.end());
+        std::optional<TSolution> best;
+        std::int64_t bound = limit - solution.Cost;
+        for (const auto &[covers, weight, c] : choices) {
+            TBits left = rows;
+            left.RemoveAll(FRowsOf[c]);
+            cols.Reset(c);
+            auto found = Search(std::move(left), cols, bound - FWeights[c]);
+            if (!found) continue;
+            found->Add(c, FWeights[c]);
+            bound = found->Cost;
+            best = std::move(found);
+        }
+        if (!best) return std::nullopt;
+        solution.Add(*best);
+        return solution;
+    }
+
+    int FRows;
+    std::vector<TBits> FRowsOf;
+    std::vector<std::vector<int>> FColsOf;
+    std::vector<std::int64_t> FWeights;
+    std::int64_t FWork = 0;
+    bool FGaveUp = false;
+};
+
+// Every cube of up to 12 inputs as a base-3 number, digit j for row bit j: 0 or 1 for a literal,
+// 2 for an input left out. A cube is an implicant when it holds no off row; the primes are the
+// implicants that lose that by dropping any literal. Only primes that hold an on row are kept.
+std::vector<TCube> PrimeImplicants(int inputs, const TRowSet &on, const TRowSet &dc) {
+    std::vector<std::size_t> power(inputs + 1, 1);
+    for (int j = 1; j <= inputs; ++j)
+        power[j] = power[j - 1] * 3;
+    enum : std::uint8_t { Implicant = 1, HoldsOn = 2 };
+    std::vector<std::uint8_t> flags(power[inputs]);
+    std::vector<int> digit(inputs, 0);
+    for (std::size_t t = 0; t < flags.size(); ++t) {
+        int lowestFree = -1;
+        std::size_t row = 0;
+        for (int j = 0; j < inputs; ++j) {
+            if (digit[j] == 2 && lowestFree < 0) lowestFree = j;
+            row |= std::size_t(digit[j] & 1) << j;
+        }
+        if (lowestFree < 0) {
+            flags[t] =
+                (TestBit(on, row) ? Implicant | HoldsOn : 0) | (TestBit(dc, row) ? Implicant : 0);
+        } else {
+            const std::uint8_t zero = flags[t - 2 * power[lowestFree]];
+            const std::uint8_t one = flags[t - power[lowestFree]];
+            flags[t] = ((zero & one) & Implicant) | ((zero | one) & HoldsOn);
+        }
+        for (int j = 0; j < inputs && ++digit[j] == 3; ++j)
+            digit[j] = 0;
+    }
+    std::vector<TCube> primes;
+    for (std::size_t t = 0; t < flags.size(); ++t) {
+        if (flags[t] == (Implicant | HoldsOn)) {
+            TCube cube;
+            bool prime = true;
+            for (int j = 0; j < inputs && prime; ++j) {
+                if (digit[j] == 2) continue;
+                cube.Care |= 1u << j;
+                cube.Value |= std::uint32_t(digit[j]) << j;
+                prime = !(flags[t + (2 - digit[j]) * power[j]] & Implicant);
+            }
+            if (prime) primes.push_back(cube);
+        }
+        for (int j = 0; j < inputs && ++digit[j] == 3; ++j)
+            digit[j] = 0;
+    }
+    return primes;
+}
+
+TCover ExactCover(int inputs, const TRowSet &on, const TRowSet &dc) {
+    const std::vector<TCube> primes = PrimeImplicants(inputs, on, dc);
+    std::vector<int> rowIndex(std::size_t(1) << inputs, -1);
+    int rows = 0;
+    for (std::size_t r = 0; r < rowIndex.size(); ++r)
+        if (TestBit(on, r)) rowIndex[r] = rows++;
+    std::vector<TBits> rowsOf(primes.size(), TBits(rows));
+    std::vector<std::vector<int>> colsOf(rows);
+    std::vector<std::int64_t> weights;
+    for (std::size_t c = 0; c < primes.size(); ++c) {
+        weights.push_back(ProductCost + primes[c].Literals());
+        const std::uint32_t free = std::uint32_t(rowIndex.size() - 1) & ~primes[c].Care;
+        for (std::uint32_t sub = free;; sub = (sub - 1) & free) {
+            if (const int r = rowIndex[primes[c].Value | sub]; r >= 0) {
+                rowsOf[c].Set(r);
+                colsOf[r].push_back(int(c));
+            }
+            if (sub == 0) break;
+        }
+    }
+    TCover cover;
+    TCoverSolver solver(rows, std::move(rowsOf), std::move(colsOf), std::move(weights));
+    for (const int c : solver.Solve(cover.Exact))
+        cover.Cubes.push_back(primes[c]);
+    return cover;
+}
+
+// Each on row not yet covered grows, one input at a time, into a prime that holds no off row;
+// then cubes whose on rows all lie in other cubes go, the smallest first.
+TCover HeuristicCover(int inputs, const TRowSet &on, const TRowSet &dc) {
+    TRowSet off(on.size()), open = on;
+    for (std::size_t w = 0; w < on.size(); ++w)
+        off[w] = ~(on[w] | dc[w]);
+    off.back() &= LastWordMask(inputs);
+    const auto holdsOff = [&](TCube cube) {
+        return ForEachCubeWord(inputs, cube,
+                               [&](std::size_t w, TWord mask) { return (off[w] & mask) != 0; });
+    };
+    TCover cover;
+    cover.Exact = false;
+    for (std::size_t w = 0; w < open.size(); ++w) {
+        while (open[w]) {
+            const auto row = std::uint32_t(w * 64 + std::countr_zero(open[w]));
+            TCube cube{std::uint32_t((std::size_t(1) << inputs) - 1), row};
+            for (int j = inputs - 1; j >= 0; --j) {
+                const std::uint32_t bit = 1u << j;
+                if (holdsOff(TCube{cube.Care, cube.Value ^ bit})) continue;
+                cube.Care &= ~bit;
+                cube.Value &= ~bit;
+            }
+            ForEachCubeWord(inputs, cube, [&](std::size_t v, TWord mask) {
+                open[v] &= ~mask;
+                return false;
+            });
+            cover.Cubes.push_back(cube);
+        }
+    }
+    // How many cubes hold each on row; a row held by 255 pins its cubes, which keeps the count
+    // exact in a byte.
+    std::vector<std::uint8_t> holders(std::size_t(1) << inputs, 0);
+    for (const TCube &cube : cover.Cubes)
+        ForEachCubeWord(inputs, cube, [&](std::size_t w, TWord mask) {
+            for (TWord rows = mask & on[w]; rows; rows &= rows - 1) {
+                std::uint8_t &count = holders[w * 64 + std::countr_zero(rows)];
+                count += count < 255;
+            }
+            return false;
+        });
+    std::vector<std::size_t> order(cover.Cubes.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return cover.Cubes[a].Literals() > cover.Cubes[b].Literals();
+    });
+    std::vector<bool> kept(cover.Cubes.size(), true);
+    for (const std::size_t i : order) {
+        const bool needed = ForEachCubeWord(inputs, cover.Cubes[i], [&](std::size_t w, TWord m) {
+            for (TWord rows = m & on[w]; rows; rows &= rows - 1) {
+                const std::uint8_t count = holders[w * 64 + std::countr_zero(rows)];
+                if (count < 2 || count == 255) return true;
+            }
+            return false;
+        });
+        if (needed) continue;
+        kept[i] = false;
+        ForEachCubeWord(inputs, cover.Cubes[i], [&](std::size_t w, TWord mask) {
+            for (TWord rows = mask & on[w]; rows; rows &= rows - 1)
+                --holders[w * 64 + std::countr_zero(rows)];
+            return false;
+        });
+    }
+    std::vector<TCube> cubes;
+    for (std::size_t i = 0; i < cover.Cubes.size(); ++i)
+        if (kept[i]) cubes.push_back(cover.Cubes[i]);
+    cover.Cubes = std::move(cubes);
+    return cover;
+}
+
+// Checks the arguments; returns the on rows that are not don't-cares and the don't-cares, both
+// without bits past the last row.
+std::pair<TRowSet, TRowSet> Normalized(int inputs, const TRowSet &onSet, const TRowSet &dontCare) {
+    if (inputs < 0 || inputs > MaxMinimizeInputs)
+        throw std::invalid_argument(std::to_string(inputs) + " inputs: at most " +
+                                    std::to_string(MaxMinimizeInputs));
+    const std::size_t words = RowWords(inputs);
+    if (onSet.size() != words || (!dontCare.empty() && dontCare.size() != words))
+        throw std::invalid_argument("a row set of " + std::to_string(inputs) + " inputs has " +
+                                    std::to_string(words) + " words");
+    TRowSet on = onSet, dc = dontCare.empty() ? TRowSet(words, 0) : dontCare;
+    for (std::size_t w = 0; w < words; ++w)
+        on[w] &= ~dc[w];
+    on.back() &= LastWordMask(inputs);
+    dc.back() &= LastWordMask(inputs);
+    return {std::move(on), std::move(dc)};
+}
+
+// Cube bit j stands for row bit j, that is input (inputs - 1 - j), as TCube says.
+TCover Minimize(int inputs, const TRowSet &on, const TRowSet &dc) {
+    return inputs <= MaxExactInputs ? ExactCover(inputs, on, dc) : HeuristicCover(inputs, on, dc);
+}
+
+} // namespace
+
+TCover MinimalSumOfProducts(int inputs, const TRowSet &onSet, const TRowSet &dontCare) {
+    const auto [on, dc] = Normalized(inputs, onSet, dontCare);
+    return Minimize(inputs, on, dc);
+}
+
+TCover MinimalProductOfSums(int inputs, const TRowSet &onSet, const TRowSet &dontCare) {
+    auto [on, dc] = Normalized(inputs, onSet, dontCare);
+    for (std::size_t w = 0; w < on.size(); ++w)
+        on[w] = ~(on[w] | dc[w]);
+    on.back() &= LastWordMask(inputs);
+    return Minimize(inputs, on, dc);
+}
