@@ -15,13 +15,15 @@
 # and AnalyzeNetwork with the table's text made. Medians of wall and processor time (user +
 # system); on a busy machine the processor times are the ones to compare.
 #
-#   bench/analysis_vs_hdl.sh [RUNS] [FUNCTIONS]      (defaults 5 and 51)
+#   bench/analysis_vs_hdl.sh [RUNS] [FUNCTIONS] [ONES]      (defaults 5, 51 and 50)
+# ONES: the percentage of rows that are ones in the random functions (50: uniformly random).
 # Needs iverilog, vvp, verilator (and its C++ compiler), GNU time (/usr/bin/time), and a release
 # build of bench_analysis and ztrtool. WORK_DIR keeps the generated files there.
 set -eu
 
 runs=${1:-5}
 functions=${2:-51}
+ones=${3:-50}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build/release}
 bench=$build/bench/bench_analysis
@@ -96,7 +98,8 @@ echo "Each figure: the median of $runs runs after one not counted; wall s, cpu s
 medians vvp -n "$work/16/tb.vvp" >"$work/vvp"
 vvp_sum=$(awk '$1 == "checksum" { print $2 }' "$work/out")
 medians "$ztrtool" analyze "$work/16/net.ZTR" --table >"$work/ours16"
-"$bench" --time "$work/16/net.ZTR" --repeat "$runs" --functions "$functions" >"$work/in16" 2>/dev/null
+"$bench" --time "$work/16/net.ZTR" --repeat "$runs" --functions "$functions" --ones "$ones" \
+    >"$work/in16" 2>/dev/null
 agree "16 inputs: vvp, ztrtool's table, the in-process analysis" "$vvp_sum" \
     "$(table_checksum "$work/16/table.txt")" "$(field checksum 2 "$work/in16")"
 
@@ -133,7 +136,7 @@ row "  ztrtool analyze --table, whole process" "$o20_wall" "$o20_cpu"
 row "  in process: load as the program opens it" "$(field load 2 "$work/in20")" "$(field load 3 "$work/in20")"
 row "  in process: AnalyzeNetwork" "$(field analysis 2 "$work/in20")" "$(field analysis 3 "$work/in20")"
 row "  in process: AnalyzeNetwork + table text" "$(field analysis_text 2 "$work/in20")" "$(field analysis_text 3 "$work/in20")"
-echo "Minimal sum of products, $functions random 10-input functions ($(field minimize_inexact 2 "$work/in16") ended inexact)"
+echo "Minimal sum of products, $functions random 10-input functions, $ones% ones ($(field minimize_inexact 2 "$work/in16") ended inexact)"
 row "  median" "$(field minimize 2 "$work/in16")" "$(field minimize 3 "$work/in16")"
 row "  slowest" "$(field minimize_max 2 "$work/in16")" "$(field minimize_max 3 "$work/in16")"
 echo

@@ -2,7 +2,7 @@
 // minimisation against opening a network.
 //
 //   bench_analysis --write DIR [--inputs N] [--gates G] [--lamps K] [--seed S]
-//   bench_analysis --time FILE.ZTR [--repeat R] [--functions F]
+//   bench_analysis --time FILE.ZTR [--repeat R] [--functions F] [--ones P]
 //
 // --write makes one random network of G two-input gates (AND, OR, XOR, NAND, NOR, NXOR, and about
 // one NOT in ten), each wired only to earlier gates or to the N pulse switches, every gate in the
@@ -12,7 +12,8 @@
 // Verilator loop over every row doing the same).
 // --time loads FILE as the program opens it and prints the medians of R loads and R analyses, the
 // checksum of the table (what tb.v and main.cpp print), and the median time of the exact minimal
-// sum of products of F random functions of 10 inputs against the median load.
+// sum of products of F random functions of 10 inputs (each row a one with probability P percent,
+// default 50) against the median load.
 //
 // The checksum: c = c * 31 + v over the rows in counting order, modulo 2^32, v the row's outputs
 // as a binary number, the first lamp the most significant bit.
@@ -33,6 +34,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -267,7 +269,7 @@ void PrintMedians(const char *name, const TTimes &times) {
     std::printf("%s %.6f %.6f\n", name, Median(times.Wall), Median(times.Cpu));
 }
 
-int Time(const std::string &path, int repeat, int functions) {
+int Time(const std::string &path, int repeat, int functions, int ones) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
     char name[] = "bench_analysis";
@@ -306,20 +308,21 @@ int Time(const std::string &path, int repeat, int functions) {
     PrintMedians("analysis_text", withText);
 
     if (functions > 0) {
-        // Uniformly random: each row a one with probability 1/2.
+        // Each row a one with probability `ones` percent (50: uniformly random functions).
         constexpr int Inputs = 10;
         std::mt19937_64 random(29);
         TTimes times;
         int inexact = 0;
         for (int f = 0; f < functions; ++f) {
             TRowSet on(std::size_t(1) << (Inputs - 6));
-            for (std::uint64_t &word : on)
-                word = random();
+            for (int r = 0; r < 1 << Inputs; ++r)
+                if (int(random() % 100) < ones) on[std::size_t(r) / 64] |= 1ull << (r % 64);
             TCover cover;
             Measure(times, [&] { cover = MinimalSumOfProducts(Inputs, on); });
             if (!cover.Exact) ++inexact;
         }
-        std::printf("minimize_functions %d\nminimize_inexact %d\n", functions, inexact);
+        std::printf("minimize_functions %d\nminimize_ones_percent %d\nminimize_inexact %d\n",
+                    functions, ones, inexact);
         PrintMedians("minimize", times);
         std::printf("minimize_max %.6f %.6f\n",
                     *std::max_element(times.Wall.begin(), times.Wall.end()),
@@ -329,16 +332,17 @@ int Time(const std::string &path, int repeat, int functions) {
 }
 
 void Usage() {
-    std::fprintf(stderr, "usage: bench_analysis --write DIR [--inputs N] [--gates G] [--lamps K] "
-                         "[--seed S]\n"
-                         "       bench_analysis --time FILE.ZTR [--repeat R] [--functions F]\n");
+    std::fprintf(stderr,
+                 "usage: bench_analysis --write DIR [--inputs N] [--gates G] [--lamps K] "
+                 "[--seed S]\n"
+                 "       bench_analysis --time FILE.ZTR [--repeat R] [--functions F] [--ones P]\n");
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
     std::string dir, file;
-    int inputs = 16, gates = 1000, lamps = 8, repeat = 5, functions = 51;
+    int inputs = 16, gates = 1000, lamps = 8, repeat = 5, functions = 51, ones = 50;
     std::uint32_t seed = 29;
     try {
         for (int i = 1; i < argc; ++i) {
@@ -370,17 +374,20 @@ int main(int argc, char **argv) {
                 repeat = number(1, 1000);
             else if (arg == "--functions")
                 functions = number(0, 100000);
+            else if (arg == "--ones")
+                ones = number(0, 100);
             else {
                 Usage();
                 return arg == "--help" || arg == "-h" ? 0 : 2;
             }
         }
-        if (!file.empty()) return Time(file, repeat, functions);
+        if (!file.empty()) return Time(file, repeat, functions, ones);
         if (dir.empty()) {
             Usage();
             return 2;
         }
         const TRandomNetwork net = MakeNetwork(inputs, gates, lamps, seed);
+        std::filesystem::create_directories(dir);
         {
             // The network window that writes the file needs the application.
             if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
