@@ -3,7 +3,9 @@
 #include "KarnaughView.h"
 #include "document/FChild.h"
 #include "document/SimSnapshot.h"
+#include "document/SynthesisBuild.h"
 #include "sim/BoolExpr.h"
+#include "sim/Synthesis.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -222,6 +224,23 @@ void TAnalysisWindow::ShowInFront() {
     show();
     raise();
     activateWindow();
+}
+
+void TAnalysisWindow::BuildNetwork(const std::vector<std::string> &inputs,
+                                   const std::vector<std::string> &outputs,
+                                   const std::vector<TRowSet> &rows) {
+    std::vector<TCover> sums;
+    for (const TRowSet &output : rows)
+        sums.push_back(MinimalSumOfProducts(int(inputs.size()), output));
+    // Planned first: a refused name must not leave an empty network window behind.
+    const TSynthesisPlan plan = PlanNetwork(inputs, outputs, sums, TSynthesisGates::AndOr);
+    TFormZentaroChild *network = FNewNetwork ? FNewNetwork() : nullptr;
+    if (!network) return;
+    ::BuildNetwork(*network, plan);
+    // Undo starts from the network as built, which no file holds yet: closing it asks first.
+    network->MarkUnmodified();
+    network->UndoStack.resetClean();
+    network->ShowInFront();
 }
 
 void TAnalysisWindow::BuildFromExpressions() {
