@@ -1,6 +1,7 @@
 #include "AnalysisWindow.h"
 
 #include "KarnaughView.h"
+#include "TimingDiagram.h"
 #include "document/FChild.h"
 #include "document/SimSnapshot.h"
 #include "document/SynthesisBuild.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -83,8 +85,7 @@ TAnalysisWindow::TAnalysisWindow(QWidget *mainWindow, TNewNetwork newNetwork)
     FTable->setModel(FModel);
     FTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     FTable->verticalHeader()->setDefaultSectionSize(20);
-    FTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    FTable->horizontalHeader()->setDefaultSectionSize(44);
+    FTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     FMap = new TKarnaughView;
     FMapNote = new QLabel;
     FMapNote->setWordWrap(true);
@@ -114,6 +115,11 @@ TAnalysisWindow::TAnalysisWindow(QWidget *mainWindow, TNewNetwork newNetwork)
     auto *right = new QVBoxLayout;
     right->addWidget(FMap);
     right->addWidget(FMapNote);
+    right->addStretch();
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(FTable, 1);
+    middle->addLayout(right);
+    // The forms under both, as wide as the window: a sum of many products is long.
     auto *forms = new QGridLayout;
     forms->addWidget(new QLabel(QStringLiteral("Somma di prodotti minima:")), 0, 0);
     forms->addWidget(FSum, 0, 1);
@@ -121,11 +127,6 @@ TAnalysisWindow::TAnalysisWindow(QWidget *mainWindow, TNewNetwork newNetwork)
     forms->addWidget(FProduct, 1, 1);
     forms->addWidget(FBuild, 0, 2, 2, 1);
     forms->setColumnStretch(1, 1);
-    right->addLayout(forms);
-    right->addStretch();
-    auto *middle = new QHBoxLayout;
-    middle->addWidget(FTable, 1);
-    middle->addLayout(right, 2);
     auto *expressions = new QHBoxLayout;
     expressions->addWidget(new QLabel(QStringLiteral("Espressioni:")));
     expressions->addWidget(FExpressions, 1);
@@ -135,6 +136,7 @@ TAnalysisWindow::TAnalysisWindow(QWidget *mainWindow, TNewNetwork newNetwork)
     layout->addLayout(top);
     layout->addWidget(FRefusal);
     layout->addLayout(middle, 1);
+    layout->addLayout(forms);
     layout->addLayout(expressions);
     layout->addWidget(FExpressionError);
 
@@ -153,11 +155,11 @@ QString TAnalysisWindow::Refusal() const {
 }
 
 QString TAnalysisWindow::SumText() const {
-    return FSum->text();
+    return QString(FSum->text()).remove(QChar(0x2060));
 }
 
 QString TAnalysisWindow::ProductText() const {
-    return FProduct->text();
+    return QString(FProduct->text()).remove(QChar(0x2060));
 }
 
 void TAnalysisWindow::Analyze(const TFormZentaroChild *network) {
@@ -208,7 +210,9 @@ void TAnalysisWindow::ShowOutput(int output) {
                                                       "o 4 ingressi; questa rete ne ha %1.")
                                            .arg(FFunction.Inputs.size()));
     const auto form = [&](const std::string &expression, bool exact) {
-        return QString::fromStdString(FFunction.Outputs[i] + " = " + expression) +
+        // A line may break between terms, never inside a negated name.
+        return QString::fromStdString(FFunction.Outputs[i] + " = " + expression)
+                   .replace(QLatin1Char('!'), QStringLiteral("!\u2060")) +
                (exact ? QString() : QStringLiteral(" (euristica)"));
     };
     FSum->setText(form(FormatSum(FSums[i], FFunction.Inputs), FSums[i].Exact));
@@ -217,8 +221,14 @@ void TAnalysisWindow::ShowOutput(int output) {
 
 void TAnalysisWindow::ShowInFront() {
     if (!std::exchange(FPlaced, true) && parentWidget()) {
-        const QRect main = parentWidget()->geometry();
-        move(main.center() - QPoint(width() / 2, height() / 2));
+        // Beside the program's window, as the timing diagram goes, so the network stays in view.
+        const QWidget *main = parentWidget();
+        const QRect frame = main->frameGeometry(), inner = main->geometry();
+        const QSize margins(frame.width() - inner.width(), frame.height() - inner.height());
+        const QRect placed =
+            PlaceBeside(frame, size() + margins, main->screen()->availableGeometry());
+        resize(placed.size() - margins);
+        move(placed.topLeft());
     }
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();

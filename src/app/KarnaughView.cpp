@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int Cell = 44, Margin = 56;
+constexpr int Cell = 44, Margin = 60;
 
 // Gray code of i: neighbouring cells differ in one input.
 std::uint32_t Gray(std::uint32_t i) {
@@ -89,16 +89,23 @@ void TKarnaughView::paintEvent(QPaintEvent *) {
 
     // The inputs of each side, and the Gray code of every row and column.
     const auto names = [&](int first, int count) {
-        QString text;
+        QStringList text;
         for (int i = first; i < first + count; ++i)
-            text += QString::fromStdString(FNames[std::size_t(i)]);
-        return text;
+            text << QString::fromStdString(FNames[std::size_t(i)]);
+        return text.join(QLatin1Char(' '));
     };
     const auto code = [](std::uint32_t value, int bits) {
         return QString::number(Gray(value), 2).rightJustified(bits, QLatin1Char('0'));
     };
-    painter.drawText(QRect(0, 0, Margin - 4, Margin - 4), Qt::AlignRight | Qt::AlignBottom,
-                     names(0, rowBits) + QLatin1Char('\\') + names(rowBits, columnBits));
+    // The columns' inputs above their codes, the rows' inputs turned up beside theirs.
+    painter.drawText(QRect(origin.x(), 0, columns * Cell, 18), Qt::AlignCenter,
+                     names(rowBits, columnBits));
+    painter.save();
+    painter.translate(12, origin.y() + rows * Cell / 2);
+    painter.rotate(-90);
+    painter.drawText(QRect(-rows * Cell / 2, -9, rows * Cell, 18), Qt::AlignCenter,
+                     names(0, rowBits));
+    painter.restore();
     for (int c = 0; c < columns; ++c)
         painter.drawText(QRect(origin.x() + c * Cell, origin.y() - 20, Cell, 18), Qt::AlignCenter,
                          code(std::uint32_t(c), columnBits));
