@@ -86,6 +86,33 @@ struct TBits {
             if (Words[i] & within.Words[i] & other.Words[i]) return true;
         return false;
     }
+    int CountWithin(const TBits &within) const {
+        int count = 0;
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            count += std::popcount(Words[i] & within.Words[i]);
+        return count;
+    }
+    int FirstWithin(const TBits &within) const {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            if (const TWord w = Words[i] & within.Words[i])
+                return int(i * 64 + std::countr_zero(w));
+        return -1;
+    }
+    // Removes and returns the lowest member, or -1 when there is none.
+    int PopFirst() {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            if (Words[i]) {
+                const int bit = std::countr_zero(Words[i]);
+                Words[i] &= Words[i] - 1;
+                return int(i * 64 + bit);
+            }
+        return -1;
+    }
+    template <typename TVisit> void ForEachWithin(const TBits &within, TVisit visit) const {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            for (TWord w = Words[i] & within.Words[i]; w; w &= w - 1)
+                visit(int(i * 64 + std::countr_zero(w)));
+    }
     template <typename TVisit> void ForEach(TVisit visit) const {
         for (std::size_t i = 0; i < Words.size(); ++i)
             for (TWord w = Words[i]; w; w &= w - 1)
@@ -118,7 +145,7 @@ public:
         for (std::size_t c = 0; c < FWeights.size(); ++c)
             cols.Set(c);
         const TSolution greedy = Greedy(rows, cols);
-        std::optional<TSolution> best = Search(rows, cols, greedy.Cost);
+        std::optional<TSolution> best = Search(rows, cols, rows, cols, greedy.Cost);
         exact = !FGaveUp;
         return best ? best->Columns : greedy.Columns;
     }
@@ -150,76 +177,74 @@ private:
         cols.Reset(column);
     }
 
+    // Drops row r and marks the columns that held it, which may now be dominated.
+    void DropRow(int r, TBits &rows, const TBits &cols, TBits &dirtyCols) const {
+        rows.Reset(r);
+        for (const int c : FColsOf[r])
+            if (cols.Test(c)) dirtyCols.Set(c);
+    }
+
+    // Drops column c and marks its rows, which may now have one column left or dominate others.
+    void DropColumn(int c, const TBits &rows, TBits &cols, TBits &dirtyRows) const {
+        cols.Reset(c);
+        for (std::size_t i = 0; i < rows.Words.size(); ++i)
+            dirtyRows.Words[i] |= FRowsOf[c].Words[i] & rows.Words[i];
+    }
+
     // Takes essential columns into `solution` and drops dominated rows and columns; false when
-    // a row has no column left.
-    bool Reduce(TBits &rows, TBits &cols, TSolution &solution) {
-        for (bool changed = true; changed;) {
-            changed = false;
-            bool dead = false;
-            rows.ForEach([&](int r) {
-                if (dead || !rows.Test(r)) return;
+    // a row has no column left. Only the marked rows and columns are looked at: a row can become
+    // essential or dominate another only when it loses a column, and a column can become
+    // dominated only when it loses a row, so the marks follow what each drop changes.
+    bool Reduce(TBits &rows, TBits &cols, TBits &dirtyRows, TBits &dirtyCols, TSolution &solution) {
+        std::vector<int> active;
+        for (;;) {
+            if (const int r = dirtyRows.PopFirst(); r >= 0) {
+                if (!rows.Test(r)) continue;
                 ++FWork;
-                int only = -1, count = 0;
-                for (const int c : FColsOf[r])
-                    if (cols.Test(c)) {
-                        only = c;
-                        if (++count > 1) break;
-                    }
-                if (count == 0) dead = true;
-                if (count == 1) {
-                    Choose(only, rows, cols, solution);
-                    changed = true;
+                active.clear();
+                int pivot = -1, pivotRows = std::numeric_limits<int>::max();
+                for (const int c : FColsOf[r]) {
+                    if (!cols.Test(c)) continue;
+                    active.push_back(c);
+                    const int held = FRowsOf[c].CountWithin(rows);
+                    if (held < pivotRows) pivot = c, pivotRows = held;
                 }
-            });
-            if (dead) return false;
-            // A column whose rows another no dearer column also covers is never needed; of
-            // two alike, the later one goes.
-            cols.ForEach([&](int c1) {
-                const int first = [&] {
-                    for (std::size_t i = 0; i < rows.Words.size(); ++i)
-                        if (const TWord w = FRowsOf[c1].Words[i] & rows.Words[i])
-                            return int(i * 64 + std::countr_zero(w));
-                    return -1;
-                }();
-                ++FWork;
-                if (first < 0) {
-                    cols.Reset(c1);
-                    changed = true;
-                    return;
+                if (active.empty()) return false;
+                if (active.size() == 1) {
+                    solution.Add(pivot, FWeights[pivot]);
+                    cols.Reset(pivot);
+                    FRowsOf[pivot].ForEachWithin(
+                        rows, [&](int r2) { DropRow(r2, rows, cols, dirtyCols); });
+                    continue;
                 }
-                for (const int c2 : FColsOf[first]) {
-                    if (c2 == c1 || !cols.Test(c2) || FWeights[c2] > FWeights[c1]) continue;
-                    if (!FRowsOf[c1].SubsetWithin(FRowsOf[c2], rows)) continue;
-                    if (FWeights[c2] == FWeights[c1] && c2 > c1 &&
-                        FRowsOf[c2].SubsetWithin(FRowsOf[c1], rows))
-                        continue;
-                    cols.Reset(c1);
-                    changed = true;
-                    return;
-                }
-            });
-            // A row whose columns all cover another row makes that other row covered anyway.
-            rows.ForEach([&](int r1) {
-                if (!rows.Test(r1)) return;
-                int pivot = -1, count = 0;
-                for (const int c : FColsOf[r1])
-                    if (cols.Test(c)) {
-                        ++count;
-                        if (pivot < 0) pivot = c;
-                    }
-                if (pivot < 0) return;
-                FRowsOf[pivot].ForEach([&](int r2) {
-                    if (r2 == r1 || !rows.Test(r2)) return;
+                // A row whose columns all hold another row makes that other row held anyway.
+                FRowsOf[pivot].ForEachWithin(rows, [&](int r2) {
+                    if (r2 == r) return;
                     ++FWork;
-                    for (const int c : FColsOf[r1])
-                        if (cols.Test(c) && !FRowsOf[c].Test(r2)) return;
-                    if (r2 < r1 && ActiveCount(r2, cols) == count) return;
-                    rows.Reset(r2);
-                    changed = true;
+                    for (const int c : active)
+                        if (!FRowsOf[c].Test(r2)) return;
+                    DropRow(r2, rows, cols, dirtyCols);
                 });
-            });
+                continue;
+            }
+            const int c1 = dirtyCols.PopFirst();
+            if (c1 < 0) return true;
+            if (!cols.Test(c1)) continue;
+            ++FWork;
+            // A column whose rows another no dearer column also holds is never needed.
+            const int first = FRowsOf[c1].FirstWithin(rows);
+            if (first < 0) {
+                cols.Reset(c1);
+                continue;
+            }
+            for (const int c2 : FColsOf[first]) {
+                if (c2 == c1 || !cols.Test(c2) || FWeights[c2] > FWeights[c1]) continue;
+                ++FWork;
+                if (!FRowsOf[c1].SubsetWithin(FRowsOf[c2], rows)) continue;
+                DropColumn(c1, rows, cols, dirtyRows);
+                break;
+            }
         }
-        return true;
     }
 
     // Rows that share no column each need a column of their own.
@@ -444,10 +469,13 @@ private:
         return parts;
     }
 
-    // The cheapest cover of `rows` by `cols` that costs less than `limit`, if there is one.
-    std::optional<TSolution> Search(TBits rows, TBits cols, std::int64_t limit) {
+    // The cheapest cover of `rows` by `cols` that costs less than `limit`, if there is one; the
+    // marked rows and columns are those that changed since the caller's last reduction.
+    std::optional<TSolution> Search(TBits rows, TBits cols, TBits dirtyRows, TBits dirtyCols,
+                                    std::int64_t limit) {
         TSolution solution;
-        if (!Reduce(rows, cols, solution) || solution.Cost >= limit) return std::nullopt;
+        if (!Reduce(rows, cols, dirtyRows, dirtyCols, solution) || solution.Cost >= limit)
+            return std::nullopt;
         if (!rows.Any()) return solution;
         if (FWork > WorkLimit) {
             FGaveUp = true;
@@ -464,8 +492,8 @@ private:
                 rest += bounds.emplace_back(LowerBound(part.first, part.second));
             for (std::size_t i = 0; i < parts.size(); ++i) {
                 rest -= bounds[i];
-                const auto found =
-                    Search(parts[i].first, parts[i].second, limit - solution.Cost - rest);
+                const auto found = Search(parts[i].first, parts[i].second, TBits(FRows),
+                                          TBits(FWeights.size()), limit - solution.Cost - rest);
                 if (!found) return std::nullopt;
                 solution.Add(*found);
             }
@@ -484,10 +512,11 @@ private:
             best.reset();
         bool fixed = false;
         cols.ForEach([&](int c) {
-            if (reduced[c] == Excluded) cols.Reset(c), fixed = true;
+            if (reduced[c] == Excluded) DropColumn(c, rows, cols, dirtyRows), fixed = true;
         });
         if (fixed) {
-            if (auto found = Search(rows, cols, bound)) best = std::move(found);
+            if (auto found = Search(rows, cols, dirtyRows, dirtyCols, bound))
+                best = std::move(found);
             if (!best) return std::nullopt;
             solution.Add(*best);
             return solution;
@@ -508,11 +537,24 @@ private:
             choices.emplace_back(reduced[c], -covers, c);
         }
         std::sort(choices.begin(), choices.end());
+        // Each branch marks the columns that lost rows to its column and the rows that lost the
+        // columns tried before it.
+        TBits excludedRows(FRows);
         for (const auto &[cost, covers, c] : choices) {
-            TBits left = rows;
+            TBits left = rows, branchCols(FWeights.size());
             left.RemoveAll(FRowsOf[c]);
             cols.Reset(c);
-            auto found = Search(std::move(left), cols, bound - FWeights[c]);
+            FRowsOf[c].ForEachWithin(rows, [&](int r) {
+                for (const int c2 : FColsOf[r])
+                    if (cols.Test(c2)) branchCols.Set(c2);
+            });
+            TBits branchRows = excludedRows;
+            for (std::size_t i = 0; i < left.Words.size(); ++i)
+                branchRows.Words[i] &= left.Words[i];
+            for (std::size_t i = 0; i < rows.Words.size(); ++i)
+                excludedRows.Words[i] |= FRowsOf[c].Words[i] & rows.Words[i];
+            auto found = Search(std::move(left), cols, std::move(branchRows), std::move(branchCols),
+                                bound - FWeights[c]);
             if (!found) continue;
             found->Add(c, FWeights[c]);
             bound = found->Cost;
