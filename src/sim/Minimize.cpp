@@ -129,9 +129,9 @@ constexpr std::int64_t ProductCost = 1 << 16;
 
 // Work (rows and columns looked at) after which the exact cover stops searching and completes
 // its best cover so far greedily: random functions of 9 inputs stay well below it, about one in
-// five of those of 10 inputs (half the rows ones) reach it, and none of 12 inputs takes much more
-// than a second.
-constexpr std::int64_t WorkLimit = 100'000'000;
+// four of those of 10 inputs (half the rows ones) reach it, and none of 12 inputs takes much more
+// than half a second.
+constexpr std::int64_t WorkLimit = 50'000'000;
 
 // The cheapest set of columns that covers every row; columns are prime implicants, rows the
 // rows of the on-set.
