@@ -3,7 +3,9 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <bit>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -157,6 +159,8 @@ private slots:
     void minimalAgainstBruteForce();
     void coversAreRight_data();
     void coversAreRight();
+    void costKeptUnderRenaming_data();
+    void costKeptUnderRenaming();
     void expressions_data();
     void expressions();
     void badExpressions_data();
@@ -176,6 +180,10 @@ void TestLogicMin::minimalAgainstBruteForce_data() {
     QTest::addRow("all of 3 inputs, two don't-cares") << 3 << 2 << 0;
     QTest::addRow("random of 4 inputs") << 4 << 0 << 300;
     QTest::addRow("random of 4 inputs, don't-cares") << 4 << 2 << 300;
+    // Cyclic cores large enough for the relaxations, their fixing of columns and the second
+    // pass over literals.
+    QTest::addRow("random of 5 inputs") << 5 << 0 << 60;
+    QTest::addRow("random of 5 inputs, don't-cares") << 5 << 1 << 60;
 }
 
 void TestLogicMin::minimalAgainstBruteForce() {
@@ -226,6 +234,49 @@ void TestLogicMin::coversAreRight() {
             QCOMPARE(CoverFault(function, *cover), QString());
             QCOMPARE(PrimeFault(function, *cover), QString());
             if (inputs > MaxExactInputs) QVERIFY(!cover->Exact);
+        }
+    }
+}
+
+void TestLogicMin::costKeptUnderRenaming_data() {
+    QTest::addColumn<int>("inputs");
+    QTest::addColumn<double>("density");
+    QTest::addColumn<double>("dontCares");
+    QTest::addColumn<int>("count");
+    QTest::addRow("6 inputs") << 6 << 0.5 << 0.0 << 30;
+    QTest::addRow("7 inputs, don't-cares") << 7 << 0.45 << 0.1 << 12;
+    QTest::addRow("8 inputs") << 8 << 0.5 << 0.0 << 6;
+    QTest::addRow("8 inputs, dense") << 8 << 0.7 << 0.0 << 6;
+    QTest::addRow("9 inputs") << 9 << 0.5 << 0.0 << 3;
+}
+
+// Beyond what brute force reaches, the exact cost must not change when the inputs are reordered
+// and some of them negated: a search that cuts a branch it should not finds different minima.
+void TestLogicMin::costKeptUnderRenaming() {
+    QFETCH(int, inputs);
+    QFETCH(double, density);
+    QFETCH(double, dontCares);
+    QFETCH(int, count);
+    std::mt19937_64 random(inputs * 7 + 1);
+    for (int i = 0; i < count; ++i) {
+        const TFunction f = Random(inputs, random, density, dontCares);
+        std::vector<int> order(inputs);
+        std::iota(order.begin(), order.end(), 0);
+        std::shuffle(order.begin(), order.end(), random);
+        const std::size_t negated = random() & ((std::size_t(1) << inputs) - 1);
+        TFunction g{inputs, TRowSet(Words(inputs)), TRowSet(Words(inputs))};
+        for (std::size_t r = 0; r < std::size_t(1) << inputs; ++r) {
+            std::size_t moved = negated;
+            for (int j = 0; j < inputs; ++j)
+                moved ^= (r >> j & 1) << order[j];
+            if (Has(f.On, r)) Put(g.On, moved);
+            if (Has(f.DontCare, r)) Put(g.DontCare, moved);
+        }
+        for (const auto minimal : {&MinimalSumOfProducts, &MinimalProductOfSums}) {
+            const TCover before = minimal(inputs, f.On, f.DontCare);
+            const TCover after = minimal(inputs, g.On, g.DontCare);
+            QVERIFY(before.Exact && after.Exact);
+            QCOMPARE(Cost(after), Cost(before));
         }
     }
 }

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -86,6 +89,33 @@ struct TBits {
             if (Words[i] & within.Words[i] & other.Words[i]) return true;
         return false;
     }
+    int CountWithin(const TBits &within) const {
+        int count = 0;
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            count += std::popcount(Words[i] & within.Words[i]);
+        return count;
+    }
+    int FirstWithin(const TBits &within) const {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            if (const TWord w = Words[i] & within.Words[i])
+                return int(i * 64 + std::countr_zero(w));
+        return -1;
+    }
+    // Removes and returns the lowest member, or -1 when there is none.
+    int PopFirst() {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            if (Words[i]) {
+                const int bit = std::countr_zero(Words[i]);
+                Words[i] &= Words[i] - 1;
+                return int(i * 64 + bit);
+            }
+        return -1;
+    }
+    template <typename TVisit> void ForEachWithin(const TBits &within, TVisit visit) const {
+        for (std::size_t i = 0; i < Words.size(); ++i)
+            for (TWord w = Words[i] & within.Words[i]; w; w &= w - 1)
+                visit(int(i * 64 + std::countr_zero(w)));
+    }
     template <typename TVisit> void ForEach(TVisit visit) const {
         for (std::size_t i = 0; i < Words.size(); ++i)
             for (TWord w = Words[i]; w; w &= w - 1)
@@ -98,9 +128,10 @@ struct TBits {
 constexpr std::int64_t ProductCost = 1 << 16;
 
 // Work (rows and columns looked at) after which the exact cover stops searching and completes
-// its best cover so far greedily: random functions of 9 inputs stay well below it, about half of
-// those of 10 inputs reach it, and no function of 12 inputs takes much more than a second.
-constexpr std::int64_t WorkLimit = 20'000'000;
+// its best cover so far greedily: random functions of 9 inputs stay well below it, about one in
+// four of those of 10 inputs (half the rows ones) reach it, and none of 12 inputs takes much more
+// than half a second.
+constexpr std::int64_t WorkLimit = 50'000'000;
 
 // The cheapest set of columns that covers every row; columns are prime implicants, rows the
 // rows of the on-set.
@@ -111,16 +142,27 @@ public:
         : FRows(rows), FRowsOf(std::move(rowsOf)), FColsOf(std::move(colsOf)),
           FWeights(std::move(weights)) {}
 
+    // First the fewest products alone, which is quick; then, knowing that no cover has fewer,
+    // the fewest literals, which the relaxation of literals with the products pinned bounds far
+    // better than one of products can.
     std::vector<int> Solve(bool &exact) {
         TBits rows(FRows), cols(FWeights.size());
         for (int r = 0; r < FRows; ++r)
             rows.Set(r);
         for (std::size_t c = 0; c < FWeights.size(); ++c)
             cols.Set(c);
-        const TSolution greedy = Greedy(rows, cols);
-        std::optional<TSolution> best = Search(rows, cols, greedy.Cost);
+        FProductsOnly = true;
+        TSolution fewest = Greedy(rows, cols);
+        if (auto found = Search(rows, cols, rows, cols, fewest.Cost, 0)) fewest = std::move(*found);
+        const bool proven = !FGaveUp;
+        FProductsOnly = false;
+        TSolution start;
+        for (const int c : fewest.Columns)
+            start.Add(c, FWeights[c]);
+        const std::int64_t products = proven ? std::int64_t(fewest.Columns.size()) : 0;
+        std::optional<TSolution> best = Search(rows, cols, rows, cols, start.Cost, products);
         exact = !FGaveUp;
-        return best ? best->Columns : greedy.Columns;
+        return best ? best->Columns : start.Columns;
     }
 
 private:
@@ -144,82 +186,78 @@ private:
         return count;
     }
 
-    void Choose(int column, TBits &rows, TBits &cols, TSolution &solution) const {
-        solution.Add(column, FWeights[column]);
-        rows.RemoveAll(FRowsOf[column]);
-        cols.Reset(column);
+    std::int64_t Weight(int column) const { return FProductsOnly ? ProductCost : FWeights[column]; }
+
+    std::int64_t Literals(int column) const { return FWeights[column] - ProductCost; }
+
+    // Drops row r and marks the columns that held it, which may now be dominated.
+    void DropRow(int r, TBits &rows, const TBits &cols, TBits &dirtyCols) const {
+        rows.Reset(r);
+        for (const int c : FColsOf[r])
+            if (cols.Test(c)) dirtyCols.Set(c);
+    }
+
+    // Drops column c and marks its rows, which may now have one column left or dominate others.
+    void DropColumn(int c, const TBits &rows, TBits &cols, TBits &dirtyRows) const {
+        cols.Reset(c);
+        for (std::size_t i = 0; i < rows.Words.size(); ++i)
+            dirtyRows.Words[i] |= FRowsOf[c].Words[i] & rows.Words[i];
     }
 
     // Takes essential columns into `solution` and drops dominated rows and columns; false when
-    // a row has no column left.
-    bool Reduce(TBits &rows, TBits &cols, TSolution &solution) {
-        for (bool changed = true; changed;) {
-            changed = false;
-            bool dead = false;
-            rows.ForEach([&](int r) {
-                if (dead || !rows.Test(r)) return;
+    // a row has no column left. Only the marked rows and columns are looked at: a row can become
+    // essential or dominate another only when it loses a column, and a column can become
+    // dominated only when it loses a row, so the marks follow what each drop changes.
+    bool Reduce(TBits &rows, TBits &cols, TBits &dirtyRows, TBits &dirtyCols, TSolution &solution) {
+        std::vector<int> active;
+        for (;;) {
+            if (const int r = dirtyRows.PopFirst(); r >= 0) {
+                if (!rows.Test(r)) continue;
                 ++FWork;
-                int only = -1, count = 0;
-                for (const int c : FColsOf[r])
-                    if (cols.Test(c)) {
-                        only = c;
-                        if (++count > 1) break;
-                    }
-                if (count == 0) dead = true;
-                if (count == 1) {
-                    Choose(only, rows, cols, solution);
-                    changed = true;
+                active.clear();
+                int pivot = -1, pivotRows = std::numeric_limits<int>::max();
+                for (const int c : FColsOf[r]) {
+                    if (!cols.Test(c)) continue;
+                    active.push_back(c);
+                    const int held = FRowsOf[c].CountWithin(rows);
+                    if (held < pivotRows) pivot = c, pivotRows = held;
                 }
-            });
-            if (dead) return false;
-            // A column whose rows another no dearer column also covers is never needed; of
-            // two alike, the later one goes.
-            cols.ForEach([&](int c1) {
-                const int first = [&] {
-                    for (std::size_t i = 0; i < rows.Words.size(); ++i)
-                        if (const TWord w = FRowsOf[c1].Words[i] & rows.Words[i])
-                            return int(i * 64 + std::countr_zero(w));
-                    return -1;
-                }();
-                ++FWork;
-                if (first < 0) {
-                    cols.Reset(c1);
-                    changed = true;
-                    return;
+                if (active.empty()) return false;
+                if (active.size() == 1) {
+                    solution.Add(pivot, Weight(pivot));
+                    cols.Reset(pivot);
+                    FRowsOf[pivot].ForEachWithin(
+                        rows, [&](int r2) { DropRow(r2, rows, cols, dirtyCols); });
+                    continue;
                 }
-                for (const int c2 : FColsOf[first]) {
-                    if (c2 == c1 || !cols.Test(c2) || FWeights[c2] > FWeights[c1]) continue;
-                    if (!FRowsOf[c1].SubsetWithin(FRowsOf[c2], rows)) continue;
-                    if (FWeights[c2] == FWeights[c1] && c2 > c1 &&
-                        FRowsOf[c2].SubsetWithin(FRowsOf[c1], rows))
-                        continue;
-                    cols.Reset(c1);
-                    changed = true;
-                    return;
-                }
-            });
-            // A row whose columns all cover another row makes that other row covered anyway.
-            rows.ForEach([&](int r1) {
-                if (!rows.Test(r1)) return;
-                int pivot = -1, count = 0;
-                for (const int c : FColsOf[r1])
-                    if (cols.Test(c)) {
-                        ++count;
-                        if (pivot < 0) pivot = c;
-                    }
-                if (pivot < 0) return;
-                FRowsOf[pivot].ForEach([&](int r2) {
-                    if (r2 == r1 || !rows.Test(r2)) return;
+                // A row whose columns all hold another row makes that other row held anyway.
+                FRowsOf[pivot].ForEachWithin(rows, [&](int r2) {
+                    if (r2 == r) return;
                     ++FWork;
-                    for (const int c : FColsOf[r1])
-                        if (cols.Test(c) && !FRowsOf[c].Test(r2)) return;
-                    if (r2 < r1 && ActiveCount(r2, cols) == count) return;
-                    rows.Reset(r2);
-                    changed = true;
+                    for (const int c : active)
+                        if (!FRowsOf[c].Test(r2)) return;
+                    DropRow(r2, rows, cols, dirtyCols);
                 });
-            });
+                continue;
+            }
+            const int c1 = dirtyCols.PopFirst();
+            if (c1 < 0) return true;
+            if (!cols.Test(c1)) continue;
+            ++FWork;
+            // A column whose rows another no dearer column also holds is never needed.
+            const int first = FRowsOf[c1].FirstWithin(rows);
+            if (first < 0) {
+                cols.Reset(c1);
+                continue;
+            }
+            for (const int c2 : FColsOf[first]) {
+                if (c2 == c1 || !cols.Test(c2) || Weight(c2) > Weight(c1)) continue;
+                ++FWork;
+                if (!FRowsOf[c1].SubsetWithin(FRowsOf[c2], rows)) continue;
+                DropColumn(c1, rows, cols, dirtyRows);
+                break;
+            }
         }
-        return true;
     }
 
     // Rows that share no column each need a column of their own.
@@ -236,7 +274,7 @@ private:
             for (const int c : FColsOf[r])
                 if (cols.Test(c)) {
                     if (used.Test(c)) free = false;
-                    cheapest = std::min(cheapest, FWeights[c]);
+                    cheapest = std::min(cheapest, Weight(c));
                 }
             if (!free) continue;
             bound += cheapest;
@@ -246,110 +284,168 @@ private:
         return bound;
     }
 
-    static constexpr double Excluded = 1e9;
+    static constexpr double Excluded = 1e9, Forced = -1e9;
 
-    // A Lagrangian relaxation of the cover by products alone, its multipliers improved by
-    // subgradient steps from where the last search node left them. Empty when it proves that no
-    // cover has at most maxProducts products; otherwise each column's reduced cost, or Excluded
-    // for a column that no such cover can contain.
-    std::vector<double> Relaxation(const TBits &rows, const TBits &cols, std::int64_t maxProducts,
-                                   std::optional<TSolution> &cover) {
-        if (maxProducts < 0) return {};
-        std::vector<int> rowList, colList;
-        rows.ForEach([&](int r) { rowList.push_back(r); });
+    struct TMatrix {
+        std::vector<int> Start, Members;
+        std::span<const int> Of(std::size_t k) const {
+            return {Members.data() + Start[k], Members.data() + Start[k + 1]};
+        }
+    };
+
+    // Multipliers a relaxation keeps from one search node to the next.
+    struct TMultipliers {
+        std::vector<double> Rows;
+        double Products = 0; // the price of a product, when literals are relaxed
+        int Calls = 0;
+    };
+
+    // A Lagrangian relaxation, its multipliers improved by subgradient steps from where the last
+    // search node left them. Of products alone, `target` is one more than the products allowed;
+    // of `literals`, the covers have exactly `products` products and `target` is the least count
+    // of literals that cannot beat the best cover. Empty when it proves that no cover comes below
+    // target; otherwise each column's reduced cost, Excluded for a column that no such cover can
+    // contain, or Forced for one that every such cover contains. `bound` is the best lower bound
+    // found.
+    std::vector<double> Relaxation(const TBits &rows, const TBits &cols, bool literals,
+                                   std::int64_t products, std::int64_t target,
+                                   std::optional<TSolution> &cover, double &bound) {
+        // The active part as a compact matrix: rows numbered 0.. in order, each column's rows
+        // one run of `members`.
+        std::vector<int> rowList, colList, local(FRows, -1);
+        rows.ForEach([&](int r) {
+            local[r] = int(rowList.size());
+            rowList.push_back(r);
+        });
         cols.ForEach([&](int c) { colList.push_back(c); });
-        std::vector<std::vector<int>> members(colList.size());
-        for (std::size_t k = 0; k < colList.size(); ++k)
-            FRowsOf[colList[k]].ForEach([&](int r) {
-                if (rows.Test(r)) members[k].push_back(r);
-            });
-        if (FMultipliers.empty()) FMultipliers.assign(FRows, 0.0);
-        std::vector<double> &u = FMultipliers, best = u, reduced(colList.size());
-        std::vector<int> hits(FRows);
-        double bestBound = -1, step = 1.0;
-        const double target = double(maxProducts) + 1;
-        const bool root = FRelaxations++ == 0;
-        const int rounds = root ? 300 : 40;
+        const std::size_t nRows = rowList.size(), nCols = colList.size();
+        TMatrix matrix;
+        matrix.Start.push_back(0);
+        std::vector<double> base(nCols, 1.0);
+        for (std::size_t k = 0; k < nCols; ++k) {
+            FRowsOf[colList[k]].ForEachWithin(rows,
+                                              [&](int r) { matrix.Members.push_back(local[r]); });
+            matrix.Start.push_back(int(matrix.Members.size()));
+            if (literals) base[k] = double(Literals(colList[k]));
+        }
+        TMultipliers &m = literals ? FLiteralMultipliers : FProductMultipliers;
+        if (m.Rows.empty()) {
+            // Each row's share of its cheapest column per row, a start the steps soon improve.
+            m.Rows.assign(FRows, std::numeric_limits<double>::max());
+            for (std::size_t k = 0; k < nCols; ++k)
+                for (const int i : matrix.Of(k))
+                    m.Rows[rowList[i]] =
+                        std::min(m.Rows[rowList[i]], base[k] / double(matrix.Of(k).size()));
+            for (double &u : m.Rows)
+                if (u == std::numeric_limits<double>::max()) u = 0;
+        }
+        std::vector<double> u(nRows), bestRows(nRows);
+        for (std::size_t i = 0; i < nRows; ++i)
+            u[i] = m.Rows[rowList[i]];
+        bestRows = u;
+        double price = m.Products, bestPrice = price;
+        std::vector<int> hits(nRows);
+        double step = 1.0;
+        bound = -std::numeric_limits<double>::max();
+        const bool first = m.Calls++ == 0;
+        const int rounds = first ? 300 : 40;
+        const auto reducedCost = [&](std::size_t k) {
+            double cost = base[k] + price;
+            for (const int i : matrix.Of(k))
+                cost -= u[i];
+            return cost;
+        };
         const auto tryCover = [&] {
-            TSolution found = LagrangianCover(rowList, colList, members);
+            std::vector<double> cost(nCols);
+            for (std::size_t k = 0; k < nCols; ++k)
+                cost[k] = reducedCost(k);
+            TSolution found = LagrangianCover(nRows, colList, matrix, cost);
             if (!cover || found.Cost < cover->Cost) cover = std::move(found);
         };
+        const auto keep = [&] {
+            for (std::size_t i = 0; i < nRows; ++i)
+                m.Rows[rowList[i]] = u[i];
+            m.Products = price;
+        };
+        const auto proves = [&](double value) { return std::ceil(value - 1e-6) >= double(target); };
         for (int round = 0, stall = 0; round < rounds; ++round) {
-            if (root && round % 25 == 24) tryCover();
-            double bound = 0;
-            for (const int r : rowList)
-                bound += u[r], hits[r] = 0;
-            for (std::size_t k = 0; k < colList.size(); ++k) {
-                double cost = 1;
-                for (const int r : members[k])
-                    cost -= u[r];
-                FWork += std::int64_t(members[k].size());
+            if (first && round % 25 == 24) tryCover();
+            double value = literals ? -price * double(products) : 0;
+            int taken = 0;
+            for (std::size_t i = 0; i < nRows; ++i)
+                value += u[i], hits[i] = 0;
+            FWork += std::int64_t(matrix.Members.size());
+            for (std::size_t k = 0; k < nCols; ++k) {
+                const double cost = reducedCost(k);
                 if (cost < 0) {
-                    bound += cost;
-                    for (const int r : members[k])
-                        ++hits[r];
+                    value += cost;
+                    ++taken;
+                    for (const int i : matrix.Of(k))
+                        ++hits[i];
                 }
             }
-            if (bound > bestBound + 1e-9) {
-                bestBound = bound;
-                best = u;
+            if (value > bound + 1e-9) {
+                bound = value;
+                bestRows = u;
+                bestPrice = price;
                 stall = 0;
-                if (std::ceil(bound - 1e-6) >= target) return {};
+                if (proves(bound)) {
+                    keep();
+                    return {};
+                }
             } else if (++stall >= 5) {
                 step /= 2;
                 stall = 0;
             }
-            double norm = 0;
-            for (const int r : rowList)
-                norm += double(1 - hits[r]) * (1 - hits[r]);
+            const double priceSlope = literals ? double(taken) - double(products) : 0;
+            double norm = priceSlope * priceSlope;
+            for (std::size_t i = 0; i < nRows; ++i)
+                norm += double(1 - hits[i]) * (1 - hits[i]);
             if (norm == 0) break;
-            const double move = step * (target - bound) / norm;
-            for (const int r : rowList)
-                u[r] = std::max(0.0, u[r] + move * (1 - hits[r]));
+            const double move = step * (double(target) - value) / norm;
+            for (std::size_t i = 0; i < nRows; ++i)
+                u[i] = std::max(0.0, u[i] + move * (1 - hits[i]));
+            // Every cover counted has exactly `products` products, so the price may go below 0.
+            price += move * priceSlope;
         }
-        u = best;
+        u = bestRows;
+        price = bestPrice;
+        keep();
         tryCover();
         std::vector<double> result(FWeights.size(), Excluded);
-        for (std::size_t k = 0; k < colList.size(); ++k) {
-            double cost = 1;
-            for (const int r : members[k])
-                cost -= u[r];
-            // Taking the column costs at least its reduced cost above the bound.
-            result[colList[k]] =
-                cost > 0 && std::ceil(bestBound + cost - 1e-6) >= target ? Excluded : cost;
+        for (std::size_t k = 0; k < nCols; ++k) {
+            const double cost = reducedCost(k);
+            // Taking a column of positive reduced cost, or leaving out one of negative cost, costs
+            // at least that much above the bound.
+            result[colList[k]] = !proves(bound + std::abs(cost)) ? cost
+                                 : cost > 0                      ? Excluded
+                                                                 : Forced;
         }
         return result;
     }
 
-    // A cover guided by the multipliers: the columns of negative reduced cost, then the columns
-    // that cover most of the rest, then columns the others make redundant dropped, dearest
-    // first.
-    TSolution LagrangianCover(const std::vector<int> &rowList, const std::vector<int> &colList,
-                              const std::vector<std::vector<int>> &members) {
-        const std::vector<double> &u = FMultipliers;
-        std::vector<double> cost(colList.size(), 1.0);
-        std::vector<int> held(FRows, 0), open(colList.size(), 0);
+    // A cover guided by the reduced costs: the columns of negative cost, then the columns that
+    // cover most of the rest, then columns the others make redundant dropped, dearest first.
+    TSolution LagrangianCover(std::size_t nRows, const std::vector<int> &colList,
+                              const TMatrix &matrix, const std::vector<double> &cost) {
+        std::vector<int> held(nRows, 0);
         std::vector<bool> taken(colList.size(), false);
-        int uncovered = int(rowList.size());
+        int uncovered = int(nRows);
         const auto take = [&](std::size_t k) {
             taken[k] = true;
-            for (const int r : members[k])
-                uncovered -= held[r]++ == 0;
+            for (const int i : matrix.Of(k))
+                uncovered -= held[i]++ == 0;
         };
-        for (std::size_t k = 0; k < colList.size(); ++k) {
-            for (const int r : members[k])
-                cost[k] -= u[r];
-            FWork += std::int64_t(members[k].size());
+        for (std::size_t k = 0; k < colList.size(); ++k)
             if (cost[k] < 0) take(k);
-        }
         while (uncovered > 0) {
             std::size_t pick = colList.size();
             int most = 0;
             for (std::size_t k = 0; k < colList.size(); ++k) {
                 if (taken[k]) continue;
                 int count = 0;
-                for (const int r : members[k])
-                    count += held[r] == 0;
+                for (const int i : matrix.Of(k))
+                    count += held[i] == 0;
                 if (count > most || (count == most && count > 0 && cost[k] < cost[pick]))
                     most = count, pick = k;
             }
@@ -360,18 +456,17 @@ private:
         for (std::size_t k = 0; k < colList.size(); ++k)
             if (taken[k]) order.push_back(k);
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return std::pair{cost[a], FWeights[colList[a]]} >
-                   std::pair{cost[b], FWeights[colList[b]]};
+            return std::pair{cost[a], Weight(colList[a])} > std::pair{cost[b], Weight(colList[b])};
         });
         TSolution solution;
         for (const std::size_t k : order) {
-            if (std::all_of(members[k].begin(), members[k].end(),
-                            [&](int r) { return held[r] > 1; })) {
-                for (const int r : members[k])
-                    --held[r];
+            const auto members = matrix.Of(k);
+            if (std::all_of(members.begin(), members.end(), [&](int i) { return held[i] > 1; })) {
+                for (const int i : members)
+                    --held[i];
                 continue;
             }
-            solution.Add(colList[k], FWeights[colList[k]]);
+            solution.Add(colList[k], Weight(colList[k]));
         }
         return solution;
     }
@@ -387,7 +482,7 @@ private:
             int best = -1;
             cols.ForEach([&](int c) {
                 if (open[c] > 0 && (best < 0 || open[c] > open[best] ||
-                                    (open[c] == open[best] && FWeights[c] < FWeights[best])))
+                                    (open[c] == open[best] && Weight(c) < Weight(best))))
                     best = c;
             });
             if (best < 0) break; // unreachable: every row has a column
@@ -406,7 +501,7 @@ private:
             bool needed = false;
             FRowsOf[*it].ForEach([&](int r) { needed = needed || coveredBy[r] == 1; });
             if (needed)
-                kept.Add(*it, FWeights[*it]);
+                kept.Add(*it, Weight(*it));
             else
                 FRowsOf[*it].ForEach([&](int r) { --coveredBy[r]; });
         }
@@ -444,11 +539,17 @@ private:
         return parts;
     }
 
-    // The cheapest cover of `rows` by `cols` that costs less than `limit`, if there is one.
-    std::optional<TSolution> Search(TBits rows, TBits cols, std::int64_t limit) {
+    // The cheapest cover of `rows` by `cols` that costs less than `limit`, if there is one; the
+    // marked rows and columns are those that changed since the caller's last reduction, and no
+    // cover has fewer than `minProducts` products.
+    std::optional<TSolution> Search(TBits rows, TBits cols, TBits dirtyRows, TBits dirtyCols,
+                                    std::int64_t limit, std::int64_t minProducts) {
         TSolution solution;
-        if (!Reduce(rows, cols, solution) || solution.Cost >= limit) return std::nullopt;
+        if (!Reduce(rows, cols, dirtyRows, dirtyCols, solution) || solution.Cost >= limit)
+            return std::nullopt;
         if (!rows.Any()) return solution;
+        minProducts =
+            std::max<std::int64_t>(0, minProducts - std::int64_t(solution.Columns.size()));
         if (FWork > WorkLimit) {
             FGaveUp = true;
             const TSolution rest = Greedy(rows, cols);
@@ -464,8 +565,8 @@ private:
                 rest += bounds.emplace_back(LowerBound(part.first, part.second));
             for (std::size_t i = 0; i < parts.size(); ++i) {
                 rest -= bounds[i];
-                const auto found =
-                    Search(parts[i].first, parts[i].second, limit - solution.Cost - rest);
+                const auto found = Search(parts[i].first, parts[i].second, TBits(FRows),
+                                          TBits(FWeights.size()), limit - solution.Cost - rest, 0);
                 if (!found) return std::nullopt;
                 solution.Add(*found);
             }
@@ -473,21 +574,46 @@ private:
         }
         if (solution.Cost + LowerBound(rows, cols) >= limit) return std::nullopt;
         // A cover with more products than this costs at least the limit.
-        const std::int64_t maxProducts = (limit - 1 - solution.Cost) / ProductCost;
+        const std::int64_t room = limit - solution.Cost, maxProducts = (room - 1) / ProductCost;
+        if (minProducts > maxProducts) return std::nullopt;
         std::optional<TSolution> best;
-        const std::vector<double> reduced = Relaxation(rows, cols, maxProducts, best);
-        if (reduced.empty()) return std::nullopt;
-        std::int64_t bound = limit - solution.Cost;
-        if (best && best->Cost < bound)
-            bound = best->Cost;
+        std::vector<double> reduced;
+        double bound = 0;
+        if (FProductsOnly || minProducts < maxProducts) {
+            reduced = Relaxation(rows, cols, false, maxProducts, maxProducts + 1, best, bound);
+            if (reduced.empty()) return std::nullopt;
+            minProducts = std::max(minProducts, std::int64_t(std::ceil(bound - 1e-6)));
+        }
+        if (!FProductsOnly && minProducts == maxProducts) {
+            // Every cover below the limit has exactly maxProducts products: bound its literals.
+            const std::vector<double> byProducts = std::move(reduced);
+            reduced = Relaxation(rows, cols, true, maxProducts, room - maxProducts * ProductCost,
+                                 best, bound);
+            if (reduced.empty()) return std::nullopt;
+            if (!byProducts.empty())
+                for (std::size_t c = 0; c < reduced.size(); ++c)
+                    if (byProducts[c] == Excluded) reduced[c] = Excluded;
+        }
+        std::int64_t below = room;
+        if (best && best->Cost < below)
+            below = best->Cost;
         else
             best.reset();
         bool fixed = false;
+        TSolution forced;
         cols.ForEach([&](int c) {
-            if (reduced[c] == Excluded) cols.Reset(c), fixed = true;
+            if (reduced[c] == Excluded) DropColumn(c, rows, cols, dirtyRows), fixed = true;
+            if (reduced[c] == Forced) forced.Add(c, Weight(c)), cols.Reset(c), fixed = true;
         });
+        for (const int c : forced.Columns)
+            FRowsOf[c].ForEachWithin(rows, [&](int r) { DropRow(r, rows, cols, dirtyCols); });
         if (fixed) {
-            if (auto found = Search(rows, cols, bound)) best = std::move(found);
+            const std::int64_t fewer = minProducts - std::int64_t(forced.Columns.size());
+            if (auto found = Search(rows, cols, dirtyRows, dirtyCols, below - forced.Cost,
+                                    std::max<std::int64_t>(0, fewer))) {
+                found->Add(forced);
+                best = std::move(found);
+            }
             if (!best) return std::nullopt;
             solution.Add(*best);
             return solution;
@@ -508,14 +634,27 @@ private:
             choices.emplace_back(reduced[c], -covers, c);
         }
         std::sort(choices.begin(), choices.end());
+        // Each branch marks the columns that lost rows to its column and the rows that lost the
+        // columns tried before it.
+        TBits excludedRows(FRows);
         for (const auto &[cost, covers, c] : choices) {
-            TBits left = rows;
+            TBits left = rows, branchCols(FWeights.size());
             left.RemoveAll(FRowsOf[c]);
             cols.Reset(c);
-            auto found = Search(std::move(left), cols, bound - FWeights[c]);
+            FRowsOf[c].ForEachWithin(rows, [&](int r) {
+                for (const int c2 : FColsOf[r])
+                    if (cols.Test(c2)) branchCols.Set(c2);
+            });
+            TBits branchRows = excludedRows;
+            for (std::size_t i = 0; i < left.Words.size(); ++i)
+                branchRows.Words[i] &= left.Words[i];
+            for (std::size_t i = 0; i < rows.Words.size(); ++i)
+                excludedRows.Words[i] |= FRowsOf[c].Words[i] & rows.Words[i];
+            auto found = Search(std::move(left), cols, std::move(branchRows), std::move(branchCols),
+                                below - Weight(c), std::max<std::int64_t>(0, minProducts - 1));
             if (!found) continue;
-            found->Add(c, FWeights[c]);
-            bound = found->Cost;
+            found->Add(c, Weight(c));
+            below = found->Cost;
             best = std::move(found);
         }
         if (!best) return std::nullopt;
@@ -529,8 +668,8 @@ private:
     std::vector<std::int64_t> FWeights;
     std::int64_t FWork = 0;
     bool FGaveUp = false;
-    std::vector<double> FMultipliers;
-    int FRelaxations = 0;
+    bool FProductsOnly = false;
+    TMultipliers FProductMultipliers, FLiteralMultipliers;
 };
 
 // Every cube of up to 12 inputs as a base-3 number, digit j for row bit j: 0 or 1 for a literal,
