@@ -345,6 +345,9 @@ private:
         bestRows = u;
         double price = m.Products, bestPrice = price;
         std::vector<int> hits(nRows);
+        std::vector<double> costs(literals ? nCols : 0);
+        double gap = 0;
+        if (literals && (products <= 0 || std::size_t(products) > nCols)) return {};
         double step = 1.0;
         bound = -std::numeric_limits<double>::max();
         const bool first = m.Calls++ == 0;
@@ -369,14 +372,21 @@ private:
         };
         const auto proves = [&](double value) { return std::ceil(value - 1e-6) >= double(target); };
         for (int round = 0, stall = 0; round < rounds; ++round) {
-            if (first && round % 25 == 24) tryCover();
+            if (first && !literals && round % 25 == 24) tryCover();
+            FWork += std::int64_t(matrix.Members.size());
+            if (literals) {
+                price = 0;
+                for (std::size_t k = 0; k < nCols; ++k)
+                    costs[k] = reducedCost(k);
+                price = PinnedPrice(costs, products, gap);
+                FWork += 4 * std::int64_t(nCols);
+            }
             double value = literals ? -price * double(products) : 0;
             int taken = 0;
             for (std::size_t i = 0; i < nRows; ++i)
                 value += u[i], hits[i] = 0;
-            FWork += std::int64_t(matrix.Members.size());
             for (std::size_t k = 0; k < nCols; ++k) {
-                const double cost = reducedCost(k);
+                const double cost = literals ? costs[k] + price : reducedCost(k);
                 if (cost < 0) {
                     value += cost;
                     ++taken;
@@ -410,18 +420,41 @@ private:
         }
         u = bestRows;
         price = bestPrice;
+        if (literals) {
+            price = 0;
+            for (std::size_t k = 0; k < nCols; ++k)
+                costs[k] = reducedCost(k);
+            price = PinnedPrice(costs, products, gap);
+        }
         keep();
-        tryCover();
+        if (!literals) tryCover();
         std::vector<double> result(FWeights.size(), Excluded);
         for (std::size_t k = 0; k < nCols; ++k) {
             const double cost = reducedCost(k);
             // Taking a column of positive reduced cost, or leaving out one of negative cost, costs
-            // at least that much above the bound.
-            result[colList[k]] = !proves(bound + std::abs(cost)) ? cost
-                                 : cost > 0                      ? Excluded
-                                                                 : Forced;
+            // at least that much above the bound; with the products pinned, also the gap between
+            // the last column taken and the first left out, as one must give way to the other.
+            result[colList[k]] = !proves(bound + std::abs(cost) + gap / 2) ? cost
+                                 : cost > 0                                ? Excluded
+                                                                           : Forced;
         }
         return result;
+    }
+
+    // With exactly `products` columns taken, the relaxation takes the cheapest ones: the price
+    // of a product halfway between the last column taken and the first left out makes exactly
+    // those negative. `gap` is the distance between the two.
+    static double PinnedPrice(std::vector<double> costs, std::int64_t products, double &gap) {
+        const auto last = costs.begin() + (products - 1);
+        std::nth_element(costs.begin(), last, costs.end());
+        const double taken = *last;
+        if (std::size_t(products) == costs.size()) {
+            gap = 1e9;
+            return -(taken + 1);
+        }
+        const double next = *std::min_element(last + 1, costs.end());
+        gap = next - taken;
+        return -(taken + next) / 2;
     }
 
     // A cover guided by the reduced costs: the columns of negative cost, then the columns that
