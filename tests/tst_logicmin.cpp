@@ -245,6 +245,8 @@ void TestLogicMin::costKeptUnderRenaming_data() {
     QTest::addColumn<int>("count");
     QTest::addRow("6 inputs") << 6 << 0.5 << 0.0 << 30;
     QTest::addRow("7 inputs, don't-cares") << 7 << 0.45 << 0.1 << 12;
+    // Many products with few literals to choose between: the literal search's fixing at work.
+    QTest::addRow("7 inputs, dense") << 7 << 0.7 << 0.0 << 40;
     QTest::addRow("8 inputs") << 8 << 0.5 << 0.0 << 6;
     QTest::addRow("8 inputs, dense") << 8 << 0.7 << 0.0 << 6;
     QTest::addRow("9 inputs") << 9 << 0.5 << 0.0 << 3;
