@@ -129,7 +129,7 @@ constexpr std::int64_t ProductCost = 1 << 16;
 
 // Work (rows and columns looked at) after which the exact cover stops searching and completes
 // its best cover so far greedily: random functions of 9 inputs stay well below it, about one in
-// four of those of 10 inputs (half the rows ones) reach it, and none of 12 inputs takes much more
+// five of those of 10 inputs (half the rows ones) reach it, and none of 12 inputs takes much more
 // than half a second.
 constexpr std::int64_t WorkLimit = 50'000'000;
 
@@ -294,7 +294,6 @@ private:
     // Multipliers a relaxation keeps from one search node to the next.
     struct TMultipliers {
         std::vector<double> Rows;
-        double Products = 0; // the price of a product, when literals are relaxed
         int Calls = 0;
     };
 
@@ -341,7 +340,8 @@ private:
         for (std::size_t i = 0; i < nRows; ++i)
             u[i] = m.Rows[rowList[i]];
         bestRows = u;
-        double price = m.Products, bestPrice = price;
+        // The price of a product, chosen afresh each round when the products are pinned.
+        double price = 0;
         std::vector<int> hits(nRows);
         std::vector<double> costs(literals ? nCols : 0);
         double gap = 0;
@@ -366,7 +366,6 @@ private:
         const auto keep = [&] {
             for (std::size_t i = 0; i < nRows; ++i)
                 m.Rows[rowList[i]] = u[i];
-            m.Products = price;
         };
         const auto proves = [&](double value) { return std::ceil(value - 1e-6) >= double(target); };
         for (int round = 0, stall = 0; round < rounds; ++round) {
@@ -380,14 +379,12 @@ private:
                 FWork += 4 * std::int64_t(nCols);
             }
             double value = literals ? -price * double(products) : 0;
-            int taken = 0;
             for (std::size_t i = 0; i < nRows; ++i)
                 value += u[i], hits[i] = 0;
             for (std::size_t k = 0; k < nCols; ++k) {
                 const double cost = literals ? costs[k] + price : reducedCost(k);
                 if (cost < 0) {
                     value += cost;
-                    ++taken;
                     for (const int i : matrix.Of(k))
                         ++hits[i];
                 }
@@ -395,7 +392,6 @@ private:
             if (value > bound + 1e-9) {
                 bound = value;
                 bestRows = u;
-                bestPrice = price;
                 stall = 0;
                 if (proves(bound)) {
                     keep();
@@ -405,19 +401,15 @@ private:
                 step /= 2;
                 stall = 0;
             }
-            const double priceSlope = literals ? double(taken) - double(products) : 0;
-            double norm = priceSlope * priceSlope;
+            double norm = 0;
             for (std::size_t i = 0; i < nRows; ++i)
                 norm += double(1 - hits[i]) * (1 - hits[i]);
             if (norm == 0) break;
             const double move = step * (double(target) - value) / norm;
             for (std::size_t i = 0; i < nRows; ++i)
                 u[i] = std::max(0.0, u[i] + move * (1 - hits[i]));
-            // Every cover counted has exactly `products` products, so the price may go below 0.
-            price += move * priceSlope;
         }
         u = bestRows;
-        price = bestPrice;
         if (literals) {
             price = 0;
             for (std::size_t k = 0; k < nCols; ++k)
