@@ -272,8 +272,8 @@ void Run(const TCommandLine &line) {
         const TLevelChanges &changes = recorder.Changes();
         try {
             if (!options.vcd.empty())
-                WriteVcd(textOf(options.vcd), recorder.Names(), changes, end,
-                         VcdScope(fileName), MaxText);
+                WriteVcd(textOf(options.vcd), recorder.Names(), changes, end, VcdScope(fileName),
+                         MaxText);
             if (!options.wavedrom.empty())
                 WriteWaveDrom(textOf(options.wavedrom), recorder.Names(), changes, end, sample,
                               MaxText);

@@ -211,7 +211,8 @@ private:
         case TPropKind::Bytes: {
             if (type != TValueType::vaBinary) invalid();
             const std::string bytes = FValues.ReadBinaryPayload();
-            if (!FSchema.CheckBytes) FValues.Fail("Property " + property.Name + " is not read here");
+            if (!FSchema.CheckBytes)
+                FValues.Fail("Property " + property.Name + " is not read here");
             FSchema.CheckBytes(info, property, bytes);
             return;
         }
@@ -232,8 +233,7 @@ private:
             if (!method) throw EReadError("Method " + ident + " not found", start);
             if (!method->Signature || !property.EventSignature ||
                 *method->Signature != *property.EventSignature)
-                throw EReadError("Method " + ident + " does not fit event " + property.Name,
-                                 start);
+                throw EReadError("Method " + ident + " does not fit event " + property.Name, start);
             return;
         }
         case TPropKind::Object:
@@ -251,7 +251,8 @@ private:
         }
         for (const TFieldInfo &field : FSchema.Window->Fields()) {
             const int record = FindOwned(field.Name);
-            if (record >= 0 && !FRecords[std::size_t(record)].Class->InheritsFrom(*field.FieldClass))
+            if (record >= 0 &&
+                !FRecords[std::size_t(record)].Class->InheritsFrom(*field.FieldClass))
                 throw EReadError("Component " + field.Name + " is not of class " +
                                  std::string(field.FieldClass->Name()));
         }

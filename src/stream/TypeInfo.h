@@ -89,11 +89,11 @@ struct TPropInfo {
     std::function<void(TPersistent &, const std::string &)> SetString;
     std::function<TComponent *(const TPersistent &)> GetComponent; // Component
     std::function<void(TPersistent &, TComponent *)> SetComponent;
-    std::function<TPersistent *(TPersistent &)> GetObject;          // Object
+    std::function<TPersistent *(TPersistent &)> GetObject; // Object
     // The class GetObject's result is declared with, for reading a stream without instances.
     const class TClassInfo *(*ObjectClass)() = nullptr; // Object
     // The handler type an event takes: it fits exactly the methods of that signature.
-    const std::type_info *EventSignature = nullptr; // Event
+    const std::type_info *EventSignature = nullptr;                 // Event
     std::function<std::string(const TPersistent &)> GetHandlerName; // Event
     // Binds the event to a root's method, or clears it when method is null. Returns false when
     // the method's signature does not fit the event.
@@ -257,7 +257,8 @@ public:
     template <typename... Args>
     TClassBuilder &Method(std::string name, void (C::*method)(Args...)) {
         Flush();
-        FInfo.FMethods.push_back({std::move(name), [method](TPersistent &root) -> std::any {
+        FInfo.FMethods.push_back({std::move(name),
+                                  [method](TPersistent &root) -> std::any {
                                       C *self = &Self(root);
                                       return std::function<void(Args...)>(
                                           [self, method](Args... args) {
