@@ -331,6 +331,16 @@ TMemoryStream NetworkFileStream(TMemoryStream &image) {
     return DecodedStream(image, damage);
 }
 
+TMemoryStream NetworkFileStream(TMemoryStream &image, std::string &damage) {
+    return DecodedStream(image, damage);
+}
+
+TMemoryStream LoadNetworkFileImage(const std::string &fileName) {
+    TMemoryStream image;
+    image.LoadFromFile(fileName, MaxFileSize);
+    return image;
+}
+
 bool SaveNetworkFile(const std::string &fileName, TComponent &window) {
     try {
         NetworkFileImage(window).SaveToFile(fileName);
@@ -342,8 +352,7 @@ bool SaveNetworkFile(const std::string &fileName, TComponent &window) {
 
 void ReadNetworkFile(const std::string &fileName, TComponent &window,
                      std::function<bool(std::string_view)> nameTaken) {
-    TMemoryStream image;
-    image.LoadFromFile(fileName, MaxFileSize);
+    TMemoryStream image = LoadNetworkFileImage(fileName);
     ReadNetworkImage(image, window, std::move(nameTaken));
 }
 

@@ -60,6 +60,10 @@ TMemoryStream NetworkFileImage(TMemoryStream &componentStream);
 // The component stream inside a file image, positioned at its signature. A image without the
 // magic or the resource header raises EStreamError; a damaged body gives what decodes of it.
 TMemoryStream NetworkFileStream(TMemoryStream &image);
+// The same; damage then says why the body stopped decoding early, empty when all of it decoded.
+TMemoryStream NetworkFileStream(TMemoryStream &image, std::string &damage);
+// A network file's image, refused as the full load refuses it when it is far too large.
+TMemoryStream LoadNetworkFileImage(const std::string &fileName);
 // Writes the window's network file through a temporary file that replaces the target only once
 // it is complete. False when anything failed; the target is then as it was.
 bool SaveNetworkFile(const std::string &fileName, TComponent &window);

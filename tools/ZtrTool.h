@@ -3,6 +3,8 @@
 // What the commands of ztrtool share. Each command lives in a file of its own and is one row of
 // the table in ztrtool.cpp; a failure raises ToolError (or any exception) and prints one line.
 
+#include "sim/Network.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -32,6 +34,10 @@ void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body);
 // stream byte where it fails when there is one.
 TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName,
                                    bool storedDelays = false);
+
+// Reads a network file straight into the headless model, refusing whatever the window refuses,
+// with the same messages as OpenNetworkFile for faults of the file.
+TSimNetwork LoadNetworkModel(const std::string &fileName);
 
 // One option of a command, as its --help lists it.
 struct TOptionSpec {

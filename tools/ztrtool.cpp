@@ -11,9 +11,12 @@
 #include "classlib/AppEvnts.h"
 #include "classlib/Forms.h"
 #include "document/FChild.h"
+#include "document/SimSnapshot.h"
+#include "sim/NetworkLoad.h"
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
 #include "stream/TextForm.h"
+#include "stream/Values.h"
 
 #include <QApplication>
 
@@ -116,6 +119,22 @@ TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::stri
         throw ToolError(ReadErrorText(fileName, error));
     } catch (const EStreamError &error) {
         // Faults of the file as a whole; the ones found inside it do not name it.
+        const std::string message = error.what();
+        if (message.find('"' + fileName + '"') != std::string::npos) throw;
+        throw ToolError(fileName + ": " + message);
+    }
+}
+
+TSimNetwork LoadNetworkModel(const std::string &fileName) {
+    // The forms a tool's process holds while the window's load reads a file.
+    const auto nameTaken = [](std::string_view name) {
+        return SameText(name, "FormZentaroMain") || SameText(name, "FormZentaroChild");
+    };
+    try {
+        return LoadSimNetworkFile(fileName, NetworkWindowSchema(nameTaken));
+    } catch (const EReadError &error) {
+        throw ToolError(ReadErrorText(fileName, error));
+    } catch (const EStreamError &error) {
         const std::string message = error.what();
         if (message.find('"' + fileName + '"') != std::string::npos) throw;
         throw ToolError(fileName + ": " + message);

@@ -3,9 +3,6 @@
 
 #include "ZtrTool.h"
 
-#include "app/Main.h"
-#include "document/FChild.h"
-#include "document/SimSnapshot.h"
 #include "sim/BoolExpr.h"
 #include "sim/Combinational.h"
 #include "sim/Minimize.h"
@@ -88,10 +85,7 @@ void Analyze(const TCommandLine &line) {
     }
     if (!sum && !product) table = true;
 
-    TSimNetwork network;
-    WithMainWindow([&](TFormZentaroMain &mainWindow) {
-        network = SimSnapshot(*OpenNetworkFile(mainWindow, line.Arguments[0], true));
-    });
+    const TSimNetwork network = LoadNetworkModel(line.Arguments[0]);
     TNetworkFunction function;
     try {
         function = AnalyzeNetwork(network, inputs, outputs);

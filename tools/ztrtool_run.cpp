@@ -4,10 +4,7 @@
 
 #include "ToolOutputs.h"
 
-#include "app/Main.h"
 #include "app/TimingDiagram.h"
-#include "document/FChild.h"
-#include "document/SimSnapshot.h"
 #include "sim/Recorder.h"
 #include "sim/Simulator.h"
 #include "sim/Waveforms.h"
@@ -198,9 +195,8 @@ void Run(const TCommandLine &line) {
           std::pair("--csv", &options.csv)})
         if (!path->empty()) destinations.Add(option, *path);
 
-    WithMainWindow([&](TFormZentaroMain &mainWindow) {
-        TFormZentaroChild *window = OpenNetworkFile(mainWindow, fileName, true);
-        TSimNetwork network = SimSnapshot(*window);
+    {
+        TSimNetwork network = LoadNetworkModel(fileName);
         network.Name = Utf8(network.Name);
         for (std::string &name : network.Names)
             name = Utf8(name);
@@ -276,8 +272,8 @@ void Run(const TCommandLine &line) {
         const TLevelChanges &changes = recorder.Changes();
         try {
             if (!options.vcd.empty())
-                WriteVcd(textOf(options.vcd), recorder.Names(), changes, end,
-                         VcdScope(window->FileName), MaxText);
+                WriteVcd(textOf(options.vcd), recorder.Names(), changes, end, VcdScope(fileName),
+                         MaxText);
             if (!options.wavedrom.empty())
                 WriteWaveDrom(textOf(options.wavedrom), recorder.Names(), changes, end, sample,
                               MaxText);
@@ -302,5 +298,5 @@ void Run(const TCommandLine &line) {
             if (network.Ports[port].Kind == TLogicalPortType::logLED)
                 std::fprintf(summary, "%s=%d\n", network.Names[port].c_str(),
                              int(network.Ports[port].Levels.Output));
-    });
+    }
 }

@@ -2,9 +2,6 @@
 
 #include "ZtrTool.h"
 
-#include "app/Main.h"
-#include "document/FChild.h"
-#include "document/SimSnapshot.h"
 #include "sim/TruthTable.h"
 #include "stream/Errors.h"
 #include "stream/WholeFile.h"
@@ -75,10 +72,7 @@ void TestTable(const TCommandLine &line) {
         throw ToolError(tableFile + ": " + error.what());
     }
 
-    TSimNetwork network;
-    WithMainWindow([&](TFormZentaroMain &mainWindow) {
-        network = SimSnapshot(*OpenNetworkFile(mainWindow, networkFile, true));
-    });
+    TSimNetwork network = LoadNetworkModel(networkFile);
     if (clock) network.SetClockDelay(std::int32_t(*clock));
     if (!settle) settle = DefaultSettleTime(network);
 

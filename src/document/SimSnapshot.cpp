@@ -1,6 +1,9 @@
 #include "SimSnapshot.h"
 
+#include "FChild.h"
 #include "gates/LogicCmp.h"
+#include "sim/NetworkLoad.h"
+#include "stream/Errors.h"
 
 #include <unordered_map>
 
@@ -28,4 +31,19 @@ TSimNetwork SimSnapshot(const TComponent &window) {
         network.Names.push_back(port->Name());
     }
     return network;
+}
+
+TNetworkSchema NetworkWindowSchema(std::function<bool(std::string_view)> nameTaken) {
+    TNetworkSchema schema;
+    schema.Window = &TFormZentaroChild::StaticClassInfo();
+    schema.Gate = &TLogicalPort::StaticClassInfo();
+    schema.NameTaken = std::move(nameTaken);
+    // Pictures are the only byte properties; a scratch picture judges them as the window would.
+    schema.CheckBytes = [](const TClassInfo &owner, const TPropInfo &property,
+                           const std::string &value) {
+        if (!owner.InheritsFrom(TBitmap::StaticClassInfo()))
+            throw EReadError("Property " + property.Name + " is not read without a window");
+        TBitmap().SetData(value);
+    };
+    return schema;
 }

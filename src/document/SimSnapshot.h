@@ -5,6 +5,15 @@
 
 #include "sim/Network.h"
 
+#include <functional>
+#include <string_view>
+
 class TComponent;
 
 TSimNetwork SimSnapshot(const TComponent &window);
+
+struct TNetworkSchema;
+
+// What reading a network file without a window needs to know of the window's classes; nameTaken
+// tells which window names are in use, as the window's own reading is told.
+TNetworkSchema NetworkWindowSchema(std::function<bool(std::string_view)> nameTaken);

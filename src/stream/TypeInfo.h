@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <typeinfo>
 #include <vector>
 
 class TPersistent;
@@ -59,6 +60,8 @@ using TEnumNames = std::span<const std::string_view>;
 struct TMethodInfo {
     std::string Name;
     std::function<std::any(TPersistent &root)> Bind;
+    // The type Bind holds, so that a fit can be judged without a root.
+    const std::type_info *Signature = nullptr;
 };
 
 // A named part of a root class (a pointer member), bound to the component of the same name.
@@ -86,7 +89,11 @@ struct TPropInfo {
     std::function<void(TPersistent &, const std::string &)> SetString;
     std::function<TComponent *(const TPersistent &)> GetComponent; // Component
     std::function<void(TPersistent &, TComponent *)> SetComponent;
-    std::function<TPersistent *(TPersistent &)> GetObject;          // Object
+    std::function<TPersistent *(TPersistent &)> GetObject; // Object
+    // The class GetObject's result is declared with, for reading a stream without instances.
+    const class TClassInfo *(*ObjectClass)() = nullptr; // Object
+    // The handler type an event takes: it fits exactly the methods of that signature.
+    const std::type_info *EventSignature = nullptr;                 // Event
     std::function<std::string(const TPersistent &)> GetHandlerName; // Event
     // Binds the event to a root's method, or clears it when method is null. Returns false when
     // the method's signature does not fit the event.
@@ -201,6 +208,7 @@ public:
     template <typename B, typename... Args>
     TClassBuilder &Event(std::string name, TEvent<Args...> B::*field) {
         Start(std::move(name), TPropKind::Event);
+        FCurrent.EventSignature = &typeid(std::function<void(Args...)>);
         FCurrent.GetHandlerName = [field](const TPersistent &o) { return (Self(o).*field).Name(); };
         FCurrent.SetHandler = [field](TPersistent &o, const TMethodInfo *method,
                                       TPersistent &root) {
@@ -223,6 +231,7 @@ public:
         FCurrent.GetObject = [get](TPersistent &o) -> TPersistent * {
             return ObjectOf(Self(o), get);
         };
+        FCurrent.ObjectClass = &ObjectClassOf<G>;
         return *this;
     }
 
@@ -248,13 +257,15 @@ public:
     template <typename... Args>
     TClassBuilder &Method(std::string name, void (C::*method)(Args...)) {
         Flush();
-        FInfo.FMethods.push_back({std::move(name), [method](TPersistent &root) -> std::any {
+        FInfo.FMethods.push_back({std::move(name),
+                                  [method](TPersistent &root) -> std::any {
                                       C *self = &Self(root);
                                       return std::function<void(Args...)>(
                                           [self, method](Args... args) {
                                               (self->*method)(std::forward<Args>(args)...);
                                           });
-                                  }});
+                                  },
+                                  &typeid(std::function<void(Args...)>)});
         return *this;
     }
     // A named part of a root class, bound to the component of the same name after reading.
@@ -294,8 +305,13 @@ private:
         else
             return (self.*get);
     }
+    // The declared class of the sub-object a getter gives.
+    template <typename G> static const TClassInfo *ObjectClassOf() {
+        using Got = decltype(ObjectOf(std::declval<C &>(), std::declval<G>()));
+        return &std::remove_pointer_t<Got>::StaticClassInfo();
+    }
     // A sub-object from a getter, a pointer member or an object member.
-    template <typename G> static TPersistent *ObjectOf(C &self, G get) {
+    template <typename G> static auto ObjectOf(C &self, G get) {
         if constexpr (std::is_member_function_pointer_v<G>)
             return (self.*get)();
         else if constexpr (std::is_pointer_v<std::remove_reference_t<decltype(self.*get)>>)
