@@ -1,6 +1,7 @@
 // Reading a network file without a window against reading it into one: the same ports, or both
 // refusing.
 
+#include "Sanitizers.h"
 #include "Util.h"
 #include "app/Main.h"
 #include "classlib/ExtCtrls.h"
@@ -230,7 +231,14 @@ private slots:
         QTemporaryDir dir;
         TFormZentaroMain main(nullptr);
         int refused = 0;
-        for (int i = 0; i < 300; ++i) {
+#ifdef ZENTARO_SANITIZED
+        // Each full load starts a thread per gate: the sanitizers' runtimes run out of room for
+        // threads long before 300 networks.
+        constexpr int networks = 60;
+#else
+        constexpr int networks = 300;
+#endif
+        for (int i = 0; i < networks; ++i) {
             TMemoryStream image = RandomNetwork(random);
             for (int damaged = 0; damaged < 2; ++damaged) {
                 const std::string path = dir.filePath(QString("n%1.ZTR").arg(i)).toStdString();
@@ -252,7 +260,7 @@ private slots:
             }
         }
         // Both outcomes of the damaged files are seen.
-        QVERIFY(refused > 30 && refused < 270);
+        QVERIFY(refused > networks / 10 && refused < networks * 9 / 10);
     }
 };
 
