@@ -110,11 +110,12 @@ void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body) {
     if (!failure.empty()) throw ToolError(failure);
 }
 
-TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName,
-                                   bool storedDelays) {
+namespace {
+
+// Loads a network file, giving its faults as tool errors that name the file.
+template <typename Load> auto LoadNamingFile(const std::string &fileName, Load &&load) {
     try {
-        return storedDelays ? mainWindow.LoadNetworkWindow(fileName)
-                            : mainWindow.OpenNetworkWindow(fileName);
+        return load();
     } catch (const EReadError &error) {
         throw ToolError(ReadErrorText(fileName, error));
     } catch (const EStreamError &error) {
@@ -125,20 +126,23 @@ TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::stri
     }
 }
 
+} // namespace
+
+TFormZentaroChild *OpenNetworkFile(TFormZentaroMain &mainWindow, const std::string &fileName,
+                                   bool storedDelays) {
+    return LoadNamingFile(fileName, [&] {
+        return storedDelays ? mainWindow.LoadNetworkWindow(fileName)
+                            : mainWindow.OpenNetworkWindow(fileName);
+    });
+}
+
 TSimNetwork LoadNetworkModel(const std::string &fileName) {
     // The forms a tool's process holds while the window's load reads a file.
     const auto nameTaken = [](std::string_view name) {
         return SameText(name, "FormZentaroMain") || SameText(name, "FormZentaroChild");
     };
-    try {
-        return LoadSimNetworkFile(fileName, NetworkWindowSchema(nameTaken));
-    } catch (const EReadError &error) {
-        throw ToolError(ReadErrorText(fileName, error));
-    } catch (const EStreamError &error) {
-        const std::string message = error.what();
-        if (message.find('"' + fileName + '"') != std::string::npos) throw;
-        throw ToolError(fileName + ": " + message);
-    }
+    return LoadNamingFile(
+        fileName, [&] { return LoadSimNetworkFile(fileName, NetworkWindowSchema(nameTaken)); });
 }
 
 namespace {

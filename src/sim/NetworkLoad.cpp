@@ -11,35 +11,6 @@
 
 namespace {
 
-bool IsIntegerTag(TValueType type) {
-    return type == TValueType::vaInt8 || type == TValueType::vaInt16 || type == TValueType::vaInt32;
-}
-
-bool ReadIdent(TValueReader &values, TValueType type, std::string &ident) {
-    switch (type) {
-    case TValueType::vaIdent:
-        ident = values.ReadStringPayload(type);
-        return true;
-    case TValueType::vaFalse:
-        ident = "False";
-        return true;
-    case TValueType::vaTrue:
-        ident = "True";
-        return true;
-    case TValueType::vaNull:
-        ident = "Null";
-        return true;
-    default:
-        return false;
-    }
-}
-
-int IndexOfName(TEnumNames names, std::string_view name) {
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (SameText(names[i], name)) return int(i);
-    return -1;
-}
-
 // Mirrors TReader::ReadRootComponent for a root of the window's class whose components are all
 // read from the stream, keeping of each component only its class and, for gates, its port.
 class TNetworkWalk {

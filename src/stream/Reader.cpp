@@ -7,40 +7,6 @@
 
 #include <memory>
 
-namespace {
-
-bool IsIntegerTag(TValueType type) {
-    return type == TValueType::vaInt8 || type == TValueType::vaInt16 || type == TValueType::vaInt32;
-}
-
-// The text of an identifier value; the special identifiers have tags of their own.
-bool ReadIdent(TValueReader &values, TValueType type, std::string &ident) {
-    switch (type) {
-    case TValueType::vaIdent:
-        ident = values.ReadStringPayload(type);
-        return true;
-    case TValueType::vaFalse:
-        ident = "False";
-        return true;
-    case TValueType::vaTrue:
-        ident = "True";
-        return true;
-    case TValueType::vaNull:
-        ident = "Null";
-        return true;
-    default:
-        return false;
-    }
-}
-
-int IndexOfName(TEnumNames names, std::string_view name) {
-    for (std::size_t i = 0; i < names.size(); ++i)
-        if (SameText(names[i], name)) return int(i);
-    return -1;
-}
-
-} // namespace
-
 TReader::TReader(TMemoryStream &stream, std::function<bool(std::string_view)> nameTaken)
     : FStream(stream), FNameTaken(std::move(nameTaken)) {}
 

@@ -44,3 +44,9 @@ const TMethodInfo *TClassInfo::FindMethod(std::string_view name) const {
 const TFieldInfo *TClassInfo::FindField(std::string_view name) const {
     return FindByName(FFields, name);
 }
+
+int IndexOfName(TEnumNames names, std::string_view name) {
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (SameText(names[i], name)) return int(i);
+    return -1;
+}

@@ -53,6 +53,8 @@ struct TIdentEntry {
 using TIdentMap = std::span<const TIdentEntry>;
 // Element names of an enumeration or set, indexed by ordinal.
 using TEnumNames = std::span<const std::string_view>;
+// The index of name among names, compared in any case; -1 when it is none of them.
+int IndexOfName(TEnumNames names, std::string_view name);
 
 // A method of a root class that event properties can be bound to by name. Bind returns the
 // method bound to the given root as a std::function of the method's own signature (in std::any),

@@ -312,3 +312,22 @@ void TValueReader::SkipValue(int depth) {
         return;
     }
 }
+
+bool ReadIdent(TValueReader &values, TValueType type, std::string &ident) {
+    switch (type) {
+    case TValueType::vaIdent:
+        ident = values.ReadStringPayload(type);
+        return true;
+    case TValueType::vaFalse:
+        ident = "False";
+        return true;
+    case TValueType::vaTrue:
+        ident = "True";
+        return true;
+    case TValueType::vaNull:
+        ident = "Null";
+        return true;
+    default:
+        return false;
+    }
+}

@@ -127,6 +127,15 @@ private:
     std::int64_t FPosition;
 };
 
+// The tags an integer value's payload may have in a record: the writer never uses vaInt64 there.
+inline bool IsIntegerTag(TValueType type) {
+    return type == TValueType::vaInt8 || type == TValueType::vaInt16 || type == TValueType::vaInt32;
+}
+
+// The text of an identifier value whose tag was read: the special identifiers have tags of their
+// own. False for any other tag, leaving the payload unread.
+bool ReadIdent(TValueReader &values, TValueType type, std::string &ident);
+
 // Whether a tag is a valid value type at all.
 inline bool IsValueType(std::uint8_t tag) {
     return tag < ValueTypeCount;
