@@ -243,34 +243,58 @@ TNetworkFunction AnalyzeNetwork(const TSimNetwork &network, const std::vector<st
 
 void WriteTruthTable(const TNetworkFunction &function,
                      const std::function<void(std::string_view)> &write) {
-    std::string text;
+    std::string header;
     for (const std::string &name : function.Inputs)
-        text += name + ' ';
-    text += '|';
+        header += name + ' ';
+    header += '|';
     for (const std::string &name : function.Outputs)
-        text += ' ' + name;
-    text += '\n';
+        header += ' ' + name;
+    header += '\n';
+    write(header);
+
     const std::size_t n = function.Inputs.size();
-    const std::size_t rows = n < 64 ? std::size_t(1) << n : 0;
+    if (n >= 64) return;
+    const std::size_t outputs = function.Outputs.size();
     // A row: the input levels with a space after each, "|", then a space before each output.
-    std::string row(2 * n + 1 + 2 * function.Outputs.size() + 1, ' ');
-    row[2 * n] = '|';
-    row.back() = '\n';
-    for (std::size_t r = 0; r < rows; ++r) {
-        for (std::size_t i = 0; i < n; ++i)
+    const std::size_t width = 2 * n + 1 + 2 * outputs + 1;
+    // The text is made a block of rows at a time: the low inputs count the same way in every
+    // block, so their columns are written once; per block only the high inputs that changed and
+    // the outputs are.
+    const std::size_t low = std::min<std::size_t>(n, 10);
+    const std::size_t blockRows = std::size_t(1) << low;
+    std::string block(blockRows * width, ' ');
+    for (std::size_t r = 0; r < blockRows; ++r) {
+        char *row = block.data() + r * width;
+        for (std::size_t i = n - low; i < n; ++i)
             row[2 * i] = char('0' + ((r >> (n - 1 - i)) & 1));
-        for (std::size_t o = 0; o < function.Outputs.size(); ++o) {
-            const TRowSet &set = function.Rows[o];
-            const bool high = r / 64 < set.size() && (set[r / 64] >> (r % 64)) & 1;
-            row[2 * n + 2 + 2 * o] = high ? '1' : '0';
-        }
-        text += row;
-        if (text.size() >= 1 << 16) {
-            write(text);
-            text.clear();
-        }
+        row[2 * n] = '|';
+        row[width - 1] = '\n';
     }
-    if (!text.empty()) write(text);
+    // All ones: every high column differs from it and is written for the first block.
+    std::size_t previous = ~std::size_t(0);
+    for (std::size_t first = 0; first < (std::size_t(1) << n); first += blockRows) {
+        const std::size_t high = first >> low;
+        for (std::size_t i = 0; i < n - low; ++i) {
+            const std::size_t shift = n - low - 1 - i;
+            if (((previous ^ high) >> shift & 1) == 0) continue;
+            const char level = char('0' + ((high >> shift) & 1));
+            for (std::size_t r = 0; r < blockRows; ++r)
+                block[r * width + 2 * i] = level;
+        }
+        previous = high;
+        for (std::size_t o = 0; o < outputs; ++o) {
+            const TRowSet &set = function.Rows[o];
+            char *column = block.data() + 2 * n + 2 + 2 * o;
+            for (std::size_t r = 0; r < blockRows; r += 64) {
+                const std::size_t word = (first + r) / 64;
+                const std::uint64_t bits = word < set.size() ? set[word] : 0;
+                const std::size_t count = std::min<std::size_t>(64, blockRows - r);
+                for (std::size_t b = 0; b < count; ++b)
+                    column[(r + b) * width] = char('0' + ((bits >> b) & 1));
+            }
+        }
+        write(block);
+    }
 }
 
 std::string FormatTruthTable(const TNetworkFunction &function) {

@@ -37,7 +37,7 @@ TNetworkFunction AnalyzeNetwork(const TSimNetwork &network,
                                 const std::vector<std::string> &inputs = {},
                                 const std::vector<std::string> &outputs = {});
 
-// The table in pieces of about 64 KiB, so that one of 2^24 rows need not be held whole.
+// The table in pieces of up to 1,024 rows, so that one of 2^24 rows need not be held whole.
 void WriteTruthTable(const TNetworkFunction &function,
                      const std::function<void(std::string_view)> &write);
 // The table as `ztrtool test` reads it: "A B | S C", then a row per combination in binary
