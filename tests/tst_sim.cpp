@@ -210,6 +210,22 @@ void TestSim::truthTableText_data() {
                                     << "line 2, column 8: \"1;\" is not a level (0, 1, X or C)";
     QTest::newRow("bar twice") << QByteArray("A | S\n0 || 1\n")
                                << "line 2: the | must come once, after the 1 input levels";
+    // A weight (shown after the line as *N) holds for the rows after it, up to the next one.
+    QTest::newRow("weights") << QByteArray("A B | S\n0 1 | 1\n# weight 3\n1 0 | 1\n"
+                                           "1 1 | 0\n\t#  WEIGHT\t2 \n0 0 | 0\n")
+                             << "A B | S; 2: 0 1 | 1; 4*3: 1 0 | 1; 5*3: 1 1 | 0; 7*2: 0 0 | 0";
+    QTest::newRow("comments that only mention a weight")
+        << QByteArray("# weight of a row\nA B | S\n0 1 | 1 # weight 5\n#weights 4\n1 0 | 1\n")
+        << "A B | S; 3: 0 1 | 1; 5: 1 0 | 1";
+    QTest::newRow("weight 0") << QByteArray("A B | S\n# weight 0\n0 1 | 1\n")
+                              << "line 2, column 10: \"0\" is not a weight (a whole number from 1 "
+                                 "to 1000000)";
+    QTest::newRow("weight past the bound") << QByteArray("# weight 1000001\nA B | S\n")
+                                           << "line 1, column 10: \"1000001\" is not a "
+                                              "weight (a whole number from 1 to 1000000)";
+    QTest::newRow("weight not whole") << QByteArray("A | S\n#weight 2.5\n")
+                                      << "line 2, column 9: \"2.5\" is not a weight (a whole "
+                                         "number from 1 to 1000000)";
 }
 
 void TestSim::truthTableText() {
@@ -230,7 +246,8 @@ void TestSim::truthTableText() {
             QString::fromLatin1(table.Inputs[0] + " " + table.Inputs[1] + " | " + table.Outputs[0]);
         for (const TTableRow &row : table.Rows)
             got += QStringLiteral("; %1:%2 |%3")
-                       .arg(row.Line)
+                       .arg(QString::number(row.Line) +
+                            (row.Weight != 1 ? "*" + QString::number(row.Weight) : ""))
                        .arg(levels(row.Inputs), levels(row.Outputs));
     } catch (const ETruthTableError &error) {
         got = error.what();
