@@ -303,7 +303,8 @@ void TestBatch(const std::string &tableFile, std::span<const std::string> paths,
                 outcome.Status =
                     job.Kind == TJobOutcome::TKind::OutOfTime ? TStatus::Timeout : TStatus::Error;
                 outcome.Reason = job.Reason;
-                outcome.Seconds = options.Timeout;
+                // A crash's processor time is not known; one out of time had at least this.
+                outcome.Seconds = job.Kind == TJobOutcome::TKind::OutOfTime ? options.Timeout : 0;
             }
             for (; printed < outcomes.size() && outcomes[printed]; ++printed) {
                 const std::string lines = FileText(table, *outcomes[printed]);

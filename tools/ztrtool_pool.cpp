@@ -68,6 +68,10 @@ bool ReadAll(int descriptor, void *data, std::size_t size) {
     ::setrlimit(RLIMIT_CORE, &noCore);
     ::signal(SIGXCPU, SIG_DFL);
     ::signal(SIGPIPE, SIG_IGN);
+    // A crash must end the worker by its signal, for the parent to name it, whatever handler
+    // the parent installed.
+    for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+        ::signal(fault, SIG_DFL);
     for (;;) {
         std::uint64_t index = 0;
         if (!ReadAll(requests, &index, sizeof index)) ::_exit(0);
