@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -729,6 +730,23 @@ void TestZtrtool::batchOfAFolder() {
     QCOMPARE(totals["failed"].toInt(), 18);
     QCOMPARE(totals["files_passed"].toInt(), 1);
     QCOMPARE(totals["score"].toDouble(), 0.416667); // (12 + 8) / 48
+
+    // The runaway stops at its own check of its processor time, long before the system would
+    // stop its worker (at 2 s; its 40 rows take longer): the tool and its workers take less.
+    const QString longTable =
+        File("long.table", "A B | S T\n" + QByteArray("0 0 | 1 0\n").repeated(40));
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_CHILDREN, &before);
+    const ToolRun alone =
+        RunTool({"test", longTable, dir + "/runaway.ZTR", "--timeout=0.3", "-j1"});
+    ::getrusage(RUSAGE_CHILDREN, &after);
+    QCOMPARE(alone.standardOutput, folder + "runaway.ZTR: timeout\n0 passed, 40 failed\n");
+    const auto seconds = [](const rusage &usage) {
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    };
+    QVERIFY2(seconds(after) - seconds(before) < 1.5,
+             qPrintable(QString::number(seconds(after) - seconds(before))));
 }
 
 void TestZtrtool::batchCommandLines_data() {
