@@ -210,6 +210,22 @@ void TestSim::truthTableText_data() {
                                     << "line 2, column 8: \"1;\" is not a level (0, 1, X or C)";
     QTest::newRow("bar twice") << QByteArray("A | S\n0 || 1\n")
                                << "line 2: the | must come once, after the 1 input levels";
+    // A weight (shown after the line as *N) holds for the rows after it, up to the next one.
+    QTest::newRow("weights") << QByteArray("A B | S\n0 1 | 1\n# weight 3\n1 0 | 1\n"
+                                           "1 1 | 0\n\t#  WEIGHT\t2 \n0 0 | 0\n")
+                             << "A B | S; 2: 0 1 | 1; 4*3: 1 0 | 1; 5*3: 1 1 | 0; 7*2: 0 0 | 0";
+    QTest::newRow("comments that only mention a weight")
+        << QByteArray("# weight of a row\nA B | S\n0 1 | 1 # weight 5\n#weights 4\n1 0 | 1\n")
+        << "A B | S; 3: 0 1 | 1; 5: 1 0 | 1";
+    QTest::newRow("weight 0") << QByteArray("A B | S\n# weight 0\n0 1 | 1\n")
+                              << "line 2, column 10: \"0\" is not a weight (a whole number from 1 "
+                                 "to 1000000)";
+    QTest::newRow("weight past the bound") << QByteArray("# weight 1000001\nA B | S\n")
+                                           << "line 1, column 10: \"1000001\" is not a "
+                                              "weight (a whole number from 1 to 1000000)";
+    QTest::newRow("weight not whole") << QByteArray("A | S\n#weight 2.5\n")
+                                      << "line 2, column 9: \"2.5\" is not a weight (a whole "
+                                         "number from 1 to 1000000)";
 }
 
 void TestSim::truthTableText() {
@@ -230,7 +246,8 @@ void TestSim::truthTableText() {
             QString::fromLatin1(table.Inputs[0] + " " + table.Inputs[1] + " | " + table.Outputs[0]);
         for (const TTableRow &row : table.Rows)
             got += QStringLiteral("; %1:%2 |%3")
-                       .arg(row.Line)
+                       .arg(QString::number(row.Line) +
+                            (row.Weight != 1 ? "*" + QString::number(row.Weight) : ""))
                        .arg(levels(row.Inputs), levels(row.Outputs));
     } catch (const ETruthTableError &error) {
         got = error.what();
@@ -242,8 +259,11 @@ void TestSim::truthTableRuns_data() {
     QTest::addColumn<TSimNetwork>("network");
     QTest::addColumn<QByteArray>("table");
     QTest::addColumn<int>("settle");
-    // A character a row: 1 passed, 0 failed, - not settled.
+    // A character a row: 1 passed, 0 failed, - not settled; then "stopped at N" when the run
+    // was stopped in row N.
     QTest::addColumn<QString>("results");
+    // How many questions to proceed are answered yes (-1: all).
+    QTest::addColumn<int>("yeses");
 
     // A D flip-flop loaded by pulses on its enable switch (down again when read), without a reset
     // between rows; X on a lit output is not looked at.
@@ -252,17 +272,27 @@ void TestSim::truthTableRuns_data() {
         << QByteArray("P0 P1 | P1 P2 P3\n1 C | 0 1 1\n0 0 | 0 1 1\n"
                       "0 C | 0 0 0\n1 1 | 1 1 1\n1 0 | 0 0 X\n"
                       "1 0 | 0 1 X\n")
-        << 0 << "111101";
+        << 0 << "111101" << -1;
     // Three inverters in a ring beside the switch: only the ports a table names must fall quiet,
     // and a row whose outputs never do still ends.
     const TSimNetwork ring = Net({{logPLS, 5}, {logNOT, 10, 3}, {logNOT, 10, 1}, {logNOT, 10, 2}});
-    QTest::newRow("ring beside") << ring << QByteArray("P0 | P0\n1 | 1\n0 | 0\n") << 15 << "11";
+    QTest::newRow("ring beside") << ring << QByteArray("P0 | P0\n1 | 1\n0 | 0\n") << 15 << "11"
+                                 << -1;
     QTest::newRow("ring named") << ring << QByteArray("P0 | P0 P1\n1 | 1 X\n0 | 0 X\n") << 15
-                                << "--";
+                                << "--" << -1;
+    // Asked before each row and between pieces of a wait: a row a ring keeps from settling is
+    // stopped within its wait; a no before a row stops the run there.
+    QTest::newRow("ring named, stopped in its wait")
+        << ring << QByteArray("P0 | P0 P1\n1 | 1 X\n0 | 0 X\n1 | 1 X\n") << 15 << "stopped at 0"
+        << 3;
+    QTest::newRow("stopped before the first row")
+        << ring << QByteArray("P0 | P0\n1 | 1\n") << 15 << "stopped at 0" << 0;
+    QTest::newRow("stopped in a later row")
+        << ring << QByteArray("P0 | P0\n1 | 1\n0 | 0\n1 | 1\n") << 15 << "stopped at 2" << 6;
     // A toggle made of two latches turns on the rising edge: C on a switch at 1 still gives one.
     QTest::newRow("C on a switch at 1")
         << Net({{logPLS, 5}, {logNOT, 5, 0}, {logFFD, 5, 4, 1}, {logFFD, 5, 2, 0}, {logNOT, 5, 3}})
-        << QByteArray("P0 | P3\n0 | 0\n1 | 1\nC | 0\nC | 1\n") << 0 << "1111";
+        << QByteArray("P0 | P3\n0 | 0\n1 | 1\nC | 0\nC | 1\n") << 0 << "1111" << -1;
 }
 
 void TestSim::truthTableRuns() {
@@ -270,10 +300,22 @@ void TestSim::truthTableRuns() {
     QFETCH(QByteArray, table);
     QFETCH(int, settle);
     QFETCH(QString, results);
+    QFETCH(int, yeses);
     QString got;
-    for (const TRowResult &result : RunTruthTable(network, ParseTruthTable(table.toStdString()),
-                                                  settle > 0 ? settle : DefaultSettleTime(network)))
-        got += !result.Settled ? (result.Got.empty() ? '-' : '?') : result.Passed ? '1' : '0';
+    std::size_t lastRow = 0;
+    const auto proceed = [&](std::size_t row) {
+        if (row < lastRow) got += "(back to row " + QString::number(row) + ")";
+        lastRow = row;
+        return yeses < 0 || yeses-- > 0;
+    };
+    try {
+        for (const TRowResult &result :
+             RunTruthTable(network, ParseTruthTable(table.toStdString()),
+                           settle > 0 ? settle : DefaultSettleTime(network), proceed))
+            got += !result.Settled ? (result.Got.empty() ? '-' : '?') : result.Passed ? '1' : '0';
+    } catch (const ETruthTableStopped &) {
+        got += "stopped at " + QString::number(lastRow);
+    }
     QCOMPARE(got, results);
 }
 

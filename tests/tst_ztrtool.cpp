@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -55,6 +56,9 @@ private slots:
     void failuresExitWithOneLine();
     void synthesisedNetworksPassTheirTables_data();
     void synthesisedNetworksPassTheirTables();
+    void batchOfAFolder();
+    void batchCommandLines_data();
+    void batchCommandLines();
 
 private:
     QTemporaryDir FDir;
@@ -71,7 +75,48 @@ private:
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+    // A class's hand-in: right.ZTR, wrong.ztr, broken.ZTR, runaway.ZTR (its output follows a NOT
+    // fed by itself and never settles), and what a folder scan must pass over. False if the
+    // tool could not build them.
+    bool MakeStudents();
+    QTemporaryDir FStudents;
+    QString FTable;
 };
+
+// Eight rows, four of them weighing 3 between the weight lines; wrong.ztr computes A | B for T.
+const QByteArray StudentTable = "A B | S T\n0 0 | 1 0\n0 1 | 1 0\n# weight 3\n1 0 | 0 0\n"
+                                "1 1 | 0 1\n# weight 1\n0 0 | 1 0\n1 1 | 0 1\n0 1 | 1 X\n"
+                                "0 0 | 1 0\n";
+
+bool TestZtrtool::MakeStudents() {
+    if (!FTable.isEmpty()) return true;
+    const QString dir = FStudents.path();
+    FTable = File("students.table", StudentTable);
+    if (RunTool({"synth", dir + "/right.ZTR", "--expr", "S = !A; T = A & B"}).exitCode != 0 ||
+        RunTool({"synth", dir + "/wrong.ztr", "--expr", "S = !A; T = A | B"}).exitCode != 0)
+        return false;
+    QString text = QString::fromUtf8(RunTool({"dump", dir + "/right.ZTR"}).standardOutput);
+    // A gate's lines, from its object line to its end.
+    const auto edit = [&](const QString &name, const QString &from, const QString &to) {
+        const qsizetype start = text.indexOf("object " + name + ":");
+        const qsizetype end = text.indexOf("\n    end", start);
+        if (start < 0 || end < 0) return false;
+        text.replace(start, end - start, text.mid(start, end - start).replace(from, to));
+        return true;
+    };
+    // The NOT before S feeds itself, every 1 ms; a 60 s gate beside it makes the settle time
+    // a minute, so each row runs about 10^7 ms before it counts as unsettled.
+    if (!edit("LogPort1", "InAComp = A", "InAComp = LogPort1") ||
+        !edit("LogPort1", "UpdateDelay = 10", "UpdateDelay = 1") ||
+        !edit("S", "UpdateDelay = 10", "UpdateDelay = 1") ||
+        !edit("LogPort2", "UpdateDelay = 10", "UpdateDelay = 60000"))
+        return false;
+    if (RunTool({"pack", File("runaway.txt", text.toUtf8()), dir + "/runaway.ZTR"}).exitCode != 0)
+        return false;
+    QFile broken(dir + "/broken.ZTR"), notes(dir + "/notes.txt");
+    return broken.open(QIODevice::WriteOnly) && broken.write("not a network") > 0 &&
+           notes.open(QIODevice::WriteOnly) && QDir(dir).mkdir("old.ZTR");
+}
 
 void TestZtrtool::compressAndDecompressRoundTrip() {
     QByteArray data;
@@ -601,6 +646,195 @@ void TestZtrtool::synthesisedNetworksPassTheirTables() {
     const ToolRun dump = RunTool({"dump", network});
     for (const QByteArray kind : {"logAND", "logOR", "logNOT"})
         QVERIFY(!dump.standardOutput.contains("PortType = " + kind));
+}
+
+void TestZtrtool::batchOfAFolder() {
+    QVERIFY(MakeStudents());
+    const QString dir = FStudents.path(), junit = File("batch.xml"), json = File("batch.json");
+    const ToolRun run = RunTool(
+        {"test", FTable, dir, "--timeout", "0.3", "-j", "3", "--junit", junit, "--json", json});
+    QCOMPARE(run.exitCode, 1);
+    // The folder's network files by name, whatever the case of .ZTR, and nothing else.
+    QList<QByteArray> lines = run.standardOutput.split('\n');
+    const QByteArray folder = dir.toUtf8() + "/";
+    QVERIFY2(lines.size() == 8, run.standardOutput);
+    // The reason follows the name, which it does not repeat.
+    QVERIFY2(lines[0].startsWith(folder + "broken.ZTR: error: ") &&
+                 !lines[0].mid(folder.size()).contains(folder),
+             lines[0]);
+    QCOMPARE(lines.mid(1).join('\n'), folder + "right.ZTR: 8 passed, 0 failed\n" + folder +
+                                          "runaway.ZTR: timeout\n" + folder +
+                                          "wrong.ztr: 6 passed, 2 failed\n"
+                                          "  line 3: expected 1 0, got 1 1\n"
+                                          "  line 5: expected 0 0, got 0 1\n"
+                                          "14 passed, 18 failed\n");
+
+    // JUnit: per suite its counts, and a failure or error element in each testcase that has one.
+    QXmlStreamReader reader(Contents(junit));
+    QStringList suites;
+    QString suite;
+    QMap<QString, int> elements;
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement) continue;
+        const QXmlStreamAttributes attributes = reader.attributes();
+        const QString name = reader.name().toString();
+        if (name == "testsuites" || name == "testsuite") {
+            for (const char *required : {"name", "tests", "failures", "errors", "time"})
+                QVERIFY2(attributes.hasAttribute(required), required);
+            suite = name == "testsuites" ? "all"
+                                         : attributes.value("name").toString().mid(dir.size() + 1);
+            suites << QStringLiteral("%1 %2/%3/%4")
+                          .arg(suite, attributes.value("tests"), attributes.value("failures"),
+                               attributes.value("errors"));
+        } else if (name == "testcase") {
+            for (const char *required : {"name", "classname", "time"})
+                QVERIFY2(attributes.hasAttribute(required), required);
+            ++elements[suite + " testcase"];
+        } else {
+            ++elements[suite + " " + name];
+        }
+    }
+    QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
+    QCOMPARE(suites, QStringList({"all 32/2/16", "broken.ZTR 8/0/8", "right.ZTR 8/0/0",
+                                  "runaway.ZTR 8/0/8", "wrong.ztr 8/2/0"}));
+    QCOMPARE(elements, (QMap<QString, int>{{"broken.ZTR testcase", 8},
+                                           {"broken.ZTR error", 8},
+                                           {"right.ZTR testcase", 8},
+                                           {"runaway.ZTR testcase", 8},
+                                           {"runaway.ZTR error", 8},
+                                           {"wrong.ztr testcase", 8},
+                                           {"wrong.ztr failure", 2}}));
+
+    // JSON: each file's rows and weighted score (wrong.ztr misses a row of weight 1 and one of
+    // 3, of 12), and the totals.
+    QJsonParseError error{};
+    const QJsonObject report = QJsonDocument::fromJson(Contents(json), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QStringList files;
+    for (const QJsonValue &file : report["files"].toArray())
+        files << QStringLiteral("%1 %2 %3/%4 %5 rows:%6")
+                     .arg(file["name"].toString().mid(dir.size() + 1), file["status"].toString())
+                     .arg(file["passed"].toInt())
+                     .arg(file["failed"].toInt())
+                     .arg(file["score"].toDouble(), 0, 'f', 4)
+                     .arg(file["rows"].toArray().size());
+    QCOMPARE(
+        files,
+        QStringList({"broken.ZTR error 0/8 0.0000 rows:8", "right.ZTR ran 8/0 1.0000 rows:8",
+                     "runaway.ZTR timeout 0/8 0.0000 rows:8", "wrong.ztr ran 6/2 0.6667 rows:8"}));
+    const QJsonObject wrongRow = report["files"][3]["rows"][2].toObject();
+    QCOMPARE(wrongRow["weight"].toInt(), 3);
+    QCOMPARE(wrongRow["got"].toString(), QStringLiteral("0 1"));
+    const QJsonObject totals = report["totals"].toObject();
+    QCOMPARE(totals["passed"].toInt(), 14);
+    QCOMPARE(totals["failed"].toInt(), 18);
+    QCOMPARE(totals["files_passed"].toInt(), 1);
+    QCOMPARE(totals["score"].toDouble(), 0.416667); // (12 + 8) / 48
+
+    // The runaway stops at its own check of its processor time, long before the system would
+    // stop its worker (at 2 s; its 40 rows take longer): the tool and its workers take less.
+    const QString longTable =
+        File("long.table", "A B | S T\n" + QByteArray("0 0 | 1 0\n").repeated(40));
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_CHILDREN, &before);
+    const ToolRun alone =
+        RunTool({"test", longTable, dir + "/runaway.ZTR", "--timeout=0.3", "-j1"});
+    ::getrusage(RUSAGE_CHILDREN, &after);
+    QCOMPARE(alone.standardOutput, folder + "runaway.ZTR: timeout\n0 passed, 40 failed\n");
+    const auto seconds = [](const rusage &usage) {
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    };
+    QVERIFY2(seconds(after) - seconds(before) < 1.5,
+             qPrintable(QString::number(seconds(after) - seconds(before))));
+}
+
+void TestZtrtool::batchCommandLines_data() {
+    // DIR stands for the students' folder, TABLE for their table, OUT for a scratch file.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("output"); // the end of the standard output
+    QTest::addColumn<QByteArray>("error");  // in the standard error
+
+    QTest::newRow("one file passes")
+        << QStringList{"TABLE", "DIR/right.ZTR", "-j1"} << 0
+        << QByteArray("DIR/right.ZTR: 8 passed, 0 failed\n8 passed, 0 failed\n") << QByteArray();
+    QTest::newRow("older order, as before")
+        << QStringList{"DIR/wrong.ztr", "TABLE"} << 1
+        << QByteArray("TABLE: line 5: expected 0 0, got 0 1\n6 passed, 2 failed\n")
+        << QByteArray("TABLE: 2 of 8 rows failed");
+    QTest::newRow("older order, a batch of one, JSON on the standard output")
+        << QStringList{"DIR/right.ZTR", "TABLE", "--json", "-"} << 0
+        << QByteArray("\"files_passed\": 1, \"errors\": 0, \"timeouts\": 0, \"passed\": 8, "
+                      "\"failed\": 0, \"score\": 1.000000}\n}\n")
+        << QByteArray("8 passed, 0 failed\n");
+    QTest::newRow("a port the network lacks: that file's error")
+        << QStringList{"NOPE", "DIR/right.ZTR", "DIR/wrong.ztr"} << 1
+        << QByteArray("DIR/right.ZTR: error: NOPE: line 1: no port named \"Nope\"\n"
+                      "DIR/wrong.ztr: error: NOPE: line 1: no port named \"Nope\"\n"
+                      "0 passed, 2 failed\n")
+        << QByteArray("2 of 2 files did not pass");
+    QTest::newRow("a file not there")
+        << QStringList{"TABLE", "DIR/right.ZTR", "DIR/gone.ZTR"} << 1
+        << QByteArray("8 passed, 8 failed\n") << QByteArray("1 of 2 files");
+    QTest::newRow("older order, unknown option: exit 1 as before")
+        << QStringList{"DIR/right.ZTR", "TABLE", "--bogus"} << 1 << QByteArray()
+        << QByteArray("unknown option \"--bogus\"");
+    // Usage and tables: exit 2.
+    const auto usage = [](const char *tag, const QStringList &arguments, const char *error) {
+        QTest::newRow(tag) << arguments << 2 << QByteArray() << QByteArray(error);
+    };
+    usage("no files", {"TABLE"}, "usage: ztrtool test ");
+    usage("table missing", {"DIR/none.table", "DIR"}, "Cannot open");
+    usage("not a table", {"DIR/notes.txt", "DIR"}, "line 1: no header");
+    usage("weight 0", {"WEIGHT0", "DIR"}, "line 2, column 10: \"0\" is not a weight");
+    usage("network file first of three", {"DIR/right.ZTR", "DIR/wrong.ztr", "TABLE"},
+          "the table comes first");
+    usage("folder without networks", {"TABLE", "DIR/old.ZTR"}, "no network files");
+    usage("no jobs", {"TABLE", "DIR", "-j", "0"}, "-j: \"0\" is not a whole number from 1 to 256");
+    usage("jobs not a number", {"TABLE", "DIR", "-jx"}, "-j: \"x\"");
+    usage("timeout 0", {"TABLE", "DIR", "--timeout=0"}, "--timeout: \"0\" is not a number");
+    usage("timeout with a unit", {"TABLE", "DIR", "--timeout", "5s"}, "--timeout: \"5s\"");
+    usage("unknown option", {"TABLE", "DIR", "--html", "OUT"}, "unknown option \"--html\"");
+    usage("settle malformed", {"TABLE", "DIR", "--settle", "1.5"}, "--settle: \"1.5\"");
+    usage("JUnit in a missing folder", {"TABLE", "DIR", "--junit", "DIR/missing/out.xml"},
+          "Cannot write");
+    usage("one file for both reports", {"TABLE", "DIR", "--junit", "OUT", "--json", "OUT"},
+          "--junit and --json name the same file");
+}
+
+void TestZtrtool::batchCommandLines() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, error);
+    QVERIFY(MakeStudents());
+    const QString dir = FStudents.path(), out = File("batch.out");
+    QFile::remove(out);
+    const QHash<QString, QString> stands{
+        {"DIR", dir},
+        {"TABLE", FTable},
+        {"OUT", out},
+        {"NOPE", File("nope.table", "A | Nope\n1 | 1\n")},
+        {"WEIGHT0", File("weight0.table", "A B | S\n# weight 0\n0 0 | 1\n")}};
+    const auto replaced = [&](QString text) {
+        for (auto stand = stands.begin(); stand != stands.end(); ++stand)
+            text.replace(QRegularExpression("\\b" + stand.key() + "\\b"), stand.value());
+        return text;
+    };
+    for (QString &argument : arguments)
+        argument = replaced(argument);
+    const ToolRun run = RunTool(QStringList{"test"} + arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.standardOutput.endsWith(replaced(QString::fromUtf8(output)).toUtf8()),
+             run.standardOutput.constData());
+    QVERIFY2(run.standardError.contains(replaced(QString::fromUtf8(error)).toUtf8()),
+             run.standardError.constData());
+    // A usage error is one line, and leaves no report.
+    if (exitCode == 2) {
+        QCOMPARE(run.standardError.count('\n'), 1);
+        QVERIFY(!QFile::exists(out));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestZtrtool)

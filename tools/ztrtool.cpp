@@ -83,6 +83,8 @@ std::string ReadErrorText(const std::string &fileName, const EReadError &error) 
            error.what();
 }
 
+} // namespace
+
 bool IsNetworkFileName(std::string_view name) {
     if (name.size() < 4) return false;
     std::string extension(name.substr(name.size() - 4));
@@ -90,8 +92,6 @@ bool IsNetworkFileName(std::string_view name) {
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return extension == ".ztr";
 }
-
-} // namespace
 
 void WithMainWindow(const std::function<void(TFormZentaroMain &)> &body) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -207,6 +207,8 @@ const TCommandSpec ResaveCommand{"resave", "IN OUT",
 struct Command {
     const TCommandSpec *spec;
     std::function<void(const TCommandLine &)> run;
+    // Instead of run, for a command that reads its words itself.
+    std::function<void(Arguments)> runWords = {};
 };
 
 const Command Commands[] = {
@@ -217,7 +219,7 @@ const Command Commands[] = {
     {&CheckCommand, [](const TCommandLine &line) { Check(line.Arguments); }},
     {&ResaveCommand, [](const TCommandLine &line) { Resave(line.Arguments); }},
     {&RenderCommand, Render},
-    {&TestCommand, TestTable},
+    {&TestCommand, nullptr, TestTables},
     {&RunCommand, Run},
     {&AnalyzeCommand, Analyze},
     {&SynthCommand, Synth},
@@ -278,18 +280,30 @@ std::string CommandHelp(const TCommandSpec &command) {
 TCommandLine ParseCommandLine(const TCommandSpec &command, Arguments words) {
     const std::string name(command.Name);
     TCommandLine line;
+    // A word starting with a short option's name is that option: "-j" or "-j4".
+    const auto shortOption = [&](std::string_view word) {
+        return std::find_if(command.Options.begin(), command.Options.end(),
+                            [&](const TOptionSpec &option) {
+                                return option.Name.size() == 2 && option.Name[0] == '-' &&
+                                       option.Name[1] != '-' && word.starts_with(option.Name);
+                            });
+    };
     for (std::size_t i = 0; i < words.size(); ++i) {
         std::string_view word = words[i];
-        if (!word.starts_with("--")) {
-            if (line.Arguments.size() == command.ArgumentCount || !line.Options.empty())
+        std::optional<std::string_view> value;
+        if (const auto found = shortOption(word); found != command.Options.end()) {
+            if (word.size() > 2) value = word.substr(2);
+            word = found->Name;
+        } else if (!word.starts_with("--")) {
+            if ((line.Arguments.size() >= command.ArgumentCount && !command.MoreArguments) ||
+                !line.Options.empty())
                 throw ToolError(name + ": unexpected argument \"" + std::string(word) + "\"" +
                                 TryHelp(command));
             line.Arguments.emplace_back(word);
             continue;
         }
         if (line.Arguments.size() < command.ArgumentCount) break;
-        std::optional<std::string_view> value;
-        if (const std::size_t equals = word.find('='); equals != std::string_view::npos) {
+        if (const std::size_t equals = word.find('='); !value && equals != std::string_view::npos) {
             value = word.substr(equals + 1);
             word = word.substr(0, equals);
         }
@@ -357,8 +371,14 @@ int main(int argc, char *argv[]) {
             return std::fflush(stdout) == 0 ? 0 : 1;
         }
         try {
-            command.run(ParseCommandLine(*command.spec, words));
+            if (command.runWords)
+                command.runWords(words);
+            else
+                command.run(ParseCommandLine(*command.spec, words));
             return 0;
+        } catch (const ToolError &error) {
+            std::fprintf(stderr, "ztrtool: %s\n", error.what());
+            return error.Status;
         } catch (const std::exception &error) {
             std::fprintf(stderr, "ztrtool: %s\n", error.what());
             return 1;

@@ -3,8 +3,10 @@
 #include "Simulator.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdio>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -49,6 +51,14 @@ std::string Quoted(std::string_view word) {
     return text + (word.size() > 24 ? "...\"" : "\"");
 }
 
+// The column of the byte at `at`, counting UTF-8 characters.
+int Column(std::string_view line, std::size_t at) {
+    const auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    return int(std::count_if(line.begin(), line.begin() + std::ptrdiff_t(at),
+                             [&](char c) { return !continuation(c); })) +
+           1;
+}
+
 void ParseHeader(const std::vector<std::string_view> &words, int line, TTruthTable &table) {
     const auto bar = std::find(words.begin(), words.end(), "|");
     if (bar == words.end())
@@ -68,12 +78,33 @@ void ParseHeader(const std::vector<std::string_view> &words, int line, TTruthTab
     }
 }
 
-// The column of the byte at `at`, counting UTF-8 characters.
-int Column(std::string_view line, std::size_t at) {
-    const auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
-    return int(std::count_if(line.begin(), line.begin() + std::ptrdiff_t(at),
-                             [&](char c) { return !continuation(c); })) +
-           1;
+// The weight a line that is only `# weight N` gives; none for any other line.
+std::optional<int> WeightDirective(std::string_view content, int line) {
+    const std::size_t hash = content.find('#');
+    if (hash == std::string_view::npos || !Words(content).empty()) return std::nullopt;
+    std::vector<std::string_view> words;
+    for (std::size_t at = hash + 1; at < content.size();) {
+        std::size_t end = at;
+        while (end < content.size() && !IsBlank(content[end]))
+            ++end;
+        if (end > at) words.push_back(content.substr(at, end - at));
+        at = end + 1;
+    }
+    const auto isWeight = [](std::string_view word) {
+        return word.size() == 6 && std::equal(word.begin(), word.end(), "weight",
+                                              [](char a, char b) { return (a | 0x20) == b; });
+    };
+    if (words.size() != 2 || !isWeight(words[0])) return std::nullopt;
+    const std::string_view number = words[1];
+    int weight = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), weight);
+    if (error != std::errc() || end != number.data() + number.size() || weight < 1 ||
+        weight > MaxRowWeight)
+        throw ETruthTableError(line,
+                               Quoted(number) + " is not a weight (a whole number from 1 to " +
+                                   std::to_string(MaxRowWeight) + ")",
+                               Column(content, std::size_t(number.data() - content.data())));
+    return weight;
 }
 
 TTableValue Value(std::string_view word, bool input, int line, int column) {
@@ -144,11 +175,14 @@ TBinding Bind(const TSimNetwork &network, const TTruthTable &table) {
     return binding;
 }
 
+// The most virtual time served between two questions to proceed.
+constexpr std::int64_t Piece = 4096;
+
 // Runs from the next time not yet served until none of the outputs has changed for settle ms;
 // false when that would take more than maxRun ms. Ports the table does not name (a running
 // clock, an unrelated ring) may go on changing.
 bool Settle(TSimulator &run, const std::vector<int> &outputs, std::int64_t settle,
-            std::int64_t maxRun) {
+            std::int64_t maxRun, const std::function<bool()> &proceed) {
     const std::int64_t start = run.ServedThrough() + 1;
     for (;;) {
         std::int64_t lastChange = start - 1;
@@ -157,7 +191,8 @@ bool Settle(TSimulator &run, const std::vector<int> &outputs, std::int64_t settl
         const std::int64_t quietUntil = lastChange + settle;
         if (run.ServedThrough() >= quietUntil) return true;
         if (quietUntil > start - 1 + maxRun) return false;
-        run.RunUntil(quietUntil);
+        if (proceed && !proceed()) throw ETruthTableStopped();
+        run.RunUntil(std::min(quietUntil, run.ServedThrough() + Piece));
     }
 }
 
@@ -171,7 +206,7 @@ ETruthTableError::ETruthTableError(int line, const std::string &reason, int colu
 TTruthTable ParseTruthTable(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     TTruthTable table;
-    int line = 0;
+    int line = 0, weight = 1;
     for (std::size_t at = 0; at < text.size();) {
         if (line == INT_MAX) throw ETruthTableError(line, "too many lines");
         ++line;
@@ -183,6 +218,10 @@ TTruthTable ParseTruthTable(std::string_view text) {
             space != std::string_view::npos)
             throw ETruthTableError(line, "a no-break space (U+00A0) where a space or tab is meant",
                                    Column(content, space));
+        if (const std::optional<int> given = WeightDirective(content, line)) {
+            weight = *given;
+            continue;
+        }
         const std::vector<std::string_view> words = Words(content);
         if (words.empty()) continue;
         if (table.HeaderLine == 0) {
@@ -190,6 +229,7 @@ TTruthTable ParseTruthTable(std::string_view text) {
             ParseHeader(words, line, table);
         } else {
             table.Rows.push_back(ParseRow(words, content, line, table));
+            table.Rows.back().Weight = weight;
         }
     }
     if (table.HeaderLine == 0)
@@ -211,7 +251,8 @@ std::int64_t MaxRunTime(const TSimNetwork &network, std::int64_t settle) {
 }
 
 std::vector<TRowResult> RunTruthTable(TSimNetwork &network, const TTruthTable &table,
-                                      std::int64_t settle) {
+                                      std::int64_t settle,
+                                      const std::function<bool(std::size_t row)> &proceed) {
     const TBinding binding = Bind(network, table);
     settle = std::clamp<std::int64_t>(settle, 1, MaxSettleTime);
     const std::int64_t maxRun = MaxRunTime(network, settle);
@@ -222,9 +263,16 @@ std::vector<TRowResult> RunTruthTable(TSimNetwork &network, const TTruthTable &t
         if (network.Ports[std::size_t(port)].Levels.Output != level)
             run.Toggle(port, run.ServedThrough() + 1);
     };
-    const auto settled = [&] { return Settle(run, binding.Outputs, settle, maxRun); };
+    std::size_t current = 0;
+    const std::function<bool()> proceedRow = [&] { return proceed(current); };
+    const auto settled = [&] {
+        return Settle(run, binding.Outputs, settle, maxRun,
+                      proceed ? proceedRow : std::function<bool()>());
+    };
     std::vector<TRowResult> results;
     for (const TTableRow &row : table.Rows) {
+        current = results.size();
+        if (proceed && !proceed(current)) throw ETruthTableStopped();
         TRowResult result;
         result.Line = row.Line;
         // A pulse is always one rising and one falling edge: a switch at 1 first goes down.

@@ -7,11 +7,14 @@
 // levels in that order, with or without the `|`: 0, 1, X (an output not looked at) or C (an
 // input pulsed: always one rising and one falling edge, so a switch at 1 first goes to 0 and
 // settles; then up, settle, down, settle). Names are port names; values may be written in either
-// case. A UTF-8 byte-order mark is skipped; lines end in LF, CR LF or a lone CR.
+// case. A UTF-8 byte-order mark is skipped; lines end in LF, CR LF or a lone CR. A line that is
+// only the comment `# weight N` (N a whole number from 1 to MaxRowWeight) gives the rows after it
+// that weight in a score; any other comment is only a comment.
 
 #include "Network.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,8 +22,11 @@
 
 enum class TTableValue : std::uint8_t { Low, High, DontCare, Pulse };
 
+constexpr int MaxRowWeight = 1'000'000;
+
 struct TTableRow {
     int Line = 0;
+    int Weight = 1;
     std::vector<TTableValue> Inputs;
     std::vector<TTableValue> Outputs;
 };
@@ -66,5 +72,15 @@ struct TRowResult {
 // before a pulse's rise when its switch was at 1, and after its fall) and reads them. Names unknown
 // to the network or inputs that are no pulse switches raise ETruthTableError at the header's line.
 // The settle time is taken between 1 and MaxSettleTime; a row not settled has no levels in Got.
+// proceed, if given, is asked with the index of the row being run before each row and between
+// pieces of at most a few thousand ms of virtual time; once it answers false the run stops by
+// raising ETruthTableStopped, so that a caller can bound the processor time a network takes.
 std::vector<TRowResult> RunTruthTable(TSimNetwork &network, const TTruthTable &table,
-                                      std::int64_t settle);
+                                      std::int64_t settle,
+                                      const std::function<bool(std::size_t row)> &proceed = {});
+
+// A run that proceed stopped.
+class ETruthTableStopped : public std::runtime_error {
+public:
+    ETruthTableStopped() : std::runtime_error("the run was stopped") {}
+};
