@@ -12,7 +12,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QScrollBar>
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <memory>
@@ -198,6 +201,8 @@ private slots:
     void modalButtons();
     void fileDialogs_data();
     void fileDialogs();
+    void fileDialogSidebar_data();
+    void fileDialogSidebar();
     void fileDialogReadsNoFile();
     void applicationEventsUnhook();
     void hostileValues_data();
@@ -812,6 +817,7 @@ void TestControls::fileDialogs() {
     dialog->SetInitialDir("/opt/zentaro");
     dialog->SetFileName("/opt/zentaro/NoName.ZTR");
     dialog->SetOptions(dialog->Options() | 1 << ofPathMustExist);
+    dialog->SetSidebarFolders({"/opt/zentaro/examples"});
     TFileDialogRequest asked;
     SetFileDialogRunner([&](const TFileDialogRequest &request) -> std::optional<QString> {
         asked = request;
@@ -826,8 +832,37 @@ void TestControls::fileDialogs() {
     QCOMPARE(asked.InitialDir, "/opt/zentaro");
     QCOMPARE(asked.FileName, "/opt/zentaro/NoName.ZTR");
     QCOMPARE(asked.DefaultExt, "ZTR");
+    QCOMPARE(asked.SidebarFolders, QStringList({"/opt/zentaro/examples"}));
     QCOMPARE(asked.Options,
              TOpenOptions(1 << ofHideReadOnly | 1 << ofPathMustExist | 1 << ofEnableSizing));
+}
+
+// Sidebar folders come after the dialog's own places, each once; the dialog is only prepared,
+// never shown.
+void TestControls::fileDialogSidebar_data() {
+    QTest::addColumn<QStringList>("subfolders");
+    QTest::addColumn<QStringList>("added");
+    QTest::newRow("none") << QStringList() << QStringList();
+    QTest::newRow("one") << QStringList({"examples"}) << QStringList({"examples"});
+    QTest::newRow("named twice") << QStringList({"examples", "examples"})
+                                 << QStringList({"examples"});
+    QTest::newRow("two") << QStringList({"examples", "more"}) << QStringList({"examples", "more"});
+}
+
+void TestControls::fileDialogSidebar() {
+    QFETCH(QStringList, subfolders);
+    QFETCH(QStringList, added);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("examples") && QDir(dir.path()).mkpath("more"));
+    TFileDialogRequest request;
+    for (const QString &folder : subfolders)
+        request.SidebarFolders << dir.filePath(folder);
+    QFileDialog plain, prepared;
+    PrepareFileDialog(prepared, request);
+    QList<QUrl> expected = plain.sidebarUrls();
+    for (const QString &folder : added)
+        expected << QUrl::fromLocalFile(dir.filePath(folder));
+    QCOMPARE(prepared.sidebarUrls(), expected);
 }
 
 // A file is typed by its name: reading it could wait forever (/proc/kmsg). A PNG's bytes under
