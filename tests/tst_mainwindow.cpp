@@ -445,18 +445,12 @@ void TestMainWindow::examplesFolder_data() {
     QTest::addColumn<bool>("installed");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("installed only") << true << ""
-                                    << "installed";
-    QTest::newRow("installed and source") << true << "source"
-                                          << "installed";
-    QTest::newRow("source only") << false << "source"
-                                 << "source";
-    QTest::newRow("source missing") << false << "missing"
-                                    << "";
-    QTest::newRow("source is a file") << false << "file"
-                                      << "";
-    QTest::newRow("neither") << false << ""
-                             << "";
+    // The source folder's name, and the folder expected: none, installed or source.
+    QTest::newRow("installed and source") << true << QString("source") << QString("installed");
+    QTest::newRow("source only") << false << QString("source") << QString("source");
+    QTest::newRow("source missing") << false << QString("missing") << QString();
+    QTest::newRow("source is a file") << false << QString("file") << QString();
+    QTest::newRow("neither") << false << QString() << QString();
 }
 
 void TestMainWindow::examplesFolder() {
