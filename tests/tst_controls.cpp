@@ -12,7 +12,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QScrollBar>
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <memory>
@@ -198,6 +201,7 @@ private slots:
     void modalButtons();
     void fileDialogs_data();
     void fileDialogs();
+    void fileDialogSidebar();
     void fileDialogReadsNoFile();
     void applicationEventsUnhook();
     void hostileValues_data();
@@ -812,6 +816,7 @@ void TestControls::fileDialogs() {
     dialog->SetInitialDir("/opt/zentaro");
     dialog->SetFileName("/opt/zentaro/NoName.ZTR");
     dialog->SetOptions(dialog->Options() | 1 << ofPathMustExist);
+    dialog->SetSidebarFolders({"/opt/zentaro/examples"});
     TFileDialogRequest asked;
     SetFileDialogRunner([&](const TFileDialogRequest &request) -> std::optional<QString> {
         asked = request;
@@ -826,8 +831,23 @@ void TestControls::fileDialogs() {
     QCOMPARE(asked.InitialDir, "/opt/zentaro");
     QCOMPARE(asked.FileName, "/opt/zentaro/NoName.ZTR");
     QCOMPARE(asked.DefaultExt, "ZTR");
+    QCOMPARE(asked.SidebarFolders, QStringList({"/opt/zentaro/examples"}));
     QCOMPARE(asked.Options,
              TOpenOptions(1 << ofHideReadOnly | 1 << ofPathMustExist | 1 << ofEnableSizing));
+}
+
+// Sidebar folders come after the dialog's own places, in their order; the dialog is only
+// prepared, never shown.
+void TestControls::fileDialogSidebar() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("examples") && QDir(dir.path()).mkpath("more"));
+    TFileDialogRequest request;
+    request.SidebarFolders = {dir.filePath("examples"), dir.filePath("more")};
+    QFileDialog plain, prepared;
+    PrepareFileDialog(prepared, request);
+    QCOMPARE(prepared.sidebarUrls(), plain.sidebarUrls()
+                                         << QUrl::fromLocalFile(dir.filePath("examples"))
+                                         << QUrl::fromLocalFile(dir.filePath("more")));
 }
 
 // A file is typed by its name: reading it could wait forever (/proc/kmsg). A PNG's bytes under

@@ -13,7 +13,8 @@ set(entry "${share}/applications/zentaro.desktop")
 set(mime "${share}/mime/packages/zentaro.xml")
 foreach(path "${BINDIR}/zentaro" "${BINDIR}/ztrtool" "${entry}" "${mime}"
         "${share}/icons/hicolor/scalable/apps/zentaro.svg" "${share}/icons/hicolor/48x48/apps/zentaro.png"
-        "${share}/icons/hicolor/128x128/apps/zentaro.png")
+        "${share}/icons/hicolor/128x128/apps/zentaro.png" "${share}/zentaro/examples/half_adder.ZTR"
+        "${share}/zentaro/examples/half_adder.table")
     get_filename_component(path "${path}" ABSOLUTE BASE_DIR "${PREFIX}")
     if(NOT EXISTS "${path}")
         message(FATAL_ERROR "not installed: ${path}")

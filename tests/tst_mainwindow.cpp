@@ -1,6 +1,7 @@
 #include "app/Main.h"
 
 #include "Util.h"
+#include "app/Folders.h"
 #include "classlib/Buttons.h"
 #include "classlib/ComCtrls.h"
 #include "classlib/Dialogs.h"
@@ -16,6 +17,7 @@
 #include "support/UserInput.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -132,6 +134,9 @@ private slots:
     void keyboard();
     void dialogsGiveBackWhatWasChosen();
     void arrangement();
+    void examplesFolder_data();
+    void examplesFolder();
+    void openDialogListsTheExamples();
 };
 
 void TestMainWindow::newNetworkEnablesTheTools() {
@@ -432,6 +437,54 @@ void TestMainWindow::arrangement() {
     QVERIFY(windows[0]->MDIFrame()->y() > windows[1]->MDIFrame()->y());
     Click(p.Main->BtnCloseAll, {15, 15});
     QTRY_COMPARE(p.Main->MDIChildCount(), 0);
+}
+
+// The installed folder, found from the program's folder, wins over the source tree's; a folder
+// that is missing or a plain file is passed over.
+void TestMainWindow::examplesFolder_data() {
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("expected");
+    // The source folder's name, and the folder expected: none, installed or source.
+    QTest::newRow("installed and source") << true << QString("source") << QString("installed");
+    QTest::newRow("source only") << false << QString("source") << QString("source");
+    QTest::newRow("source missing") << false << QString("missing") << QString();
+    QTest::newRow("source is a file") << false << QString("file") << QString();
+    QTest::newRow("neither") << false << QString() << QString();
+}
+
+void TestMainWindow::examplesFolder() {
+    QFETCH(bool, installed);
+    QFETCH(QString, source);
+    QFETCH(QString, expected);
+    QTemporaryDir root;
+    const QDir top(root.path());
+    QVERIFY(top.mkpath("prefix/bin") && top.mkpath("source"));
+    if (installed) QVERIFY(top.mkpath("prefix/share/zentaro/examples"));
+    QFile file(top.filePath("file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString found = ExamplesFolderFrom(top.filePath("prefix/bin"),
+                                             source.isEmpty() ? "" : top.filePath(source));
+    const QString wanted = expected == "installed" ? top.filePath("prefix/share/zentaro/examples")
+                           : expected.isEmpty()    ? QString()
+                                                   : top.filePath(expected);
+    QCOMPARE(found, wanted);
+}
+
+// In a build tree the open dialog lists the source tree's examples; the save dialog lists none.
+void TestMainWindow::openDialogListsTheExamples() {
+    Program p;
+    p.Choose({});
+    Click(p.Main->BtnOpen, {15, 15});
+    p.NewNetwork();
+    p.Save({});
+    QCOMPARE(p.Requests.size(), std::size_t(2));
+    const QStringList listed = p.Requests[0].SidebarFolders;
+    QCOMPARE(listed.size(), 1);
+    for (const char *name : {"half_adder.ZTR", "traffic_light.ZTR"})
+        QVERIFY2(QFile::exists(listed[0] + "/" + name), qPrintable(listed[0]));
+    QVERIFY(p.Requests[1].SidebarFolders.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

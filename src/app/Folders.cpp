@@ -39,3 +39,24 @@ QString RecoveryFolder() {
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return folder;
 }
+
+QString ExamplesFolderFrom(const QString &programFolder, const QString &sourceFolder) {
+    for (const QString &folder :
+         {programFolder.isEmpty() ? QString()
+                                  : programFolder + QStringLiteral("/" ZENTARO_EXAMPLES_FROM_BIN),
+          sourceFolder}) {
+        if (folder.isEmpty()) continue;
+        const QFileInfo info(folder);
+        if (info.isDir()) return QDir::cleanPath(info.absoluteFilePath());
+    }
+    return {};
+}
+
+QString ExamplesFolder() {
+#ifdef ZENTARO_SOURCE_EXAMPLES
+    const QString source = QStringLiteral(ZENTARO_SOURCE_EXAMPLES);
+#else
+    const QString source;
+#endif
+    return ExamplesFolderFrom(QCoreApplication::applicationDirPath(), source);
+}

@@ -12,3 +12,9 @@ QString LogFolder();
 // The folder of the recovery files (~/.local/share/Zentaro/recovery), made when first asked for
 // and readable by the user only; empty when there is none.
 QString RecoveryFolder();
+
+// The example networks: installed beside the program (<prefix>/bin/../share/zentaro/examples),
+// else in the source tree the program was built from; empty when neither folder exists.
+QString ExamplesFolder();
+// The same choice from a program folder and a source folder (either may be empty).
+QString ExamplesFolderFrom(const QString &programFolder, const QString &sourceFolder);

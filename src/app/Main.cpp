@@ -304,6 +304,8 @@ void TFormZentaroMain::FormCreate(TComponent *) {
     const QString folder = StartFolder();
     OpenDialog->SetInitialDirPath(folder);
     SaveDialog->SetInitialDirPath(folder);
+    const QString examples = ExamplesFolder();
+    if (!examples.isEmpty()) OpenDialog->SetSidebarFolders({examples});
     SetCaption(CreditCaption());
 }
 

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeDatabase>
+#include <QUrl>
 
 #include <array>
 #include <filesystem>
@@ -26,17 +27,7 @@ std::optional<QString> RunQtDialog(const TFileDialogRequest &request) {
     TNameOnlyIconProvider icons;
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setIconProvider(&icons);
-    dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(!request.Save && request.Options >> ofFileMustExist & 1
-                           ? QFileDialog::ExistingFile
-                           : QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite,
-                     !(request.Options >> ofOverwritePrompt & 1));
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    if (!request.InitialDir.isEmpty()) dialog.setDirectory(request.InitialDir);
-    if (!request.FileName.isEmpty()) dialog.selectFile(request.FileName);
-    if (!request.NameFilters.isEmpty()) dialog.setNameFilters(request.NameFilters);
-    dialog.setDefaultSuffix(request.DefaultExt);
+    PrepareFileDialog(dialog, request);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
@@ -54,6 +45,26 @@ QString TNameOnlyIconProvider::type(const QFileInfo &info) const {
 
 QMimeType TNameOnlyIconProvider::ByName(const QFileInfo &info) {
     return QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+}
+
+void PrepareFileDialog(QFileDialog &dialog, const TFileDialogRequest &request) {
+    dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(!request.Save && request.Options >> ofFileMustExist & 1
+                           ? QFileDialog::ExistingFile
+                           : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite,
+                     !(request.Options >> ofOverwritePrompt & 1));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    if (!request.InitialDir.isEmpty()) dialog.setDirectory(request.InitialDir);
+    if (!request.FileName.isEmpty()) dialog.selectFile(request.FileName);
+    if (!request.NameFilters.isEmpty()) dialog.setNameFilters(request.NameFilters);
+    dialog.setDefaultSuffix(request.DefaultExt);
+    if (request.SidebarFolders.isEmpty()) return;
+    // The dialog keeps one entry per folder.
+    QList<QUrl> places = dialog.sidebarUrls();
+    for (const QString &folder : request.SidebarFolders)
+        places << QUrl::fromLocalFile(folder);
+    dialog.setSidebarUrls(places);
 }
 
 void SetFileDialogRunner(TFileDialogRunner runner) {
@@ -109,6 +120,7 @@ bool TOpenDialog::Execute() {
     request.NameFilters = NameFiltersOf(FFilter);
     request.DefaultExt = FromAnsi(FDefaultExt);
     request.Options = FOptions;
+    request.SidebarFolders = FSidebarFolders;
     const std::optional<QString> chosen = Runner() ? Runner()(request) : RunQtDialog(request);
     if (!chosen || chosen->isEmpty()) return false;
     FFilePath = *chosen;

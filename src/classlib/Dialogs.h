@@ -31,10 +31,15 @@ struct TFileDialogRequest {
     QStringList NameFilters;
     QString DefaultExt;
     TOpenOptions Options = 0;
+    // Folders added to the places the dialog lists beside its files.
+    QStringList SidebarFolders;
 };
 
 // Runs a file dialog and returns the chosen path, or nothing when cancelled.
 using TFileDialogRunner = std::function<std::optional<QString>(const TFileDialogRequest &)>;
+class QFileDialog;
+// Gives a Qt file dialog what the request asks for; the sidebar folders come after its own places.
+void PrepareFileDialog(QFileDialog &dialog, const TFileDialogRequest &request);
 // Replaces the dialog that Execute shows (tests answer without a window); an empty runner
 // brings back the Qt file dialog.
 void SetFileDialogRunner(TFileDialogRunner runner);
@@ -79,6 +84,9 @@ public:
     void SetInitialDirPath(const QString &value) { FInitialDir = value; }
     TOpenOptions Options() const { return FOptions; }
     void SetOptions(TOpenOptions value) { FOptions = value; }
+    // Folders the dialog lists among its places; no property, so never in a saved form.
+    const QStringList &SidebarFolders() const { return FSidebarFolders; }
+    void SetSidebarFolders(const QStringList &folders) { FSidebarFolders = folders; }
 
     // Shows the dialog; true when a file was chosen, which FileName then holds. DefaultExt is
     // added as the dialog adds it: to a name without extension that names no existing file.
@@ -97,6 +105,7 @@ private:
     std::string FFilter;
     QString FInitialDir;
     TOpenOptions FOptions = 1 << ofHideReadOnly | 1 << ofEnableSizing;
+    QStringList FSidebarFolders;
 };
 
 class TSaveDialog : public TOpenDialog {
