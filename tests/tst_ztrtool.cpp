@@ -45,6 +45,8 @@ private slots:
     void packAndDumpRoundTrip();
     void networkFiles();
     void renderPictures();
+    void renderCrops_data();
+    void renderCrops();
     void truthTables_data();
     void truthTables();
     void headlessRun_data();
@@ -174,6 +176,37 @@ void TestZtrtool::renderPictures() {
         QVERIFY(shapes > 20);
         QCOMPARE(document.contains(">XOR</text>"), !running);
     }
+}
+
+void TestZtrtool::renderCrops_data() {
+    QTest::addColumn<QString>("network");
+    QTest::addColumn<QString>("gates"); // empty: no --gates
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("drawn"); // gates in the SVG picture
+    // The half adder's gates span (20, 40) to (300, 180); a picture adds 16 pixels around.
+    QTest::newRow("all gates") << "half_adder" << QString() << QSize(312, 172) << 6;
+    QTest::newRow("one gate, named in any case") << "half_adder"
+                                                 << "logport3" << QSize(82, 72) << 1;
+    // The box of both, and the gates that reach into it.
+    QTest::newRow("two gates") << "half_adder"
+                               << "LogPort3,LogPort6" << QSize(192, 172) << 4;
+    QTest::newRow("gates far out left out") << "extreme_values"
+                                            << "LogPort1" << QSize(82, 72) << 1;
+}
+
+void TestZtrtool::renderCrops() {
+    QFETCH(QString, network);
+    QFETCH(QString, gates);
+    QFETCH(QSize, size);
+    QFETCH(int, drawn);
+    const QString file = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + network + ".ZTR",
+                  png = File("crop.png"), svg = File("crop.svg");
+    const QStringList options = gates.isEmpty() ? QStringList{} : QStringList{"--gates", gates};
+    QCOMPARE(RunTool(QStringList{"render", file, png} + options).exitCode, 0);
+    QCOMPARE(RunTool(QStringList{"render", file, svg} + options).exitCode, 0);
+    QCOMPARE(QImage(png).size(), size);
+    // The root element and one nested element per gate drawn.
+    QCOMPARE(Contents(svg).count("<svg "), drawn + 1);
 }
 
 void TestZtrtool::truthTables_data() {
@@ -404,6 +437,12 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::newRow("unknown render option")
         << QStringList{"render", "half_adder.ZTR", "out.svg", "--frames"} << QByteArray()
         << QByteArray("unknown option") << false;
+    QTest::newRow("crop to an unknown gate")
+        << QStringList{"render", "half_adder.ZTR", "out.png", "--gates", "LogPort3,Nobody"}
+        << QByteArray() << QByteArray("--gates: no gate named \"Nobody\"") << false;
+    QTest::newRow("crop to an empty name")
+        << QStringList{"render", "half_adder.ZTR", "out.png", "--gates=LogPort3,"} << QByteArray()
+        << QByteArray("--gates: an empty name") << false;
     QTest::newRow("gates too far apart")
         << QStringList{"render", "extreme_values.ZTR", "out.png"} << QByteArray()
         << QByteArray("more than the 8192") << false;

@@ -193,8 +193,26 @@ void SetRunning(TFormZentaroChild &window, bool running) {
     window.BtnActiveClick(&window);
 }
 
+// The shown gates the picture is cropped to: those named (as the window finds names, in any
+// case), or all of them.
+std::vector<TLogicalPort *> CropPorts(const TFormZentaroChild &window,
+                                      const std::vector<TLogicalPort *> &shown,
+                                      const std::vector<std::string> &names,
+                                      const std::string &fileName) {
+    if (names.empty()) return shown;
+    std::vector<TLogicalPort *> chosen;
+    for (const std::string &name : names) {
+        auto *port = dynamic_cast<TLogicalPort *>(window.FindComponent(name));
+        if (!port || std::find(shown.begin(), shown.end(), port) == shown.end())
+            throw ToolError(fileName + ": --gates: no gate named \"" + name + "\"");
+        chosen.push_back(port);
+    }
+    return chosen;
+}
+
 constexpr TOptionSpec Options[] = {
     {"--active", "", "draw it running at t = 0, as the activated window shows it"},
+    {"--gates", "NAME,..", "crop the picture to these gates (default: all of them)"},
 };
 
 } // namespace
@@ -211,7 +229,13 @@ const TCommandSpec RenderCommand{
 
 void Render(const TCommandLine &line) {
     const std::string fileName = line.Arguments[0], pictureName = line.Arguments[1];
-    const bool running = !line.Options.empty();
+    bool running = false;
+    std::vector<std::string> names;
+    for (const auto &[option, value] : line.Options)
+        if (option == "--active")
+            running = true;
+        else if (option == "--gates")
+            names = NameList(option, value);
     const TPictureFormat format = PictureFormat(pictureName);
     QByteArray picture;
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
@@ -219,8 +243,19 @@ void Render(const TCommandLine &line) {
         if (!window->ScrollBoxCli)
             throw ToolError(fileName + ": the network window has no drawing area");
         SetRunning(*window, running);
-        const std::vector<TLogicalPort *> ports = ShownPorts(*window);
-        const QRect area = PictureArea(*window, ports, fileName);
+        std::vector<TLogicalPort *> ports = ShownPorts(*window);
+        const QRect area =
+            PictureArea(*window, CropPorts(*window, ports, names, fileName), fileName);
+        // Gates wholly outside a cropped picture would only add to an SVG file. Counted in 64
+        // bits: a gate may lie anywhere an int reaches.
+        const QPoint scroll = window->ScrollBoxCli->ScrollPosition();
+        std::erase_if(ports, [&](const TLogicalPort *port) {
+            const std::int64_t x = std::int64_t(port->Left()) + scroll.x(),
+                               y = std::int64_t(port->Top()) + scroll.y();
+            return port->Width() <= 0 || port->Height() <= 0 || x >= area.right() + 1 ||
+                   y >= area.bottom() + 1 || x + port->Width() <= area.left() ||
+                   y + port->Height() <= area.top();
+        });
         picture =
             format == TPictureFormat::Svg ? Svg(*window, ports, area) : Png(*window, ports, area);
         if (running) SetRunning(*window, false);
