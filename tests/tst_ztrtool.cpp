@@ -47,6 +47,8 @@ private slots:
     void renderPictures();
     void renderCrops_data();
     void renderCrops();
+    void renderRunning_data();
+    void renderRunning();
     void truthTables_data();
     void truthTables();
     void headlessRun_data();
@@ -207,6 +209,41 @@ void TestZtrtool::renderCrops() {
     QCOMPARE(QImage(png).size(), size);
     // The root element and one nested element per gate drawn.
     QCOMPARE(Contents(svg).count("<svg "), drawn + 1);
+}
+
+void TestZtrtool::renderRunning_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("sum"); // the half adder's lamps, lit or dark
+    QTest::addColumn<bool>("carry");
+    QTest::newRow("at t = 0") << QStringList{"--active"} << false << false;
+    QTest::newRow("nothing pressed") << QStringList{"--for", "100"} << false << false;
+    QTest::newRow("one switch") << QStringList{"--for", "100", "--toggle", "LogPort1@10"} << true
+                                << false;
+    QTest::newRow("both, named in any case")
+        << QStringList{"--for=100", "--toggle", "logport1@10", "--toggle", "LogPort2@20"} << false
+        << true;
+    QTest::newRow("on and off again")
+        << QStringList{"--for", "100", "--toggle", "LogPort1@10", "--toggle", "LogPort1@40"}
+        << false << false;
+    // The switch and the gates after it have not been evaluated by then.
+    QTest::newRow("too soon to see")
+        << QStringList{"--for", "5", "--toggle", "LogPort1@5"} << false << false;
+}
+
+void TestZtrtool::renderRunning() {
+    QFETCH(QStringList, options);
+    QFETCH(bool, sum);
+    QFETCH(bool, carry);
+    const QString png = File("running.png");
+    QCOMPARE(
+        RunTool(QStringList{"render", ZENTARO_CORPUS_DIR "/good/half_adder.ZTR", png} + options)
+            .exitCode,
+        0);
+    // The lamps' centres, (280, 60) and (280, 160) on the drawing area, whose picture starts at
+    // (4, 24); a lit lamp's core is red, a dark one's maroon.
+    const QImage image(png);
+    QCOMPARE(image.pixelColor(276, 36), sum ? QColor(Qt::red) : QColor(0x80, 0, 0));
+    QCOMPARE(image.pixelColor(276, 136), carry ? QColor(Qt::red) : QColor(0x80, 0, 0));
 }
 
 void TestZtrtool::truthTables_data() {
@@ -443,6 +480,17 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::newRow("crop to an empty name")
         << QStringList{"render", "half_adder.ZTR", "out.png", "--gates=LogPort3,"} << QByteArray()
         << QByteArray("--gates: an empty name") << false;
+    QTest::newRow("a toggle without a run")
+        << QStringList{"render", "half_adder.ZTR", "out.png", "--toggle", "LogPort1@0"}
+        << QByteArray() << QByteArray("--toggle needs --for") << false;
+    QTest::newRow("toggling what is no switch")
+        << QStringList{"render", "half_adder.ZTR", "out.png",   "--for",
+                       "9",      "--toggle",       "LogPort5@0"}
+        << QByteArray() << QByteArray("\"LogPort5\" is not a pulse switch") << false;
+    QTest::newRow("a toggle after the run")
+        << QStringList{"render", "half_adder.ZTR", "out.png",    "--for",
+                       "9",      "--toggle",       "LogPort1@10"}
+        << QByteArray() << QByteArray("comes after the end of the run (9 ms)") << false;
     QTest::newRow("gates too far apart")
         << QStringList{"render", "extreme_values.ZTR", "out.png"} << QByteArray()
         << QByteArray("more than the 8192") << false;

@@ -81,8 +81,8 @@ std::vector<std::string> NameList(std::string_view option, std::string_view list
 // The longest delay a clock may be given, and the latest time a run may reach.
 constexpr std::int64_t MaxMilliseconds = 2147483647;
 
-// ztrtool render FILE.ZTR OUT.svg|OUT.png [--active] [--gates NAME,..]: the network's drawing
-// area as a picture.
+// ztrtool render FILE.ZTR OUT.svg|OUT.png [OPTIONS]: the network's drawing area as a picture,
+// while editing or running.
 extern const TCommandSpec RenderCommand;
 void Render(const TCommandLine &line);
 // ztrtool test FILE.ZTR TABLE [--settle MS] [--clock MS]: the network against a truth table.
