@@ -45,10 +45,8 @@ private slots:
     void packAndDumpRoundTrip();
     void networkFiles();
     void renderPictures();
-    void renderCrops_data();
-    void renderCrops();
-    void renderRunning_data();
-    void renderRunning();
+    void renderOptions_data();
+    void renderOptions();
     void truthTables_data();
     void truthTables();
     void headlessRun_data();
@@ -180,70 +178,61 @@ void TestZtrtool::renderPictures() {
     }
 }
 
-void TestZtrtool::renderCrops_data() {
+void TestZtrtool::renderOptions_data() {
     QTest::addColumn<QString>("network");
-    QTest::addColumn<QString>("gates"); // empty: no --gates
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("drawn"); // gates in the SVG picture
+    QTest::addColumn<int>("drawn");     // gates in the SVG picture
+    QTest::addColumn<QString>("lamps"); // the half adder's sum and carry: 1 lit, 0 dark
     // The half adder's gates span (20, 40) to (300, 180); a picture adds 16 pixels around.
-    QTest::newRow("all gates") << "half_adder" << QString() << QSize(312, 172) << 6;
-    QTest::newRow("one gate, named in any case") << "half_adder"
-                                                 << "logport3" << QSize(82, 72) << 1;
+    const QSize whole(312, 172);
+    QTest::newRow("all gates") << "half_adder" << QStringList{} << whole << 6 << "00";
+    QTest::newRow("one gate, named in any case")
+        << "half_adder" << QStringList{"--gates", "logport3"} << QSize(82, 72) << 1 << "";
     // The box of both, and the gates that reach into it.
-    QTest::newRow("two gates") << "half_adder"
-                               << "LogPort3,LogPort6" << QSize(192, 172) << 4;
-    QTest::newRow("gates far out left out") << "extreme_values"
-                                            << "LogPort1" << QSize(82, 72) << 1;
+    QTest::newRow("two gates") << "half_adder" << QStringList{"--gates=LogPort3,LogPort6"}
+                               << QSize(192, 172) << 4 << "";
+    QTest::newRow("gates far out left out")
+        << "extreme_values" << QStringList{"--gates", "LogPort1"} << QSize(82, 72) << 1 << "";
+    QTest::newRow("running at t = 0")
+        << "half_adder" << QStringList{"--active"} << whole << 6 << "00";
+    QTest::newRow("one switch") << "half_adder"
+                                << QStringList{"--for", "100", "--toggle", "LogPort1@10"} << whole
+                                << 6 << "10";
+    QTest::newRow("both, named in any case")
+        << "half_adder"
+        << QStringList{"--for=100", "--toggle", "logport1@10", "--toggle", "LogPort2@20"} << whole
+        << 6 << "01";
+    QTest::newRow("on and off again")
+        << "half_adder"
+        << QStringList{"--for", "100", "--toggle", "LogPort1@10", "--toggle", "LogPort1@40"}
+        << whole << 6 << "00";
+    // The gates after the switch have not been evaluated by then.
+    QTest::newRow("too soon to see")
+        << "half_adder" << QStringList{"--for", "5", "--toggle", "LogPort1@5"} << whole << 6
+        << "00";
 }
 
-void TestZtrtool::renderCrops() {
+void TestZtrtool::renderOptions() {
     QFETCH(QString, network);
-    QFETCH(QString, gates);
+    QFETCH(QStringList, options);
     QFETCH(QSize, size);
     QFETCH(int, drawn);
+    QFETCH(QString, lamps);
     const QString file = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + network + ".ZTR",
-                  png = File("crop.png"), svg = File("crop.svg");
-    const QStringList options = gates.isEmpty() ? QStringList{} : QStringList{"--gates", gates};
+                  png = File("options.png"), svg = File("options.svg");
     QCOMPARE(RunTool(QStringList{"render", file, png} + options).exitCode, 0);
     QCOMPARE(RunTool(QStringList{"render", file, svg} + options).exitCode, 0);
-    QCOMPARE(QImage(png).size(), size);
+    const QImage image(png);
+    QCOMPARE(image.size(), size);
     // The root element and one nested element per gate drawn.
     QCOMPARE(Contents(svg).count("<svg "), drawn + 1);
-}
-
-void TestZtrtool::renderRunning_data() {
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<bool>("sum"); // the half adder's lamps, lit or dark
-    QTest::addColumn<bool>("carry");
-    QTest::newRow("at t = 0") << QStringList{"--active"} << false << false;
-    QTest::newRow("nothing pressed") << QStringList{"--for", "100"} << false << false;
-    QTest::newRow("one switch") << QStringList{"--for", "100", "--toggle", "LogPort1@10"} << true
-                                << false;
-    QTest::newRow("both, named in any case")
-        << QStringList{"--for=100", "--toggle", "logport1@10", "--toggle", "LogPort2@20"} << false
-        << true;
-    QTest::newRow("on and off again")
-        << QStringList{"--for", "100", "--toggle", "LogPort1@10", "--toggle", "LogPort1@40"}
-        << false << false;
-    // The switch and the gates after it have not been evaluated by then.
-    QTest::newRow("too soon to see")
-        << QStringList{"--for", "5", "--toggle", "LogPort1@5"} << false << false;
-}
-
-void TestZtrtool::renderRunning() {
-    QFETCH(QStringList, options);
-    QFETCH(bool, sum);
-    QFETCH(bool, carry);
-    const QString png = File("running.png");
-    QCOMPARE(
-        RunTool(QStringList{"render", ZENTARO_CORPUS_DIR "/good/half_adder.ZTR", png} + options)
-            .exitCode,
-        0);
     // The lamps' centres, (280, 60) and (280, 160) on the drawing area, whose picture starts at
     // (4, 24); a lit lamp's core is red, a dark one's maroon.
-    const QImage image(png);
-    QCOMPARE(image.pixelColor(276, 36), sum ? QColor(Qt::red) : QColor(0x80, 0, 0));
-    QCOMPARE(image.pixelColor(276, 136), carry ? QColor(Qt::red) : QColor(0x80, 0, 0));
+    const int centres[] = {36, 136};
+    for (qsizetype i = 0; i < lamps.size(); ++i)
+        QCOMPARE(image.pixelColor(276, centres[i]),
+                 lamps[i] == '1' ? QColor(Qt::red) : QColor(0x80, 0, 0));
 }
 
 void TestZtrtool::truthTables_data() {
