@@ -76,10 +76,10 @@ TCommandLine ParseCommandLine(const TCommandSpec &command, Arguments words);
 // A whole number of milliseconds from least to most, or a ToolError naming the option.
 std::int64_t Milliseconds(std::string_view option, std::string_view text, std::int64_t least,
                           std::int64_t most);
-// The names of a comma-separated list, or a ToolError naming the option for an empty one.
-std::vector<std::string> NameList(std::string_view option, std::string_view list);
 // The longest delay a clock may be given, and the latest time a run may reach.
 constexpr std::int64_t MaxMilliseconds = 2147483647;
+// The names of a comma-separated list, or a ToolError naming the option for an empty one.
+std::vector<std::string> NameList(std::string_view option, std::string_view list);
 
 // ztrtool render FILE.ZTR OUT.svg|OUT.png [OPTIONS]: the network's drawing area as a picture,
 // while editing or running.
