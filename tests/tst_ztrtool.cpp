@@ -46,6 +46,8 @@ private slots:
     void packAndDumpRoundTrip();
     void networkFiles();
     void renderPictures();
+    void renderOptions_data();
+    void renderOptions();
     void truthTables_data();
     void truthTables();
     void headlessRun_data();
@@ -219,6 +221,63 @@ void TestZtrtool::renderPictures() {
         QVERIFY(shapes > 20);
         QCOMPARE(document.contains(">XOR</text>"), !running);
     }
+}
+
+void TestZtrtool::renderOptions_data() {
+    QTest::addColumn<QString>("network");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("drawn");     // gates in the SVG picture
+    QTest::addColumn<QString>("lamps"); // the half adder's sum and carry: 1 lit, 0 dark
+    // The half adder's gates span (20, 40) to (300, 180); a picture adds 16 pixels around.
+    const QSize whole(312, 172);
+    QTest::newRow("all gates") << "half_adder" << QStringList{} << whole << 6 << "00";
+    QTest::newRow("one gate, named in any case")
+        << "half_adder" << QStringList{"--gates", "logport3"} << QSize(82, 72) << 1 << "";
+    // The box of both, and the gates that reach into it.
+    QTest::newRow("two gates") << "half_adder" << QStringList{"--gates=LogPort3,LogPort6"}
+                               << QSize(192, 172) << 4 << "";
+    QTest::newRow("gates far out left out")
+        << "extreme_values" << QStringList{"--gates", "LogPort1"} << QSize(82, 72) << 1 << "";
+    QTest::newRow("running at t = 0")
+        << "half_adder" << QStringList{"--active"} << whole << 6 << "00";
+    QTest::newRow("one switch") << "half_adder"
+                                << QStringList{"--for", "100", "--toggle", "LogPort1@10"} << whole
+                                << 6 << "10";
+    QTest::newRow("both, named in any case")
+        << "half_adder"
+        << QStringList{"--for=100", "--toggle", "logport1@10", "--toggle", "LogPort2@20"} << whole
+        << 6 << "01";
+    QTest::newRow("on and off again")
+        << "half_adder"
+        << QStringList{"--for", "100", "--toggle", "LogPort1@10", "--toggle", "LogPort1@40"}
+        << whole << 6 << "00";
+    // The gates after the switch have not been evaluated by then.
+    QTest::newRow("too soon to see")
+        << "half_adder" << QStringList{"--for", "5", "--toggle", "LogPort1@5"} << whole << 6
+        << "00";
+}
+
+void TestZtrtool::renderOptions() {
+    QFETCH(QString, network);
+    QFETCH(QStringList, options);
+    QFETCH(QSize, size);
+    QFETCH(int, drawn);
+    QFETCH(QString, lamps);
+    const QString file = QStringLiteral(ZENTARO_CORPUS_DIR "/good/") + network + ".ZTR",
+                  png = File("options.png"), svg = File("options.svg");
+    QCOMPARE(RunTool(QStringList{"render", file, png} + options).exitCode, 0);
+    QCOMPARE(RunTool(QStringList{"render", file, svg} + options).exitCode, 0);
+    const QImage image(png);
+    QCOMPARE(image.size(), size);
+    // The root element and one nested element per gate drawn.
+    QCOMPARE(Contents(svg).count("<svg "), drawn + 1);
+    // The lamps' centres, (280, 60) and (280, 160) on the drawing area, whose picture starts at
+    // (4, 24); a lit lamp's core is red, a dark one's maroon.
+    const int centres[] = {36, 136};
+    for (qsizetype i = 0; i < lamps.size(); ++i)
+        QCOMPARE(image.pixelColor(276, centres[i]),
+                 lamps[i] == '1' ? QColor(Qt::red) : QColor(0x80, 0, 0));
 }
 
 void TestZtrtool::truthTables_data() {
@@ -449,6 +508,23 @@ void TestZtrtool::failuresExitWithOneLine_data() {
     QTest::newRow("unknown render option")
         << QStringList{"render", "half_adder.ZTR", "out.svg", "--frames"} << QByteArray()
         << QByteArray("unknown option") << false;
+    QTest::newRow("crop to an unknown gate")
+        << QStringList{"render", "half_adder.ZTR", "out.png", "--gates", "LogPort3,Nobody"}
+        << QByteArray() << QByteArray("--gates: no gate named \"Nobody\"") << false;
+    QTest::newRow("crop to an empty name")
+        << QStringList{"render", "half_adder.ZTR", "out.png", "--gates=LogPort3,"} << QByteArray()
+        << QByteArray("--gates: an empty name") << false;
+    QTest::newRow("a toggle without a run")
+        << QStringList{"render", "half_adder.ZTR", "out.png", "--toggle", "LogPort1@0"}
+        << QByteArray() << QByteArray("--toggle needs --for") << false;
+    QTest::newRow("toggling what is no switch")
+        << QStringList{"render", "half_adder.ZTR", "out.png",   "--for",
+                       "9",      "--toggle",       "LogPort5@0"}
+        << QByteArray() << QByteArray("\"LogPort5\" is not a pulse switch") << false;
+    QTest::newRow("a toggle after the run")
+        << QStringList{"render", "half_adder.ZTR", "out.png",    "--for",
+                       "9",      "--toggle",       "LogPort1@10"}
+        << QByteArray() << QByteArray("comes after the end of the run (9 ms)") << false;
     QTest::newRow("gates too far apart")
         << QStringList{"render", "extreme_values.ZTR", "out.png"} << QByteArray()
         << QByteArray("more than the 8192") << false;

@@ -83,8 +83,11 @@ std::int64_t Milliseconds(std::string_view option, std::string_view text, std::i
 bool IsNetworkFileName(std::string_view name);
 // The longest delay a clock may be given, and the latest time a run may reach.
 constexpr std::int64_t MaxMilliseconds = 2147483647;
+// The names of a comma-separated list, or a ToolError naming the option for an empty one.
+std::vector<std::string> NameList(std::string_view option, std::string_view list);
 
-// ztrtool render FILE.ZTR OUT.svg|OUT.png [--active]: the network's drawing area as a picture.
+// ztrtool render FILE.ZTR OUT.svg|OUT.png [OPTIONS]: the network's drawing area as a picture,
+// while editing or running.
 extern const TCommandSpec RenderCommand;
 void Render(const TCommandLine &line);
 // ztrtool test TABLE FILE.ZTR|FOLDER... [OPTIONS]: networks against a truth table, each in a

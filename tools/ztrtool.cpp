@@ -349,6 +349,19 @@ std::int64_t Milliseconds(std::string_view option, std::string_view text, std::i
     return value;
 }
 
+std::vector<std::string> NameList(std::string_view option, std::string_view list) {
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t end = std::min(list.find(',', at), list.size());
+        if (end == at)
+            throw ToolError(std::string(option) + ": an empty name in \"" + std::string(list) +
+                            "\"");
+        names.emplace_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return names;
+}
+
 int main(int argc, char *argv[]) {
     const Arguments all(argv, static_cast<std::size_t>(argc));
     if (all.size() < 2) {

@@ -23,20 +23,6 @@ constexpr TOptionSpec Options[] = {
     {"--pos", "", "print a minimal product of sums per output: S = (A | B) & (!C)"},
 };
 
-// A comma-separated list of names; none may be empty.
-std::vector<std::string> Names(std::string_view option, std::string_view list) {
-    std::vector<std::string> names;
-    for (std::size_t at = 0; at <= list.size();) {
-        const std::size_t end = std::min(list.find(',', at), list.size());
-        if (end == at)
-            throw ToolError(std::string(option) + ": an empty name in \"" + std::string(list) +
-                            "\"");
-        names.emplace_back(list.substr(at, end - at));
-        at = end + 1;
-    }
-    return names;
-}
-
 void Write(std::string_view text) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
         throw ToolError("cannot write to standard output");
@@ -77,9 +63,9 @@ void Analyze(const TCommandLine &line) {
     bool table = false, sum = false, product = false;
     for (const auto &[option, value] : line.Options) {
         if (option == "--inputs")
-            inputs = Names(option, value);
+            inputs = NameList(option, value);
         else if (option == "--outputs")
-            outputs = Names(option, value);
+            outputs = NameList(option, value);
         else
             (option == "--table" ? table : option == "--expr" ? sum : product) = true;
     }

@@ -11,7 +11,9 @@
 #include "classlib/Canvas.h"
 #include "classlib/ExtCtrls.h"
 #include "document/FChild.h"
+#include "document/SimSnapshot.h"
 #include "gates/LogicCmp.h"
+#include "sim/Simulator.h"
 #include "stream/Errors.h"
 #include "stream/MemoryStream.h"
 
@@ -24,8 +26,10 @@
 #include <climits>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -193,8 +197,60 @@ void SetRunning(TFormZentaroChild &window, bool running) {
     window.BtnActiveClick(&window);
 }
 
+// The shown gates the picture is cropped to: those named (as the window finds names, in any
+// case), or all of them.
+std::vector<TLogicalPort *> CropPorts(const TFormZentaroChild &window,
+                                      const std::vector<TLogicalPort *> &shown,
+                                      const std::vector<std::string> &names,
+                                      const std::string &fileName) {
+    if (names.empty()) return shown;
+    std::vector<TLogicalPort *> chosen;
+    for (const std::string &name : names) {
+        auto *port = dynamic_cast<TLogicalPort *>(window.FindComponent(name));
+        if (!port || std::find(shown.begin(), shown.end(), port) == shown.end())
+            throw ToolError(fileName + ": --gates: no gate named \"" + name + "\"");
+        chosen.push_back(port);
+    }
+    return chosen;
+}
+
+// The longest run drawn: a picture shows a moment, and a long run of a fast ring would take
+// minutes to reach it.
+constexpr std::int64_t MaxRun = 3600000;
+
+using TToggles = std::vector<std::pair<std::string, std::int64_t>>;
+
+// Runs the network in virtual time from activation to `until`, as ztrtool run does, each pulse
+// switch double-clicked at its time, and shows the levels reached on the running window's gates.
+void ShowRun(TFormZentaroChild &window, std::int64_t until, const TToggles &toggles,
+             const std::string &fileName) {
+    std::vector<TLogicalPort *> gates;
+    for (TComponent *component : window.Components())
+        if (auto *gate = dynamic_cast<TLogicalPort *>(component)) gates.push_back(gate);
+    TSimNetwork network = SimSnapshot(window);
+    if (network.Ports.size() != gates.size())
+        throw ToolError(fileName + ": the run does not match the window's gates");
+    TSimulator run(network);
+    run.Activate();
+    for (const auto &[name, at] : toggles) {
+        const auto gate = std::find(gates.begin(), gates.end(), window.FindComponent(name));
+        if (gate == gates.end() || (*gate)->PortType() != TLogicalPortType::logPLS)
+            throw ToolError(fileName + ": --toggle: \"" + name + "\" is not a pulse switch");
+        run.Toggle(int(gate - gates.begin()), at);
+    }
+    run.RunUntil(until);
+    for (std::size_t i = 0; i < gates.size(); ++i)
+        gates[i]->ShowLevels(network.Ports[i].Levels);
+}
+
 constexpr TOptionSpec Options[] = {
     {"--active", "", "draw it running at t = 0, as the activated window shows it"},
+    {"--gates", "NAME,..", "crop the picture to these gates (default: all of them)"},
+    {"--for", "MS",
+     "draw it running at MS instead, after a run as ztrtool run makes it\n"
+     "(the clocks keep the delays stored in the file)"},
+    {"--toggle", "NAME@MS",
+     "double-click the pulse switch NAME at MS, at most --for (again for more)", true},
 };
 
 } // namespace
@@ -205,22 +261,58 @@ const TCommandSpec RenderCommand{
     "draw the network as its window shows it, or running",
     2,
     "Draws the network's drawing area with the program's own painting, as its window shows it\n"
-    "while editing, cropped to the gates. OUT's name gives the picture's type: .svg or .png.",
+    "while editing, cropped to the gates, or running (--active, --for). OUT's name gives the\n"
+    "picture's type: .svg or .png.",
     Options,
-    "A picture's side is at most 8192 pixels."};
+    "A picture's side is at most 8192 pixels; --for is at most 3600000 ms."};
 
 void Render(const TCommandLine &line) {
     const std::string fileName = line.Arguments[0], pictureName = line.Arguments[1];
-    const bool running = !line.Options.empty();
+    bool running = false;
+    std::vector<std::string> names;
+    std::optional<std::int64_t> until;
+    TToggles toggles;
+    for (const auto &[option, value] : line.Options)
+        if (option == "--active") {
+            running = true;
+        } else if (option == "--gates") {
+            names = NameList(option, value);
+        } else if (option == "--for") {
+            until = Milliseconds(option, value, 0, MaxRun);
+        } else if (option == "--toggle") {
+            const std::size_t at = value.rfind('@');
+            if (at == std::string::npos || at == 0)
+                throw ToolError("--toggle: \"" + value + "\" is not NAME@MS");
+            toggles.emplace_back(value.substr(0, at),
+                                 Milliseconds(option, value.substr(at + 1), 0, MaxRun));
+        }
+    if (!toggles.empty() && !until) throw ToolError("render: --toggle needs --for");
+    for (const auto &[name, at] : toggles)
+        if (at > *until)
+            throw ToolError("--toggle " + name + "@" + std::to_string(at) +
+                            " comes after the end of the run (" + std::to_string(*until) + " ms)");
+    running = running || until.has_value();
     const TPictureFormat format = PictureFormat(pictureName);
     QByteArray picture;
     WithMainWindow([&](TFormZentaroMain &mainWindow) {
-        TFormZentaroChild *window = OpenNetworkFile(mainWindow, fileName);
+        TFormZentaroChild *window = OpenNetworkFile(mainWindow, fileName, until.has_value());
         if (!window->ScrollBoxCli)
             throw ToolError(fileName + ": the network window has no drawing area");
         SetRunning(*window, running);
-        const std::vector<TLogicalPort *> ports = ShownPorts(*window);
-        const QRect area = PictureArea(*window, ports, fileName);
+        if (until) ShowRun(*window, *until, toggles, fileName);
+        std::vector<TLogicalPort *> ports = ShownPorts(*window);
+        const QRect area =
+            PictureArea(*window, CropPorts(*window, ports, names, fileName), fileName);
+        // Gates wholly outside a cropped picture would only add to an SVG file. Counted in 64
+        // bits: a gate may lie anywhere an int reaches.
+        const QPoint scroll = window->ScrollBoxCli->ScrollPosition();
+        std::erase_if(ports, [&](const TLogicalPort *port) {
+            const std::int64_t x = std::int64_t(port->Left()) + scroll.x(),
+                               y = std::int64_t(port->Top()) + scroll.y();
+            return port->Width() <= 0 || port->Height() <= 0 || x >= area.right() + 1 ||
+                   y >= area.bottom() + 1 || x + port->Width() <= area.left() ||
+                   y + port->Height() <= area.top();
+        });
         picture =
             format == TPictureFormat::Svg ? Svg(*window, ports, area) : Png(*window, ports, area);
         if (running) SetRunning(*window, false);

@@ -150,6 +150,11 @@ void TLogicalPort::ResetState() {
     FLevels = {};
 }
 
+void TLogicalPort::ShowLevels(const TPortLevels &levels) {
+    FLevels = levels;
+    RequestRedraw();
+}
+
 void TLogicalPort::RequestRedraw() {
     // A gate being read is painted once the window shows what was read; painting each one at once
     // costs Qt a pass over all its siblings.

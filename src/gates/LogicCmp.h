@@ -72,6 +72,9 @@ public:
     void Evaluate();
     // Back to all zeros, inner flip-flop state included; the caller repaints, nobody is notified.
     void ResetState();
+    // Takes levels worked out elsewhere (a headless run of the same network) to show them;
+    // repaints, and nobody is notified.
+    void ShowLevels(const TPortLevels &levels);
     // Immediate repaint, so the wires showing through the gaps are refreshed first.
     virtual void RequestRedraw();
     // While one lives (GUI thread), gates leave out their immediate repaints: whoever changes many
