@@ -31,35 +31,12 @@ ztrtool=$build/tools/ztrtool
 for tool in iverilog vvp verilator /usr/bin/time "$bench" "$ztrtool"; do
     command -v "$tool" >/dev/null 2>&1 || { echo "missing: $tool" >&2; exit 2; }
 done
-if [ -n "${WORK_DIR:-}" ]; then
-    work=$WORK_DIR
-    mkdir -p "$work"
-else
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-fi
+. "$root/bench/medians.sh"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
     export XDG_RUNTIME_DIR="$work/runtime"
     mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
 fi
-
-# The median wall and processor seconds of RUNS runs of a command, after one run not counted whose
-# standard output is kept in $work/out for the checks.
-medians() {
-    "$@" >"$work/out"
-    i=0
-    while [ "$i" -lt "$runs" ]; do
-        /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >/dev/null
-        cat "$work/time"
-        i=$((i + 1))
-    done | awk '{ wall[NR] = $1; cpu[NR] = $2 + $3 }
-        function median(a, n,   i, j, t) {
-            for (i = 2; i <= n; ++i) for (j = i; j > 1 && a[j - 1] > a[j]; --j) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-            return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
-        }
-        END { printf "%.3f %.3f\n", median(wall, NR), median(cpu, NR) }'
-}
 
 # The checksum of a table as ztrtool prints it (see bench_analysis.cpp).
 table_checksum() {

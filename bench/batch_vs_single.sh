@@ -7,6 +7,7 @@
 #
 #   bench/batch_vs_single.sh [FILES] [RUNS]      (defaults 200 and 5; medians are shown)
 # Needs GNU time (/usr/bin/time) and a release build of ztrtool (BUILD_DIR to pick another).
+# WORK_DIR keeps the generated files there.
 set -eu
 
 files=${1:-200}
@@ -17,14 +18,7 @@ ztrtool=$build/tools/ztrtool
 for tool in /usr/bin/time "$ztrtool"; do
     command -v "$tool" >/dev/null 2>&1 || { echo "missing: $tool" >&2; exit 2; }
 done
-# WORK_DIR keeps the generated files there.
-if [ -n "${WORK_DIR:-}" ]; then
-    work=$WORK_DIR
-    mkdir -p "$work"
-else
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-fi
+. "$root/bench/medians.sh"
 # Qt asks for one; without it every run would print a warning.
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p -m 700 "$XDG_RUNTIME_DIR"
@@ -70,23 +64,6 @@ gates=$("$ztrtool" dump "$work/class/student000.ZTR" | grep -c ': TLogicalPort$'
 cat >"$work/single.sh" <<EOF
 for file in "$work"/class/*.ZTR; do "$ztrtool" test "\$file" "$work/class.table" || exit 1; done
 EOF
-
-# The median wall and processor seconds (user + system, GNU time) of runs runs of a command,
-# after one run not counted.
-medians() {
-    "$@" >/dev/null
-    i=0
-    while [ "$i" -lt "$runs" ]; do
-        /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >/dev/null
-        cat "$work/time"
-        i=$((i + 1))
-    done | awk '{ wall[NR] = $1; cpu[NR] = $2 + $3 }
-        function median(a, n,   i, j, t) {
-            for (i = 2; i <= n; ++i) for (j = i; j > 1 && a[j - 1] > a[j]; --j) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-            return a[int((n + 1) / 2)]
-        }
-        END { printf "%.3f %.3f\n", median(wall, NR), median(cpu, NR) }'
-}
 
 medians "$ztrtool" test "$work/class.table" "$work/class" >"$work/medians"
 read -r batch_wall batch_cpu <"$work/medians"

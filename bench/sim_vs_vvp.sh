@@ -12,6 +12,7 @@
 #
 #   bench/sim_vs_vvp.sh [RINGS] [RUNS]      (defaults 3334 and 5; medians are shown)
 # Needs iverilog, vvp, GNU time (/usr/bin/time), and a release build of bench_sim and ztrtool.
+# WORK_DIR keeps the generated files there.
 set -eu
 
 rings=${1:-3334}
@@ -24,14 +25,7 @@ ztrtool=$build/tools/ztrtool
 for tool in iverilog vvp /usr/bin/time "$bench" "$ztrtool"; do
     command -v "$tool" >/dev/null 2>&1 || { echo "missing: $tool" >&2; exit 2; }
 done
-# WORK_DIR keeps the generated files there.
-if [ -n "${WORK_DIR:-}" ]; then
-    work=$WORK_DIR
-    mkdir -p "$work"
-else
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-fi
+. "$root/bench/medians.sh"
 
 # The Verilog: a ring's regs start unknown and go to 0 at time 0, after every block waits.
 awk -v rings="$rings" 'BEGIN {
@@ -74,23 +68,6 @@ state == 0 && /^    object LogPort1: / {
 state == 1 { if ($0 == "  end") { state = 2 } else next }
 { print }' "$work/template.txt" >"$work/rings.txt"
 "$ztrtool" pack "$work/rings.txt" "$work/rings.ZTR"
-
-# The median wall and processor seconds (user + system, GNU time) of runs runs of a command,
-# after one run not counted.
-medians() {
-    "$@" >/dev/null
-    i=0
-    while [ "$i" -lt "$runs" ]; do
-        /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >/dev/null
-        cat "$work/time"
-        i=$((i + 1))
-    done | awk '{ wall[NR] = $1; cpu[NR] = $2 + $3 }
-        function median(a, n,   i, j, t) {
-            for (i = 2; i <= n; ++i) for (j = i; j > 1 && a[j - 1] > a[j]; --j) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-            return a[int((n + 1) / 2)]
-        }
-        END { printf "%.3f %.3f\n", median(wall, NR), median(cpu, NR) }'
-}
 
 medians vvp -n "$work/rings.vvp" >"$work/medians"
 read -r vvp_wall vvp_cpu <"$work/medians"
