@@ -163,6 +163,9 @@ QString TAnalysisWindow::ProductText() const {
 }
 
 void TAnalysisWindow::Analyze(const TFormZentaroChild *network) {
+    // The view lets go of the old table first: showing or hiding the refusal lays the window out
+    // again, and the table's header would ask for columns the new function does not have.
+    FModel->SetFunction(nullptr);
     FFunction = {};
     FSums.clear();
     FProducts.clear();
