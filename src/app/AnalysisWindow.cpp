@@ -1,5 +1,6 @@
 #include "AnalysisWindow.h"
 
+#include "Hourglass.h"
 #include "KarnaughView.h"
 #include "TimingDiagram.h"
 #include "document/FChild.h"
@@ -181,11 +182,8 @@ void TAnalysisWindow::Analyze(const TFormZentaroChild *network) {
             refusal = QStringLiteral("Non si può analizzare: ") + QString::fromUtf8(error.what());
         }
     }
-    const auto inputs = int(FFunction.Inputs.size());
-    for (const TRowSet &rows : FFunction.Rows) {
-        FSums.push_back(MinimalSumOfProducts(inputs, rows));
-        FProducts.push_back(MinimalProductOfSums(inputs, rows));
-    }
+    FSums.resize(FFunction.Outputs.size());
+    FProducts.resize(FFunction.Outputs.size());
     FRefusal->setText(refusal);
     FRefusal->setVisible(!refusal.isEmpty());
     FModel->SetFunction(&FFunction);
@@ -206,7 +204,15 @@ void TAnalysisWindow::ShowOutput(int output) {
         return;
     }
     const auto i = std::size_t(output);
-    FMap->SetFunction(FFunction.Inputs, FFunction.Rows[i], FSums[i]);
+    if (!FSums[i]) {
+        // A hard function of many inputs takes a noticeable moment.
+        const THourglass hourglass;
+        const auto inputs = int(FFunction.Inputs.size());
+        FSums[i] = MinimalSumOfProducts(inputs, FFunction.Rows[i]);
+        FProducts[i] = MinimalProductOfSums(inputs, FFunction.Rows[i]);
+    }
+    const TCover &sum = *FSums[i], &product = *FProducts[i];
+    FMap->SetFunction(FFunction.Inputs, FFunction.Rows[i], sum);
     FMap->setVisible(FMap->HasMap());
     FMapNote->setText(FMap->HasMap() ? QString()
                                      : QStringLiteral("La mappa di Karnaugh si disegna per 2, 3 "
@@ -218,8 +224,8 @@ void TAnalysisWindow::ShowOutput(int output) {
                    .replace(QLatin1Char('!'), QStringLiteral("!\u2060")) +
                (exact ? QString() : QStringLiteral(" (euristica)"));
     };
-    FSum->setText(form(FormatSum(FSums[i], FFunction.Inputs), FSums[i].Exact));
-    FProduct->setText(form(FormatProduct(FProducts[i], FFunction.Inputs), FProducts[i].Exact));
+    FSum->setText(form(FormatSum(sum, FFunction.Inputs), sum.Exact));
+    FProduct->setText(form(FormatProduct(product, FFunction.Inputs), product.Exact));
 }
 
 void TAnalysisWindow::ShowInFront() {

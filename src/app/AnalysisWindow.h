@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,8 @@ private:
 
     TNewNetwork FNewNetwork;
     TNetworkFunction FFunction;
-    std::vector<TCover> FSums, FProducts;
+    // Per output, its minimal forms, found when the output is first shown.
+    std::vector<std::optional<TCover>> FSums, FProducts;
     bool FPlaced = false;
     QLabel *FSource;
     QLabel *FRefusal;

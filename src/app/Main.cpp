@@ -3,6 +3,7 @@
 #include "AnalysisWindow.h"
 #include "ExcepLog.h"
 #include "Folders.h"
+#include "Hourglass.h"
 #include "Recovery.h"
 #include "Sysinfo.h"
 #include "TimingDiagram.h"
@@ -44,15 +45,6 @@ std::string CaptionOfPath(const std::string &path) {
 std::string FileNamePart(const std::string &path) {
     return ToAnsi(QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName());
 }
-
-// The hourglass for as long as a file is read or written, whatever happens meanwhile.
-class THourglass {
-public:
-    THourglass() { TScreen::Instance().SetCursor(crHourGlass); }
-    ~THourglass() { TScreen::Instance().SetCursor(crDefault); }
-    THourglass(const THourglass &) = delete;
-    THourglass &operator=(const THourglass &) = delete;
-};
 
 void ShowMessageBox(const QString &text) {
     MessageDlg(text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK});
